@@ -1,0 +1,42 @@
+#include "platform/clock.h"
+
+#include <time.h>
+
+#include <cerrno>
+
+namespace corvane::platform {
+namespace {
+
+constexpr std::uint64_t kMicrosPerSecond = 1000000;
+constexpr std::uint64_t kNanosPerMicro = 1000;
+
+class MonotonicClock final : public Clock {
+ public:
+  std::uint64_t microseconds() override {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * kMicrosPerSecond +
+           static_cast<std::uint64_t>(ts.tv_nsec) / kNanosPerMicro;
+  }
+
+  // Truncation to 32 bits gives the native tick count's wrap-around.
+  std::uint32_t tickCount() override { return static_cast<std::uint32_t>(microseconds() / 1000); }
+
+  void sleepMilliseconds(std::uint32_t ms) override {
+    timespec remaining{};
+    remaining.tv_sec = static_cast<time_t>(ms / 1000);
+    remaining.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    // A signal cuts the sleep short; go on sleeping for what is left.
+    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+  }
+};
+
+}  // namespace
+
+Clock& systemClock() {
+  static MonotonicClock clock;
+  return clock;
+}
+
+}  // namespace corvane::platform

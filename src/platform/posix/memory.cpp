@@ -1,0 +1,57 @@
+#include "platform/memory.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <new>
+#include <utility>
+
+namespace corvane::platform {
+
+std::size_t pageSize() {
+  static const std::size_t size = [] {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    return page > 0 ? static_cast<std::size_t>(page) : std::size_t{4096};
+  }();
+  return size;
+}
+
+PageBuffer::PageBuffer(std::size_t size) {
+  if (size == 0) return;
+  const std::size_t page = pageSize();
+  if (size > SIZE_MAX - (page - 1)) throw std::bad_alloc();
+  const std::size_t mapped = (size + page - 1) / page * page;
+  // Anonymous mappings come zero-filled and page-aligned, like committed
+  // virtual memory.
+  void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<std::uint8_t*>(p);
+  size_ = size;
+  mapped_ = mapped;
+}
+
+PageBuffer::~PageBuffer() { release(); }
+
+PageBuffer::PageBuffer(PageBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      mapped_(std::exchange(other.mapped_, 0)) {}
+
+PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
+  if (this != &other) {
+    release();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    mapped_ = std::exchange(other.mapped_, 0);
+  }
+  return *this;
+}
+
+void PageBuffer::release() noexcept {
+  if (data_ != nullptr) ::munmap(data_, mapped_);
+  data_ = nullptr;
+  size_ = 0;
+  mapped_ = 0;
+}
+
+}  // namespace corvane::platform
