@@ -1,0 +1,10 @@
+#include "engine/toolkit.h"
+#include "toolkit/live_sinks.h"
+
+namespace corvane::tk {
+
+MessageSink::MessageSink() { detail::registerSink(this); }
+
+MessageSink::~MessageSink() { detail::unregisterSink(this); }
+
+}  // namespace corvane::tk
