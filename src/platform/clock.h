@@ -1,0 +1,23 @@
+// Monotonic time and sleeping, behind one seam so that pacing logic can run
+// against a fake clock in tests.
+#pragma once
+
+#include <cstdint>
+
+namespace corvane::platform {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Microseconds since an arbitrary fixed point; never goes backwards.
+  virtual std::uint64_t microseconds() = 0;
+  // Milliseconds since an arbitrary fixed point, wrapping at 2^32 like the
+  // native tick count.
+  virtual std::uint32_t tickCount() = 0;
+  virtual void sleepMilliseconds(std::uint32_t ms) = 0;
+};
+
+// The process's real monotonic clock. Thread-safe.
+Clock& systemClock();
+
+}  // namespace corvane::platform

@@ -1,0 +1,12 @@
+// Environment variables the plug-in reads (CORVANE_*). Read at each call: tests
+// change them between loads.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace corvane::platform {
+
+std::optional<std::string> environmentValue(const char* name);
+
+}  // namespace corvane::platform

@@ -1,0 +1,37 @@
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+#include <utility>
+
+namespace corvane::platform {
+
+DynamicLibrary::~DynamicLibrary() { close(); }
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+DynamicLibrary DynamicLibrary::open(const std::string& path, std::string& error) {
+  DynamicLibrary library;
+  library.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library.handle_ == nullptr) {
+    const char* why = dlerror();
+    error = why ? why : "unknown loader error";
+  }
+  return library;
+}
+
+void* DynamicLibrary::symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+
+void DynamicLibrary::close() {
+  if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,43 @@
+// The library's start-up and shutdown inside the host process. Loading runs
+// the module's load sequence once; then the entry runs its first-attach work.
+// Unloading tears the module down, which runs its exit list in reverse.
+#include <memory>
+
+#include "board/virtual_board.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "plugin/library_entry.h"
+#include "plugin/module.h"
+
+namespace corvane::plugin {
+namespace {
+
+struct Loaded {
+  std::unique_ptr<board::VirtualBoard> board;
+  std::unique_ptr<Module> module;
+};
+
+// Owned here, from the constructor to the destructor of the library.
+Loaded* loaded = nullptr;
+
+__attribute__((constructor)) void loadLibrary() {
+  auto state = std::make_unique<Loaded>();
+  state->board = board::makeBoardFromEnvironment();
+  state->module = std::make_unique<Module>(
+      ModuleSeams{*state->board, platform::systemClock(), [](int code) { platform::exitProcess(code); }});
+  setCurrentModule(state->module.get());
+  loaded = state.release();
+  libraryEntry(EntryReason::ProcessAttach);
+}
+
+__attribute__((destructor)) void unloadLibrary() {
+  if (loaded == nullptr) return;
+  libraryEntry(EntryReason::ProcessDetach);
+  setCurrentModule(nullptr);
+  loaded->module.reset();
+  delete loaded;
+  loaded = nullptr;
+}
+
+}  // namespace
+}  // namespace corvane::plugin

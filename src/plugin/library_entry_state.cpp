@@ -1,0 +1,20 @@
+#include <atomic>
+
+#include "plugin/library_entry.h"
+
+namespace corvane::plugin {
+namespace {
+std::atomic<std::uint32_t> attaches{0};
+}  // namespace
+
+bool libraryEntry(EntryReason reason) {
+  if (reason != EntryReason::ProcessAttach) return true;
+  if (attaches.fetch_add(1, std::memory_order_relaxed) != 0) return true;
+  // First attach: the place of the load-time refresh-rate check, which comes
+  // with the dialogs. Thread notifications are never delivered here.
+  return true;
+}
+
+std::uint32_t attachCount() { return attaches.load(std::memory_order_relaxed); }
+
+}  // namespace corvane::plugin

@@ -1,0 +1,96 @@
+#include "plugin/module.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/message.h"
+#include "settings/output_controls.h"
+
+namespace corvane::plugin {
+namespace {
+std::atomic<Module*> current{nullptr};
+}  // namespace
+
+Module* currentModule() { return current.load(std::memory_order_acquire); }
+void setCurrentModule(Module* module) { current.store(module, std::memory_order_release); }
+
+Module::Module(ModuleSeams seams) : seams_(std::move(seams)) {
+  loadStartupSettings();
+  openSwitcher();
+  loadOutputSettings();
+  loadInputSettings();
+  openRegistry();
+}
+
+Module::~Module() { runExitList(); }
+
+void Module::runExitList() noexcept {
+  while (!exitList_.empty()) {
+    auto routine = std::move(exitList_.back());
+    exitList_.pop_back();
+    try {
+      routine();
+    } catch (...) {
+      // One failed clean-up (a file that will not close) must not stop the
+      // others: the settings still have to reach the file.
+    }
+  }
+}
+
+void Module::loadStartupSettings() {
+  mode_ = settings::loadVideoModeGeometry();
+  startup_ = std::make_unique<settings::StartupSettings>();
+  atExit([this] { startup_.reset(); });
+  settings::loadVideoModeRate(mode_);
+}
+
+void Module::openSwitcher() {
+  char name[1024];
+  std::snprintf(name, sizeof name, "%s%d", "apps.Veltrix.Switcher",
+                static_cast<std::int32_t>(seams_.clock.tickCount()));
+  inputPrepared.store(true, std::memory_order_relaxed);
+  switcher_ = seams_.board.OpenSwitcher(name);
+  if (switcher_ == 0) switcher_ = seams_.board.OpenSwitcher(name);
+  if (switcher_ == 0) {
+    platform::showMessageBox(kBoardMissingCaption, kBoardMissingMessage);
+    runExitList();
+    seams_.exitProcess(1);
+    throw std::logic_error("the process did not end after the board was found missing");
+  }
+  atExit([this] { seams_.board.CloseSwitcher(switcher_); });
+}
+
+void Module::loadOutputSettings() {
+  output_ = std::make_unique<settings::OutputSettings>();
+  settings::PushOutputControls(seams_.board, switcher_, *output_);
+  atExit([this] {
+    output_->save();
+    output_.reset();
+  });
+}
+
+void Module::loadInputSettings() {
+  input_ = std::make_unique<record::InputColourControls>();
+  record::loadInputSettings(*input_);
+  inputStore_ = std::make_unique<record::InputSettingsStore>(*input_, record::InputSwitcher(seams_.board, switcher_),
+                                                             seams_.clock);
+  inputStore_->applySource(output_->Pedestal.Get() != 0);
+  atExit([this] {
+    inputStore_->save();
+    inputStore_.reset();
+    input_.reset();
+  });
+}
+
+void Module::openRegistry() {
+  registry_ = std::make_unique<qvf::OpenFileRegistry>();
+  fileServices_ = std::make_unique<exports::FileServices>(exports::FileServices{*registry_, mode_});
+  exports::installFileServices(fileServices_.get());
+  atExit([this] {
+    exports::installFileServices(nullptr);
+    fileServices_.reset();
+    registry_.reset();
+  });
+}
+
+}  // namespace corvane::plugin

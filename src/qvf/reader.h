@@ -1,0 +1,37 @@
+// The QVF reader: recognition, and the frame-level reads that the host's file
+// input uses. Every operation names its file by path and goes through the
+// registry, which opens the file on first use and serialises work on it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "qvf/registry.h"
+
+namespace corvane::qvf {
+
+struct FrameGeometry {
+  std::uint32_t width = 0;          // pixels per line
+  std::uint32_t linesPerField = 0;  // the frame is twice as high
+};
+
+// True when the file's first four bytes are "FMTR". Takes no lock.
+bool isQvfFile(const char* path);
+
+// Whole frames in the file now; 0 when it cannot be opened.
+std::uint32_t frameCount(OpenFileRegistry& registry, const char* path);
+
+// Geometry of video pair 0; nullopt when the file cannot be opened.
+std::optional<FrameGeometry> frameGeometry(OpenFileRegistry& registry, const char* path);
+
+// Frame n as "4:2:2": field 0, then field 1 at width x lines x 2. The buffer
+// must be sector-aligned and hold two whole chunks. False on any failure.
+bool readFrame422(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer);
+
+// Frame n as bottom-up B G R A, width x 2 lines x 4 bytes; no alignment needed.
+bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer);
+
+// Frame n as top-down interleaved Y Cb Cr A, width x 2 lines x 4 bytes.
+bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer);
+
+}  // namespace corvane::qvf

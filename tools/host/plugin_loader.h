@@ -1,0 +1,28 @@
+// Loads the plug-in and resolves all 53 exports; a missing one is an error
+// that names it.
+#pragma once
+
+#include <string>
+
+#include "host/avfile_api.h"
+#include "platform/dynamic_library.h"
+
+namespace corvane::host {
+
+class LoadedPlugin {
+ public:
+  // Throws std::runtime_error with a one-line explanation.
+  explicit LoadedPlugin(const std::string& path);
+  const AvfileApi& api() const { return api_; }
+  // Unloads now (the plug-in saves its settings).
+  void unload() { library_.close(); }
+
+ private:
+  platform::DynamicLibrary library_;
+  AvfileApi api_;
+};
+
+// --plugin PATH, else $CORVANE_PLUGIN, else libavfile.so beside the host.
+std::string defaultPluginPath(const char* argv0);
+
+}  // namespace corvane::host
