@@ -10,7 +10,7 @@ namespace corvane {
 class EngineError : public std::exception {
  public:
   // message must have static storage duration (it is one of the fixed texts).
-  explicit constexpr EngineError(const char* message) noexcept : message_(message) {}
+  explicit EngineError(const char* message) noexcept : message_(message) {}
   const char* what() const noexcept override { return message_; }
 
  private:
