@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "qvf/registry.h"
@@ -17,6 +18,12 @@ struct FrameGeometry {
 
 // True when the file's first four bytes are "FMTR". Takes no lock.
 bool isQvfFile(const char* path);
+
+// The validating open: reads and checks the headers, builds one context per
+// video stream and opens the unbuffered handle. Throws EngineError naming the
+// first check that fails; whatever was built is released. Called by the
+// registry, which keeps the result.
+std::unique_ptr<QvfStream> openQvfStream(const char* path);
 
 // Whole frames in the file now; 0 when it cannot be opened.
 std::uint32_t frameCount(OpenFileRegistry& registry, const char* path);

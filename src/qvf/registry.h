@@ -59,6 +59,9 @@ class OpenFileRegistry {
 
  private:
   OpenFileEntry* lookupOrOpen(const char* path);  // registry lock held
+  // Waits for the entry's lock, closes its stream and empties the slot. A
+  // failed close throws EngineError after both are done. Registry lock held.
+  void closeSlot(std::size_t k);
   std::recursive_mutex lock_;
   std::array<std::unique_ptr<OpenFileEntry>, kSlots> slots_;  // guarded by lock_
 };

@@ -1,0 +1,256 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+static_assert(sizeof(off_t) == 8, "file positions must be 64-bit in every build");
+
+namespace corvane::platform {
+namespace {
+
+// Advisory open-file-description locks on two bytes far beyond any data stand
+// for the native share modes: streaming handles lock kStreamingByte
+// (exclusively when they write), buffered writers share kBufferedWriterByte.
+constexpr off_t kStreamingByte = 0x7FFF'FFFF'FFFF'FF00;
+constexpr off_t kBufferedWriterByte = kStreamingByte + 1;
+constexpr std::uint32_t kSectorSize = 512;
+// One system call moves at most this much; larger transfers loop.
+constexpr std::size_t kMaxChunkPerCall = std::size_t{1} << 30;
+
+std::atomic<bool> gFailNextClose{false};
+
+struct flock lockRecord(short type, off_t start) {
+  struct flock record;
+  std::memset(&record, 0, sizeof record);
+  record.l_type = type;
+  record.l_whence = SEEK_SET;
+  record.l_start = start;
+  record.l_len = 1;
+  return record;
+}
+
+bool takeLock(int fd, short type, off_t start) {
+  struct flock record = lockRecord(type, start);
+  return ::fcntl(fd, F_OFD_SETLK, &record) == 0;
+}
+
+// True when another open file description holds a lock on start that would
+// conflict with an exclusive one.
+bool lockedByOthers(int fd, off_t start) {
+  struct flock record = lockRecord(F_WRLCK, start);
+  if (::fcntl(fd, F_OFD_GETLK, &record) != 0) return true;
+  return record.l_type != F_UNLCK;
+}
+
+// A streaming handle first claims its own byte and only then looks for
+// buffered writers, and a buffered writer does the reverse, so of two opens
+// racing each other at least one sees the other.
+bool claimStreaming(int fd, bool write) {
+  if (!takeLock(fd, write ? F_WRLCK : F_RDLCK, kStreamingByte)) return false;
+  return !lockedByOthers(fd, kBufferedWriterByte);
+}
+
+bool claimBufferedWriter(int fd) {
+  if (!takeLock(fd, F_RDLCK, kBufferedWriterByte)) return false;
+  return !lockedByOthers(fd, kStreamingByte);
+}
+
+// Direct I/O is worth keeping only where 512-byte alignment suffices; a
+// filesystem that reports coarser alignment (or none) gets buffered access.
+bool directAlignmentFits(int fd) {
+  struct statx info;
+  std::memset(&info, 0, sizeof info);
+  if (::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &info) != 0) return true;
+  if ((info.stx_mask & STATX_DIOALIGN) == 0) return true;  // not reported: assume 512
+  return info.stx_dio_offset_align != 0 && info.stx_dio_offset_align <= kSectorSize &&
+         info.stx_dio_mem_align <= kSectorSize;
+}
+
+int openRetrying(const char* path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path, flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// One open attempt: unbuffered where asked and possible, then the lock.
+int openAttempt(const char* path, int flags, bool tryDirect, bool write, bool& unbuffered) {
+  int fd = -1;
+  unbuffered = false;
+  if (tryDirect) {
+    fd = openRetrying(path, flags | O_DIRECT);
+    if (fd >= 0 && directAlignmentFits(fd)) {
+      unbuffered = true;
+    } else {
+      if (fd >= 0) ::close(fd);
+      else if (errno != EINVAL) return -1;
+      fd = -1;
+    }
+  }
+  if (fd < 0) fd = openRetrying(path, flags);
+  if (fd < 0) return -1;
+  if (!claimStreaming(fd, write)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+StreamHandle::~StreamHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+StreamHandle::StreamHandle(StreamHandle&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      attempt_(other.attempt_),
+      unbuffered_(other.unbuffered_),
+      seekCount_(std::exchange(other.seekCount_, 0)) {}
+
+StreamHandle& StreamHandle::operator=(StreamHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    attempt_ = other.attempt_;
+    unbuffered_ = other.unbuffered_;
+    seekCount_ = std::exchange(other.seekCount_, 0);
+  }
+  return *this;
+}
+
+StreamHandle StreamHandle::open(const char* path) {
+  struct Attempt {
+    StreamOpenAttempt which;
+    int flags;
+    bool direct;
+    bool write;
+  };
+  static constexpr Attempt kAttempts[] = {
+      {StreamOpenAttempt::ReadWriteUnbuffered, O_RDWR | O_CREAT, true, true},
+      {StreamOpenAttempt::ReadOnlyUnbuffered, O_RDONLY, true, false},
+      {StreamOpenAttempt::ReadOnlyBuffered, O_RDONLY, false, false},
+  };
+  StreamHandle handle;
+  if (path == nullptr) return handle;
+  for (const Attempt& attempt : kAttempts) {
+    bool unbuffered = false;
+    const int fd = openAttempt(path, attempt.flags, attempt.direct, attempt.write, unbuffered);
+    if (fd < 0) continue;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    handle.fd_ = fd;
+    handle.attempt_ = attempt.which;
+    handle.unbuffered_ = unbuffered;
+    break;
+  }
+  return handle;
+}
+
+bool StreamHandle::seek(std::uint64_t position) {
+  if (fd_ < 0) return false;
+  ++seekCount_;
+  // Positions past the largest off_t become negative and are refused.
+  return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
+}
+
+Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
+  Transfer result;
+  if (fd_ < 0) return result;
+  result.ok = true;
+  while (result.count < buffer.size()) {
+    const std::size_t want = std::min(buffer.size() - result.count, kMaxChunkPerCall);
+    const ssize_t n = ::read(fd_, buffer.data() + result.count, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.ok = false;
+      break;
+    }
+    if (n == 0) break;  // end of file
+    result.count += static_cast<std::size_t>(n);
+  }
+  return result;
+}
+
+Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
+  Transfer result;
+  if (fd_ < 0) return result;
+  result.ok = true;
+  while (result.count < buffer.size()) {
+    const std::size_t want = std::min(buffer.size() - result.count, kMaxChunkPerCall);
+    const ssize_t n = ::write(fd_, buffer.data() + result.count, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.ok = false;
+      break;
+    }
+    if (n == 0) break;
+    result.count += static_cast<std::size_t>(n);
+  }
+  return result;
+}
+
+std::optional<std::uint64_t> StreamHandle::size() const {
+  struct stat info;
+  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool StreamHandle::close() {
+  if (fd_ < 0) return true;
+  // Linux releases the descriptor even when close reports an error; retrying
+  // could close someone else's.
+  const int rc = ::close(std::exchange(fd_, -1));
+  const bool injected = gFailNextClose.exchange(false, std::memory_order_relaxed);
+  return rc == 0 && !injected;
+}
+
+void failNextStreamClose() { gFailNextClose.store(true, std::memory_order_relaxed); }
+
+BufferedFile::~BufferedFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+BufferedFile::BufferedFile(BufferedFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
+
+BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
+  if (this != &other) {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = std::exchange(other.file_, nullptr);
+  }
+  return *this;
+}
+
+BufferedFile BufferedFile::open(const char* path, const char* mode) {
+  if (path == nullptr || mode == nullptr) return {};
+  const std::string_view m(mode);
+  if (m == "rb") return BufferedFile(std::fopen(path, "rb"));
+  const bool truncate = m == "wb";
+  if (!truncate && m != "r+b") return {};
+  // Read-write even for "wb": the sharing lock needs read access, and the
+  // truncation must wait until the lock is held.
+  const int fd = openRetrying(path, O_RDWR | (truncate ? O_CREAT : 0));
+  if (fd < 0) return {};
+  if (!claimBufferedWriter(fd) || (truncate && ::ftruncate(fd, 0) != 0)) {
+    ::close(fd);
+    return {};
+  }
+  std::FILE* file = ::fdopen(fd, mode);
+  if (file == nullptr) ::close(fd);
+  return BufferedFile(file);
+}
+
+bool BufferedFile::close() {
+  if (file_ == nullptr) return true;
+  return std::fclose(std::exchange(file_, nullptr)) == 0;
+}
+
+}  // namespace corvane::platform

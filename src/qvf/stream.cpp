@@ -1,0 +1,81 @@
+#include "qvf/stream.h"
+
+#include "engine/pixeltools.h"
+
+namespace corvane::qvf {
+
+VideoStreamContext::VideoStreamContext(const QvfStreamHeader& header, std::uint32_t base_,
+                                       std::uint32_t stride_)
+    : chunkSize(header.chunkSize),
+      stride(stride_),
+      base(base_),
+      width(widthOf(header)),
+      lines(header.lines),
+      chunkBuffer(header.chunkSize) {}
+
+VideoStreamContext::~VideoStreamContext() = default;
+
+std::uint32_t VideoStreamContext::sampleDepth() const { return 8; }
+
+bool VideoStreamContext::fieldFitsChunk() const {
+  return width >= 0 && std::uint64_t(std::uint32_t(width)) * lines * 2 <= chunkBuffer.size();
+}
+
+void VideoStreamContext::decodeToBgra(std::uint8_t* destination) {
+  decode_ycbcr8_bgra(destination, chunkBuffer.data(), static_cast<std::uint32_t>(width) * lines);
+}
+
+void VideoStreamContext::encodeFromBgra(const std::uint8_t* source) {
+  encode_bgra_ycbcr8(chunkBuffer.data(), source, static_cast<std::uint32_t>(width) * lines);
+}
+
+QvfStream::~QvfStream() {
+  try {
+    if (file.isOpen()) file.close();
+  } catch (...) {
+    // Nobody is left to tell; the handle is released all the same.
+  }
+}
+
+void QvfStream::close() { file.close(); }
+
+VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pair) {
+  const std::uint64_t index = std::uint64_t{pair} * 2 + (field & 1);
+  return index < videoContexts.size() ? videoContexts[index].get() : nullptr;
+}
+
+bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer) {
+  VideoStreamContext* context = contextFor(field, pair);
+  if (context == nullptr) return false;
+  return file.readAt(context->positionOf(field >> 1), buffer, context->chunkSize);
+}
+
+std::uint8_t* QvfStream::readFieldIntoContext(std::uint32_t field, std::uint32_t pair) {
+  VideoStreamContext* context = contextFor(field, pair);
+  if (context == nullptr) return nullptr;
+  std::uint8_t* buffer = context->chunkBuffer.data();
+  return file.readAt(context->positionOf(field >> 1), buffer, context->chunkSize) ? buffer : nullptr;
+}
+
+bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, const std::uint8_t* buffer) {
+  VideoStreamContext* context = contextFor(field, pair);
+  if (context == nullptr) return false;
+  return file.writeAt(context->positionOf(field >> 1), buffer, context->chunkSize);
+}
+
+bool QvfStream::writeFieldFromContext(std::uint32_t field, std::uint32_t pair) {
+  VideoStreamContext* context = contextFor(field, pair);
+  if (context == nullptr) return false;
+  return file.writeAt(context->positionOf(field >> 1), context->chunkBuffer.data(), context->chunkSize);
+}
+
+std::uint8_t* QvfStream::contextBuffer(std::uint32_t field, std::uint32_t pair) {
+  VideoStreamContext* context = contextFor(field, pair);
+  return context == nullptr ? nullptr : context->chunkBuffer.data();
+}
+
+std::uint32_t QvfStream::frameCount() const {
+  return frameCountFor(file.fileSize(), header.dataOffset, header.frameBlockSize);
+}
+
+}  // namespace corvane::qvf

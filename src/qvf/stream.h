@@ -1,0 +1,85 @@
+// QvfStream: one open QVF file as the registry holds it (its unbuffered
+// handle, a copy of its headers, and one context per video stream), and the
+// field-addressed transfers that the reader and writer are built on.
+//
+// Field f of video pair k lives in video stream 2k + (f & 1), chunk f >> 1.
+// Not thread-safe: used under the lock of the file's registry entry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/memory.h"
+#include "qvf/container.h"
+#include "qvf/streaming_file.h"
+
+namespace corvane::qvf {
+
+// One video stream of an open file, with a page-aligned buffer of one chunk
+// that conversions and unbuffered transfers share.
+class VideoStreamContext {
+ public:
+  // Throws std::bad_alloc when the chunk buffer cannot be had.
+  VideoStreamContext(const QvfStreamHeader& header, std::uint32_t base, std::uint32_t stride);
+  virtual ~VideoStreamContext();
+  VideoStreamContext(const VideoStreamContext&) = delete;
+  VideoStreamContext& operator=(const VideoStreamContext&) = delete;
+
+  virtual std::uint32_t sampleDepth() const;
+  // The whole field (width x lines pixels) to 32-bit B G R A, and back. Both
+  // require the field to fit its chunk (see fieldFitsChunk).
+  virtual void decodeToBgra(std::uint8_t* destination);
+  virtual void encodeFromBgra(const std::uint8_t* source);
+
+  std::uint64_t positionOf(std::uint32_t chunk) const { return chunkPosition(base, stride, chunk); }
+  // True when width x lines x 2 bytes of 4:2:2 fit in the chunk buffer.
+  bool fieldFitsChunk() const;
+
+  std::uint32_t chunkSize;
+  std::uint32_t stride;  // the file's frame block size
+  std::uint32_t base;    // file offset of chunk 0
+  std::int32_t width;
+  std::uint32_t lines;
+  platform::PageBuffer chunkBuffer;
+};
+
+class QvfStream {
+ public:
+  QvfStream() = default;
+  // A stream still open here is closed quietly; close() reports failures.
+  ~QvfStream();
+  QvfStream(const QvfStream&) = delete;
+  QvfStream& operator=(const QvfStream&) = delete;
+
+  // Closes the streaming file; throws EngineError "Could not close the Win32
+  // streaming file handle." on failure, after releasing the handle.
+  void close();
+
+  // The context of field f of pair k; nullptr when the file has no such stream.
+  VideoStreamContext* contextFor(std::uint32_t field, std::uint32_t pair);
+  VideoStreamContext* video(std::size_t index) {
+    return index < videoContexts.size() ? videoContexts[index].get() : nullptr;
+  }
+
+  bool readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer);
+  // The context's chunk buffer holding the field, or nullptr when the read fails.
+  std::uint8_t* readFieldIntoContext(std::uint32_t field, std::uint32_t pair);
+  bool writeField(std::uint32_t field, std::uint32_t pair, const std::uint8_t* buffer);
+  bool writeFieldFromContext(std::uint32_t field, std::uint32_t pair);
+  // The chunk buffer that writeFieldFromContext will write, for filling first.
+  std::uint8_t* contextBuffer(std::uint32_t field, std::uint32_t pair);
+
+  // Whole frames in the file now.
+  std::uint32_t frameCount() const;
+
+  StreamingFile file;
+  std::uint32_t sectorSize = kSectorSize;
+  QvfFileHeader header;
+  std::vector<QvfStreamHeader> streamHeaders;
+  std::int32_t audioStreamCount = 0;
+  std::int32_t videoStreamCount = 0;
+  std::vector<std::unique_ptr<VideoStreamContext>> videoContexts;  // in video stream order
+};
+
+}  // namespace corvane::qvf

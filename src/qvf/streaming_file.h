@@ -1,0 +1,52 @@
+// StreamingFile: the unbuffered handle of one open QVF file, with the file
+// position cached so that consecutive chunks need no seek. Used under the
+// lock of the file's registry entry only.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file.h"
+#include "qvf/container.h"
+
+namespace corvane::qvf {
+
+class StreamingFile {
+ public:
+  // Throws EngineError "Could not open the file for Win32 streaming." when no
+  // open attempt succeeds. The position cache starts invalid.
+  void open(const char* path);
+  // Throws EngineError "Could not close the Win32 streaming file handle." when
+  // the close fails; the handle is released either way.
+  void close();
+  bool isOpen() const { return handle_.isOpen(); }
+
+  // Places the file pointer at target, skipping the system call when the
+  // cache says it is there already. A failed seek leaves the cache invalid.
+  bool seekTo(std::uint64_t target);
+  // Exactly length bytes at target; the cache advances by what was moved.
+  bool readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length);
+  bool writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length);
+  // One write wherever the file pointer stands; the cache is invalid after.
+  bool writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length);
+  // Makes the next unpositioned write land at target: no system call when the
+  // file pointer is known to stand there (after an unpositioned write, say).
+  bool placeFilePointer(std::uint64_t target);
+
+  // 0 when the size cannot be taken.
+  std::uint64_t fileSize() const;
+  bool writable() const { return handle_.writable(); }
+  platform::StreamOpenAttempt openAttempt() const { return handle_.attempt(); }
+  std::uint64_t cachedPosition() const { return cached_; }
+  std::uint64_t seekCount() const { return handle_.seekCount(); }
+
+ private:
+  void advance(std::uint64_t moved);
+
+  platform::StreamHandle handle_;
+  // Where the last positioned transfer left the pointer, for seek skipping.
+  std::uint64_t cached_ = kInvalidPosition;
+  // Where the file pointer is known to stand, whatever moved it last.
+  std::uint64_t pointer_ = kInvalidPosition;
+};
+
+}  // namespace corvane::qvf
