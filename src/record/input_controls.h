@@ -36,7 +36,7 @@ class InputColourControls {
 
   tk::mINT32 Input;
   tk::mFLT64& real(ColourKey key, std::size_t source);  // every key but HYPK
-  tk::mINT32& HYPK(std::size_t source) { return hypk_[source]; }
+  tk::mINT32& hypk(std::size_t source) { return hypk_.at(source); }
 
   // The value as a double, whichever variable type holds it.
   double value(ColourKey key, std::size_t source);
