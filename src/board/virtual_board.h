@@ -1,0 +1,64 @@
+// The virtual board: a software RealtimeEngine and MediaBroker configured by
+// CORVANE_BOARD. The switcher side works (open, close, controls, commands,
+// frame count). The output stream and the input probe only write their calls
+// to the log and give 0 for now: no frames are shown or delivered yet.
+#pragma once
+
+#include <memory>
+
+#include "board/board_config.h"
+#include "board/call_log.h"
+#include "board/switcher.h"
+#include "engine/realtime_engine.h"
+
+namespace corvane::board {
+
+class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBroker {
+ public:
+  explicit VirtualBoard(BoardConfig config);
+
+  const BoardConfig& config() const { return config_; }
+  // The switcher's state: controls, open handles, frame counter.
+  Switcher& switcher() { return switcher_; }
+  const Switcher& switcher() const { return switcher_; }
+  // False when a log path was configured but cannot be appended to.
+  bool logUsable() const { return log_.usable(); }
+
+  engine::Handle OpenSwitcher(const char* name) override;
+  void CloseSwitcher(engine::Handle switcher) override;
+  std::int32_t SetOutputControl(engine::Handle switcher, std::int32_t, std::int32_t, const char* name,
+                                engine::ControlType type, const std::int32_t* value) override;
+  std::int32_t SetInputControl(engine::Handle switcher, std::int32_t, std::int32_t, const char* name,
+                               engine::ControlType type, const std::int32_t* value) override;
+  std::int32_t SwitcherCommand(engine::Handle switcher, std::uint32_t command, const void* data) override;
+  std::uint32_t CurrentFrameCount(engine::Handle switcher, std::int32_t, std::int32_t) override;
+
+  engine::Handle OpenOutputStream(const char* name, std::int32_t, std::int32_t, std::int32_t is625) override;
+  engine::Handle AcquireOutputFrame(engine::Handle stream, void** data, std::uint32_t* cookie) override;
+  void SubmitOutputFrame(engine::Handle stream, engine::Handle token, std::uint32_t cookie) override;
+  void CloseOutputStream(engine::Handle stream) override;
+
+  engine::Handle OpenEngine() override;
+  engine::Handle FindEngineObject(engine::Handle engine) override;
+  engine::Handle CreateProbe(engine::Handle object, const char* name) override;
+  std::int32_t AttachProbe(engine::Handle probe, const char* pinName) override;
+  std::int32_t SetProbeCallback(engine::Handle probe, void* context, engine::ProbeCallback callback) override;
+  std::int32_t FieldParity(const std::uint8_t* stamp) override;
+  std::uint32_t GetProbeSource(engine::Handle probe) override;
+  void DestroyProbe(engine::Handle probe) override;
+  void CloseEngine(engine::Handle engine) override;
+
+  void ReturnInputFrame(std::uint32_t source, std::uint32_t frameIdentifier) override;
+
+ private:
+  BoardConfig config_;
+  CallLog log_;
+  Switcher switcher_;
+};
+
+// The board as CORVANE_BOARD describes it (unset: present, no log). Settings
+// that cannot be understood, and a log that cannot be opened, are reported on
+// stderr; the board is made all the same.
+std::unique_ptr<VirtualBoard> makeBoardFromEnvironment();
+
+}  // namespace corvane::board
