@@ -34,12 +34,6 @@ TEST(ToolkitThread, RunsThreadProcOnANewThreadOncePerStart) {
   EXPECT_EQ(thread.runs.load(), 2);
 }
 
-TEST(ToolkitThread, JoinWithoutStartIsHarmless) {
-  CountingThread thread;
-  thread.Join();
-  EXPECT_EQ(thread.runs.load(), 0);
-}
-
 // The work after the gate takes a while; a destructor that did not wait would
 // return before it is done. ThreadProc is already running when the object goes
 // (it must be: the derived part dies before ~Thread).
