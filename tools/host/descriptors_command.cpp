@@ -1,5 +1,6 @@
 // corvane-host descriptors: the four service descriptors as the plug-in fills them.
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "host/command.h"

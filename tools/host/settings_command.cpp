@@ -3,6 +3,7 @@
 // prints the settings section of the file.
 #include <cstdio>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "host/command.h"
