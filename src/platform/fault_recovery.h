@@ -12,6 +12,9 @@ namespace corvane::platform {
 
 bool callWithFaultRecovery(void (*body)(void*), void* context);
 
+// True while the calling thread runs a body under callWithFaultRecovery.
+bool insideFaultRecovery();
+
 template <class Body>
 bool runWithFaultRecovery(Body&& body) {
   return callWithFaultRecovery([](void* ctx) { (*static_cast<Body*>(ctx))(); },

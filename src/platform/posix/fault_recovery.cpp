@@ -143,4 +143,6 @@ bool callWithFaultRecovery(void (*body)(void*), void* context) {
   return true;
 }
 
+bool insideFaultRecovery() { return tRecoveryPoint != nullptr; }
+
 }  // namespace corvane::platform
