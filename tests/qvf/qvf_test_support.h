@@ -5,10 +5,12 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/memory.h"
@@ -90,6 +92,32 @@ inline QvfStreamHeader smallVideoStream() {
   stream.lines = kSmallLines;
   return stream;
 }
+
+// Makes a file read-only even for a privileged user (who ignores permission
+// bits) by setting the immutable attribute; undone on destruction.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    if (writable()) {
+      immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
+    }
+  }
+  ~ReadOnlyFile() {
+    if (immutable_) std::system(("chattr -i '" + path_ + "' 2>/dev/null").c_str());
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  bool writable() const {
+    std::FILE* file = std::fopen(path_.c_str(), "r+b");
+    if (file != nullptr) std::fclose(file);
+    return file != nullptr;
+  }
+
+ private:
+  std::string path_;
+  bool immutable_ = false;
+};
 
 // The registry picks a slot with the process's rand() on every miss. Seeding
 // it here makes the picks known in advance, so tests can say which entry a

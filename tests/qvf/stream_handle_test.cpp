@@ -13,35 +13,10 @@
 namespace corvane::platform {
 namespace {
 
+using qvf::test::ReadOnlyFile;
 using qvf::test::readFileBytes;
 using qvf::test::TempDir;
 using qvf::test::writeFileBytes;
-
-// Makes a file read-only even for a privileged user (who ignores permission
-// bits) by setting the immutable attribute; undone on destruction.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    if (writable()) {
-      immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
-    }
-  }
-  ~ReadOnlyFile() {
-    if (immutable_) std::system(("chattr -i '" + path_ + "' 2>/dev/null").c_str());
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  bool writable() const {
-    std::FILE* file = std::fopen(path_.c_str(), "r+b");
-    if (file != nullptr) std::fclose(file);
-    return file != nullptr;
-  }
-
- private:
-  std::string path_;
-  bool immutable_ = false;
-};
 
 std::vector<std::uint8_t> bytesOf(std::size_t count, std::uint8_t first) {
   std::vector<std::uint8_t> bytes(count);
