@@ -14,6 +14,11 @@ std::vector<KernelSet> buildKernelSets() {
   __builtin_cpu_init();
   std::vector<KernelSet> sets;
   sets.push_back({"scalar", decodeRowScalar, encodeRowScalar, 2, true});
+  sets.push_back({"sse2", decodeRowSse2, encodeRowSse2, 16, __builtin_cpu_supports("sse2") != 0});
+  sets.push_back({"avx2", decodeRowAvx2, encodeRowAvx2, 16, __builtin_cpu_supports("avx2") != 0});
+  // Masked tails: any even count.
+  sets.push_back({"avx512", decodeRowAvx512, encodeRowAvx512, 2,
+                  __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0});
   return sets;
 }
 
