@@ -2,8 +2,8 @@
 // innermost recovery point of the faulting thread, and nothing else.
 #include "platform/fault_recovery.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -81,7 +81,8 @@ TEST(PageBuffer, DestructorUnmaps) {
 
 TEST(PageBuffer, ImpossibleSizesThrowBadAlloc) {
   EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
-  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max() - 4 * pageSize()), std::bad_alloc);
+  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max() - 4 * pageSize()),
+               std::bad_alloc);
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ TEST(MessageBox, ConcurrentBoxesNeverMixTheirLogLines) {
     const auto tab = line.find('\t');
     ASSERT_NE(tab, std::string::npos) << line;
     ASSERT_TRUE(line.ends_with(padding)) << line;
-    seen.insert(line.substr(0, tab) + "/" + line.substr(tab + 1, line.size() - tab - 1 - padding.size()));
+    seen.insert(line.substr(0, tab) + "/" +
+                line.substr(tab + 1, line.size() - tab - 1 - padding.size()));
   }
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kPerThread));
   EXPECT_EQ(seen.count("T3/49"), 1u);

@@ -44,7 +44,8 @@ int runReader(const std::string& ini) {
     while (std::getline(lines, line)) {
       if (line == "[VideoCorvane Configuration]") {
         ++headers;
-      } else if (line.find('=') == std::string::npos && !line.starts_with('[') && !line.starts_with(';')) {
+      } else if (line.find('=') == std::string::npos && !line.starts_with('[') &&
+                 !line.starts_with(';')) {
         return 5;
       }
     }
@@ -88,7 +89,8 @@ TEST(ProfileConcurrency, WritersInTwoProcessesLoseNothing) {
   const auto shared = readProfileValue(ini, kSection, "Shared");
   EXPECT_TRUE(shared == "A" || shared == "B");
   EXPECT_EQ(readProfileValue(ini, "Other", "X"), "1");
-  EXPECT_TRUE(test::readFile(ini).starts_with(std::string(kOriginal) + "[VideoCorvane Configuration]\n"));
+  EXPECT_TRUE(
+      test::readFile(ini).starts_with(std::string(kOriginal) + "[VideoCorvane Configuration]\n"));
 }
 
 }  // namespace

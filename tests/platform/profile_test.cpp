@@ -135,7 +135,8 @@ TEST_F(ProfileTest, MissingDirectoriesAreCreated) {
 }
 
 TEST_F(ProfileTest, WritesLeaveNoTemporaryFilesBehind) {
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(writeProfileValue(ini_, "S", "K" + std::to_string(i), "v"));
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(writeProfileValue(ini_, "S", "K" + std::to_string(i), "v"));
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
     const std::string name = entry.path().filename().string();
     EXPECT_TRUE(name == "VideoCorvane.ini" || name == ".VideoCorvane.ini.lock") << name;

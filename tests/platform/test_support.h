@@ -16,7 +16,8 @@ namespace corvane::platform::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-platform-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "corvane-platform-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~TempDir() {

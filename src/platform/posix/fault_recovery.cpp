@@ -82,7 +82,8 @@ class AlternateSignalStack {
     if (::sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
     const long minimum = ::sysconf(_SC_SIGSTKSZ);
     size_ = kPreferredSize;
-    if (minimum > 0 && static_cast<std::size_t>(minimum) > size_) size_ = static_cast<std::size_t>(minimum);
+    if (minimum > 0 && static_cast<std::size_t>(minimum) > size_)
+      size_ = static_cast<std::size_t>(minimum);
     memory_ = std::make_unique<char[]>(size_);
     stack_t ours{};
     ours.ss_sp = memory_.get();
@@ -116,7 +117,8 @@ void prepareThread() {
 
 // Runs the body with point as the thread's recovery point. Kept out of line
 // so that nothing live in callWithFaultRecovery changes after sigsetjmp.
-__attribute__((noinline)) void runGuarded(RecoveryPoint& point, void (*body)(void*), void* context) {
+__attribute__((noinline)) void runGuarded(RecoveryPoint& point, void (*body)(void*),
+                                          void* context) {
   tRecoveryPoint = &point;
   try {
     body(context);

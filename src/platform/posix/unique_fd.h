@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstddef>
-
 #include <utility>
 
 namespace corvane::platform::posix {
