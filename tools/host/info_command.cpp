@@ -1,0 +1,38 @@
+// corvane-host info: what the file input says about a QVF file.
+#include <cstdio>
+#include <stdexcept>
+
+#include "host/command.h"
+#include "host/qvf_files.h"
+
+namespace corvane::host {
+namespace {
+
+int run(CommandContext& context) {
+  if (context.args.size() != 1) throw std::runtime_error("info takes one FILE (see --help)");
+  LoadedPlugin plugin(context.pluginPath);
+  ReadingFile file(plugin.api(), context.args[0]);
+  const HostFormat& first = file.formats().at(0);
+  std::printf("file       %s\n", context.args[0].c_str());
+  std::printf("frames     %u\n", file.frameCount());
+  std::printf("geometry   %u x %u (two fields of %u lines)\n", first.width, first.height, first.height / 2);
+  std::printf("rate       %u/%u frames per second (%.6f)\n", first.rateNumerator, first.rateDenominator,
+              first.rateDenominator ? static_cast<double>(first.rateNumerator) / first.rateDenominator : 0.0);
+  std::printf("formats    %-8s %-38s %10s %s\n", "name", "pixel format id", "bytes", "flags");
+  for (const HostFormat& format : file.formats())
+    std::printf("           %-8s %-38s %10u 0x%03x\n", format.name.c_str(), format.guid.c_str(), format.frameBytes,
+                format.flags);
+  return 0;
+}
+
+const CommandRegistration registration{Command{
+    "info", "frame count, geometry, rate and offered formats of a QVF file",
+    "usage: corvane-host info FILE\n\n"
+    "Opens FILE through the plug-in's file input (AVFILE_OpenFileForRead,\n"
+    "AVFILE_GetReadingFileInfo) and prints its frame count, frame geometry,\n"
+    "the rate the plug-in offers (the load-time video mode, not the file's)\n"
+    "and the three formats a host can read it in.",
+    run}};
+
+}  // namespace
+}  // namespace corvane::host

@@ -1,0 +1,37 @@
+#include "host/progress.h"
+
+#include <cstdio>
+
+#include "platform/clock.h"
+
+namespace corvane::host {
+namespace {
+constexpr std::uint64_t kQuietMicroseconds = 1'000'000;
+constexpr std::uint64_t kRedrawMicroseconds = 100'000;
+constexpr int kBarWidth = 30;
+}  // namespace
+
+Progress::Progress(std::string label, std::uint64_t total)
+    : label_(std::move(label)), total_(total), start_(platform::systemClock().microseconds()) {}
+
+Progress::~Progress() {
+  if (drawn_) std::fputc('\n', stderr);
+}
+
+void Progress::update(std::uint64_t done) {
+  const std::uint64_t now = platform::systemClock().microseconds();
+  if (now - start_ < kQuietMicroseconds) return;
+  if (drawn_ && now - lastDraw_ < kRedrawMicroseconds && done != total_) return;
+  lastDraw_ = now;
+  drawn_ = true;
+  if (total_ == 0) {
+    std::fprintf(stderr, "\r%s %llu frames", label_.c_str(), static_cast<unsigned long long>(done));
+  } else {
+    const int filled = static_cast<int>(done * kBarWidth / total_);
+    std::fprintf(stderr, "\r%s [%.*s%*s] %llu/%llu", label_.c_str(), filled, "##############################",
+                 kBarWidth - filled, "", static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_));
+  }
+  std::fflush(stderr);
+}
+
+}  // namespace corvane::host
