@@ -78,17 +78,25 @@ namespace {
 
 struct EncodeConstants {
   __m512i lowBytes = _mm512_set1_epi32(0x00FF00FF);
+  // The alpha word is replaced by kBiasWord, which carries both rounding
+  // biases through the multiplies: kBiasWord * 2112 is the luma bias and
+  // 2 * kBiasWord * 16448 the chroma bias.
+  __m512i biasWords = _mm512_set1_epi32(kBiasWord << 16);
   __m512i lumaBR = pairOf(kEncodeBToY, kEncodeRToY);
-  __m512i lumaGA = pairOf(kEncodeGToY, 0);
-  __m512i lumaBias = _mm512_set1_epi32(kEncodeLumaBias);
+  __m512i lumaGA = pairOf(kEncodeGToY, kEncodeLumaBias / kBiasWord);
   __m512i chromaBR = _mm512_set1_epi64(static_cast<long long>(
       (static_cast<unsigned long long>(pairBits(kEncodeBToCr, kEncodeRToCr)) << 32) |
       pairBits(kEncodeBToCb, kEncodeRToCb)));
   __m512i chromaGA = _mm512_set1_epi64(static_cast<long long>(
-      (static_cast<unsigned long long>(pairBits(kEncodeGToCr, 0)) << 32) | pairBits(kEncodeGToCb, 0)));
-  __m512i chromaBias = _mm512_set1_epi32(kEncodeChromaBias);
+      (static_cast<unsigned long long>(pairBits(kEncodeGToCr, kChromaBiasFactor)) << 32) |
+      pairBits(kEncodeGToCb, kChromaBiasFactor)));
   // Quarter-rows come out of the lane-local packing as 0 4 1 5 2 6 3 7.
   __m512i gather = _mm512_set_epi64(7, 5, 3, 1, 6, 4, 2, 0);
+
+  static constexpr int kBiasWord = 256;
+  static constexpr int kChromaBiasFactor = kEncodeChromaBias / (2 * kBiasWord);
+  static_assert(kEncodeLumaBias % kBiasWord == 0 && kEncodeLumaBias / kBiasWord <= 32767);
+  static_assert(kEncodeChromaBias % (2 * kBiasWord) == 0 && kChromaBiasFactor <= 32767);
 
   static unsigned pairBits(int even, int odd) {
     return (static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu);
@@ -98,14 +106,12 @@ struct EncodeConstants {
 // 16 B G R A pixels to 16 32-bit lumas and, per pair, 32-bit Cb and Cr.
 inline void encode16(const EncodeConstants& k, __m512i p, __m512i& y, __m512i& c) {
   const __m512i br = _mm512_and_si512(p, k.lowBytes);
-  const __m512i ga = _mm512_srli_epi16(p, 8);
-  y = _mm512_add_epi32(_mm512_add_epi32(_mm512_madd_epi16(br, k.lumaBR), _mm512_madd_epi16(ga, k.lumaGA)),
-                       k.lumaBias);
+  const __m512i ga = _mm512_mask_srli_epi16(k.biasWords, 0x55555555u, p, 8);  // G, bias word
+  y = _mm512_add_epi32(_mm512_madd_epi16(br, k.lumaBR), _mm512_madd_epi16(ga, k.lumaGA));
   y = _mm512_srli_epi32(y, 15);
   const __m512i brSum = _mm512_add_epi16(br, _mm512_shuffle_epi32(br, _MM_PERM_CDAB));
   const __m512i gaSum = _mm512_add_epi16(ga, _mm512_shuffle_epi32(ga, _MM_PERM_CDAB));
-  c = _mm512_add_epi32(_mm512_add_epi32(_mm512_madd_epi16(brSum, k.chromaBR), _mm512_madd_epi16(gaSum, k.chromaGA)),
-                       k.chromaBias);
+  c = _mm512_add_epi32(_mm512_madd_epi16(brSum, k.chromaBR), _mm512_madd_epi16(gaSum, k.chromaGA));
   c = _mm512_srli_epi32(c, 16);
 }
 
