@@ -34,13 +34,24 @@ const std::uint8_t* packRow(const std::uint8_t* from, std::uint8_t* to, std::uin
 
 }  // namespace
 
+void fieldRowsToFrame(FrameLayout layout, const std::uint8_t* field, std::uint32_t parity,
+                      std::uint8_t* destination, FieldGeometry g, std::uint32_t firstRow, std::uint32_t endRow) {
+  const std::size_t height = 2 * std::size_t{g.lines};
+  for (std::uint32_t i = firstRow; i < endRow; ++i) {
+    const std::size_t displayRow = 2 * std::size_t{i} + parity;
+    const std::uint8_t* from = field + i * fieldRowBytes(g);
+    if (layout == FrameLayout::Ycbcr444) {
+      expandRow(from, destination + displayRow * frameRowBytes(g), g.width / 2);
+    } else {
+      decode_ycbcr8_bgra(destination + (height - 1 - displayRow) * frameRowBytes(g), from, g.width);
+    }
+  }
+}
+
 void fieldsTo444(const std::uint8_t* field0, const std::uint8_t* field1, std::uint8_t* destination,
                  FieldGeometry g) {
-  const std::uint32_t pairs = g.width / 2;
-  for (std::uint32_t i = 0; i < g.lines; ++i) {
-    expandRow(field0 + i * fieldRowBytes(g), destination + (2 * std::size_t{i}) * frameRowBytes(g), pairs);
-    expandRow(field1 + i * fieldRowBytes(g), destination + (2 * std::size_t{i} + 1) * frameRowBytes(g), pairs);
-  }
+  fieldRowsToFrame(FrameLayout::Ycbcr444, field0, 0, destination, g, 0, g.lines);
+  fieldRowsToFrame(FrameLayout::Ycbcr444, field1, 1, destination, g, 0, g.lines);
 }
 
 void fieldsFrom444(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
@@ -55,13 +66,8 @@ void fieldsFrom444(const std::uint8_t* source, std::uint8_t* field0, std::uint8_
 
 void fieldsToBgra(const std::uint8_t* field0, const std::uint8_t* field1, std::uint8_t* destination,
                   FieldGeometry g) {
-  const std::size_t height = 2 * std::size_t{g.lines};
-  for (std::uint32_t i = 0; i < g.lines; ++i)
-    decode_ycbcr8_bgra(destination + (height - 1 - 2 * std::size_t{i}) * frameRowBytes(g),
-                       field0 + i * fieldRowBytes(g), g.width);
-  for (std::uint32_t i = 0; i < g.lines; ++i)
-    decode_ycbcr8_bgra(destination + (height - 2 - 2 * std::size_t{i}) * frameRowBytes(g),
-                       field1 + i * fieldRowBytes(g), g.width);
+  fieldRowsToFrame(FrameLayout::Bgra32, field0, 0, destination, g, 0, g.lines);
+  fieldRowsToFrame(FrameLayout::Bgra32, field1, 1, destination, g, 0, g.lines);
 }
 
 void fieldsFromBgra(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1,

@@ -14,6 +14,18 @@ struct FieldGeometry {
   std::uint32_t lines = 0;  // rows per field
 };
 
+enum class FrameLayout : std::uint8_t {
+  Ycbcr444,  // top-down Y Cb Cr A
+  Bgra32,    // bottom-up B G R A
+};
+
+// Rows [firstRow, endRow) of one field (parity 0 for field 0, 1 for field 1)
+// into their places in a whole frame of the given layout. Rows of different
+// fields or ranges touch disjoint bytes, so they may run on different threads.
+void fieldRowsToFrame(FrameLayout layout, const std::uint8_t* field, std::uint32_t parity,
+                      std::uint8_t* destination, FieldGeometry geometry, std::uint32_t firstRow,
+                      std::uint32_t endRow);
+
 // To top-down Y Cb Cr A (alpha 255), rows interleaved from the two fields.
 void fieldsTo444(const std::uint8_t* field0, const std::uint8_t* field1, std::uint8_t* destination,
                  FieldGeometry geometry);

@@ -82,18 +82,70 @@ void makeContexts(QvfStream& stream) {
 
 bool addressable(std::uint32_t n) { return n <= kLastAddressableFrame; }
 
-// Both fields of frame n in the chunk buffers of pair 0, checked to hold the
-// entry's whole field geometry; false when either read fails.
-bool readBothIntoContexts(OpenFileEntry& entry, std::uint32_t n, const std::uint8_t*& field0,
-                          const std::uint8_t*& field1) {
+// Fields this small convert faster than a helper thread wakes up.
+constexpr std::uint64_t kOverlapMinimumFieldBytes = 64 * 1024;
+
+struct RowsJob {
+  FrameLayout layout;
+  const std::uint8_t* field;
+  std::uint32_t parity;
+  std::uint8_t* destination;
+  FieldGeometry geometry;
+  std::uint32_t firstRow;
+  std::uint32_t endRow;
+
+  void operator()() const { fieldRowsToFrame(layout, field, parity, destination, geometry, firstRow, endRow); }
+  static void run(void* job) { (*static_cast<const RowsJob*>(job))(); }
+};
+
+// Waits for the helper on every way out, so no job outlives its frame.
+class JobWaiter {
+ public:
+  explicit JobWaiter(BackgroundJob* job) : job_(job) {}
+  ~JobWaiter() { wait(); }
+  JobWaiter(const JobWaiter&) = delete;
+  JobWaiter& operator=(const JobWaiter&) = delete;
+  void wait() {
+    if (job_ != nullptr) job_->wait();
+  }
+
+ private:
+  BackgroundJob* job_;
+};
+
+// Frame n of pair 0 into destination: both fields are read into the chunk
+// buffers, then converted row by row. With a helper thread, field 0 is
+// converted while field 1 is read, and field 1 is converted in two halves.
+// On failure the destination may hold part of the frame.
+bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destination, FrameLayout layout) {
   QvfStream& stream = *entry.stream;
   if (!addressable(n)) return false;
-  field0 = stream.readFieldIntoContext(2 * n, 0);
-  if (field0 == nullptr) return false;
-  field1 = stream.readFieldIntoContext(2 * n + 1, 0);
-  if (field1 == nullptr) return false;
+  const FieldGeometry geometry{entry.width, entry.lines};
   const std::uint64_t fieldBytes = std::uint64_t{entry.width} * entry.lines * 2;
-  return fieldBytes <= stream.video(0)->chunkBuffer.size() && fieldBytes <= stream.video(1)->chunkBuffer.size();
+  const std::uint8_t* field0 = stream.readFieldIntoContext(2 * n, 0);
+  if (field0 == nullptr) return false;
+  if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size()) {
+    return false;  // the header's geometry does not fit its chunks
+  }
+  BackgroundJob* helper = fieldBytes >= kOverlapMinimumFieldBytes ? stream.backgroundJob() : nullptr;
+  const RowsJob first{layout, field0, 0, destination, geometry, 0, geometry.lines};
+  JobWaiter waiter(helper);
+  if (helper != nullptr) helper->start(&RowsJob::run, const_cast<RowsJob*>(&first));
+
+  const std::uint8_t* field1 = stream.readFieldIntoContext(2 * n + 1, 0);
+  waiter.wait();
+  if (field1 == nullptr) return false;
+  if (helper == nullptr) {
+    first();
+    RowsJob{layout, field1, 1, destination, geometry, 0, geometry.lines}();
+    return true;
+  }
+  const std::uint32_t half = geometry.lines / 2;
+  const RowsJob secondHalf{layout, field1, 1, destination, geometry, half, geometry.lines};
+  helper->start(&RowsJob::run, const_cast<RowsJob*>(&secondHalf));
+  RowsJob{layout, field1, 1, destination, geometry, 0, half}();
+  waiter.wait();
+  return true;
 }
 
 }  // namespace
@@ -156,20 +208,12 @@ bool readFrame422(OpenFileRegistry& registry, const char* path, std::uint32_t n,
 
 bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
-  const std::uint8_t* field0 = nullptr;
-  const std::uint8_t* field1 = nullptr;
-  if (!entry || !readBothIntoContexts(*entry, n, field0, field1)) return false;
-  fieldsToBgra(field0, field1, buffer, {entry->width, entry->lines});
-  return true;
+  return entry && readConverted(*entry, n, buffer, FrameLayout::Bgra32);
 }
 
 bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
-  const std::uint8_t* field0 = nullptr;
-  const std::uint8_t* field1 = nullptr;
-  if (!entry || !readBothIntoContexts(*entry, n, field0, field1)) return false;
-  fieldsTo444(field0, field1, buffer, {entry->width, entry->lines});
-  return true;
+  return entry && readConverted(*entry, n, buffer, FrameLayout::Ycbcr444);
 }
 
 }  // namespace corvane::qvf

@@ -1,5 +1,7 @@
 #include "qvf/stream.h"
 
+#include <system_error>
+
 #include "engine/pixeltools.h"
 
 namespace corvane::qvf {
@@ -72,6 +74,19 @@ bool QvfStream::writeFieldFromContext(std::uint32_t field, std::uint32_t pair) {
 std::uint8_t* QvfStream::contextBuffer(std::uint32_t field, std::uint32_t pair) {
   VideoStreamContext* context = contextFor(field, pair);
   return context == nullptr ? nullptr : context->chunkBuffer.data();
+}
+
+BackgroundJob* QvfStream::backgroundJob() {
+  if (!background_) {
+    try {
+      background_ = std::make_unique<BackgroundJob>();
+    } catch (const std::system_error&) {
+      return nullptr;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  return background_.get();
 }
 
 std::uint32_t QvfStream::frameCount() const {

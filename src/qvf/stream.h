@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/memory.h"
+#include "qvf/background_job.h"
 #include "qvf/container.h"
 #include "qvf/streaming_file.h"
 
@@ -73,6 +74,10 @@ class QvfStream {
   // Whole frames in the file now.
   std::uint32_t frameCount() const;
 
+  // The helper thread for overlapping conversions, started on first use;
+  // nullptr when no thread can be had (callers then convert inline).
+  BackgroundJob* backgroundJob();
+
   StreamingFile file;
   std::uint32_t sectorSize = kSectorSize;
   QvfFileHeader header;
@@ -80,6 +85,9 @@ class QvfStream {
   std::int32_t audioStreamCount = 0;
   std::int32_t videoStreamCount = 0;
   std::vector<std::unique_ptr<VideoStreamContext>> videoContexts;  // in video stream order
+
+ private:
+  std::unique_ptr<BackgroundJob> background_;
 };
 
 }  // namespace corvane::qvf
