@@ -1,0 +1,95 @@
+// Reading frames into host buffers: layouts, size limits, any alignment, and
+// no allocation once the file is open.
+#include "input/frame_reading.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "qvf/qvf_test_support.h"
+#include "qvf/writer.h"
+
+namespace corvane::input {
+namespace {
+
+using qvf::PixelFormat;
+using qvf::test::kSmallFieldBytes;
+
+constexpr FrameSize kSmall{qvf::test::kSmallWidth, qvf::test::kSmallLines * 2};
+
+class FrameReading : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qvf::test::createSmall(path_);
+    for (std::uint32_t n = 0; n < 2; ++n) {
+      frames_.push_back(qvf::test::patternFrame422(kSmallFieldBytes, n + 1));
+      ASSERT_TRUE(qvf::writeFrame422(registry_, path_.c_str(), frames_.back().data()));
+    }
+  }
+  bool read(std::uint32_t n, PixelFormat format, std::span<std::uint8_t> buffer) {
+    return readFrame(registry_, path_.c_str(), n, format, kSmall, buffer);
+  }
+  std::span<const std::uint8_t> written(std::uint32_t n) const { return frames_[n].bytes(); }
+
+  qvf::test::TempDir dir_;
+  std::string path_ = dir_ / "clip.qvf";
+  qvf::OpenFileRegistry registry_;
+  std::vector<platform::PageBuffer> frames_;
+};
+
+std::uint32_t wordAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | bytes[offset + static_cast<std::size_t>(i)];
+  return v;
+}
+
+TEST_F(FrameReading, Fields422LandWholeAtAnyAlignmentFollowedByTheFieldSizeWord) {
+  const std::size_t bytes = requiredBufferBytes(PixelFormat::Ycbcr422, kSmall);
+  ASSERT_EQ(bytes, 2 * kSmallFieldBytes + 4);
+  platform::PageBuffer aligned(bytes + 16);
+  for (std::size_t shift : {0, 1, 8}) {
+    std::span<std::uint8_t> buffer = aligned.bytes().subspan(shift, bytes);
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    ASSERT_TRUE(read(1, PixelFormat::Ycbcr422, buffer)) << "shift " << shift;
+    EXPECT_TRUE(std::equal(written(1).begin(), written(1).end(), buffer.begin())) << "shift " << shift;
+    EXPECT_EQ(wordAt(buffer, 2 * kSmallFieldBytes), kSmallFieldBytes) << "shift " << shift;
+  }
+}
+
+TEST_F(FrameReading, BufferOneByteShortIsRefusedUntouched) {
+  for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
+    std::vector<std::uint8_t> buffer(requiredBufferBytes(format, kSmall) - 1, 0xEE);
+    EXPECT_FALSE(read(0, format, buffer));
+    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == 0xEE; }));
+  }
+}
+
+TEST_F(FrameReading, FrameAtTheFrameCountFailsInEveryFormat) {
+  for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
+    std::vector<std::uint8_t> buffer(requiredBufferBytes(format, kSmall));
+    EXPECT_FALSE(read(2, format, buffer));
+  }
+}
+
+TEST_F(FrameReading, MisalignedAndAlignedReadsAgreeAndAllocateNothingOnceOpen) {
+  const std::size_t bytes = requiredBufferBytes(PixelFormat::Ycbcr444, kSmall);
+  platform::PageBuffer storage(2 * bytes + 64);
+  std::span<std::uint8_t> aligned = storage.bytes().first(bytes);
+  std::span<std::uint8_t> misaligned = storage.bytes().subspan(bytes + 3, bytes);
+  // Warm-up: opens the file and lets the colour conversion pick its kernel.
+  for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32})
+    ASSERT_TRUE(read(0, format, aligned.first(requiredBufferBytes(format, kSmall))));
+  const std::size_t before = corvane::testing::allocationCount();
+  for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
+    const std::size_t size = requiredBufferBytes(format, kSmall);
+    ASSERT_TRUE(read(1, format, aligned.first(size)));
+    ASSERT_TRUE(read(1, format, misaligned.first(size)));
+    EXPECT_TRUE(std::equal(aligned.begin(), aligned.begin() + static_cast<long>(size), misaligned.begin()));
+  }
+  EXPECT_EQ(corvane::testing::allocationCount(), before);
+}
+
+}  // namespace
+}  // namespace corvane::input

@@ -1,0 +1,118 @@
+// Appending host frames: value limits in the host's own buffer, exact sizes,
+// any alignment, and no allocation once the file is open.
+#include "output/frame_writing.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "output/writing_file.h"
+#include "qvf/qvf_test_support.h"
+#include "qvf/reader.h"
+
+namespace corvane::output {
+namespace {
+
+using qvf::PixelFormat;
+using qvf::test::kSmallFieldBytes;
+
+VideoMode smallMode() {
+  VideoMode mode;
+  mode.frameWidth = qvf::test::kSmallWidth;
+  mode.frameHeight = qvf::test::kSmallLines * 2;
+  return mode;
+}
+
+class FrameWriting : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(createForWriting(registry_, mode_, path_.c_str())); }
+  bool write(PixelFormat format, std::span<std::uint8_t> frame) {
+    return writeFrame(registry_, mode_, path_.c_str(), format, frame);
+  }
+  std::vector<std::uint8_t> fileFrame(std::uint32_t n) {
+    registry_.closeByName(path_.c_str());
+    const auto bytes = qvf::test::readFileBytes(path_);
+    const auto begin = bytes.begin() + 512 + static_cast<long>(n) * 2 * kSmallFieldBytes;
+    return {begin, begin + 2 * kSmallFieldBytes};
+  }
+
+  qvf::test::TempDir dir_;
+  std::string path_ = dir_ / "take.qvf";
+  VideoMode mode_ = smallMode();
+  qvf::OpenFileRegistry registry_;
+};
+
+TEST(LimitFrameValues, EachFormatCapsItsOwnBytes) {
+  std::vector<std::uint8_t> frame(12, 255);
+  limitFrameValues(PixelFormat::Ycbcr422, frame);
+  EXPECT_EQ(frame, std::vector<std::uint8_t>(12, 254));
+
+  frame.assign(12, 255);
+  limitFrameValues(PixelFormat::Ycbcr444, frame);
+  EXPECT_EQ(frame, (std::vector<std::uint8_t>{254, 254, 254, 255, 254, 254, 254, 255, 254, 254, 254, 255}));
+
+  frame.assign(12, 255);
+  limitFrameValues(PixelFormat::Rgba32, frame);
+  EXPECT_EQ(frame, std::vector<std::uint8_t>(12, 255));
+}
+
+TEST_F(FrameWriting, WrongSizesAreRefusedWithTheHostBufferUntouched) {
+  std::vector<std::uint8_t> noTrailer(2 * kSmallFieldBytes, 255);
+  EXPECT_FALSE(write(PixelFormat::Ycbcr422, noTrailer));
+  EXPECT_TRUE(std::all_of(noTrailer.begin(), noTrailer.end(), [](std::uint8_t b) { return b == 255; }));
+  std::vector<std::uint8_t> tooBig(4 * kSmallFieldBytes + 4, 255);
+  EXPECT_FALSE(write(PixelFormat::Ycbcr444, tooBig));
+  EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 0u);
+}
+
+TEST_F(FrameWriting, A422FrameAtAnyAlignmentReachesTheFileLimitedAndLimitsTheHostBuffer) {
+  const std::size_t bytes = 2 * kSmallFieldBytes + 4;
+  platform::PageBuffer storage(2 * bytes + 64);
+  auto pattern = qvf::test::patternFrame422(kSmallFieldBytes, 3);
+  std::vector<std::uint8_t> expected(pattern.data(), pattern.data() + 2 * kSmallFieldBytes);
+  expected[5] = 254;
+  expected[kSmallFieldBytes + 9] = 254;
+  const std::size_t shifts[] = {0, bytes + 5};
+  for (std::size_t shift : shifts) {
+    std::span<std::uint8_t> frame = storage.bytes().subspan(shift, bytes);
+    std::copy(expected.begin(), expected.end(), frame.begin());
+    frame[5] = 255;
+    frame[kSmallFieldBytes + 9] = 255;
+    std::fill(frame.end() - 4, frame.end(), std::uint8_t{255});
+    ASSERT_TRUE(write(PixelFormat::Ycbcr422, frame)) << "shift " << shift;
+    EXPECT_EQ(frame[5], 254);
+    EXPECT_EQ(frame[kSmallFieldBytes + 9], 254);
+    EXPECT_EQ(frame[bytes - 1], 254) << "the trailer is limited too";
+  }
+  EXPECT_EQ(fileFrame(0), expected);
+  EXPECT_EQ(fileFrame(1), expected);
+}
+
+TEST_F(FrameWriting, AFileOfAnotherGeometryTakesNoFrame) {
+  VideoMode wider = mode_;
+  wider.frameWidth *= 2;
+  std::vector<std::uint8_t> frame(qvf::frameBytes(PixelFormat::Rgba32, wider.frameWidth, wider.frameHeight), 9);
+  EXPECT_FALSE(writeFrame(registry_, wider, path_.c_str(), PixelFormat::Rgba32, frame));
+  frame.resize(qvf::frameBytes(PixelFormat::Ycbcr422, wider.frameWidth, wider.frameHeight));
+  EXPECT_FALSE(writeFrame(registry_, wider, path_.c_str(), PixelFormat::Ycbcr422, frame));
+  EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 0u);
+}
+
+TEST_F(FrameWriting, FramesOnAnOpenFileAllocateNothing) {
+  std::vector<std::uint8_t> frame422(2 * kSmallFieldBytes + 4 + 1, 100);
+  std::vector<std::uint8_t> frame4(4 * kSmallFieldBytes, 100);
+  // Warm-up: opens the file and lets the colour conversion pick its kernel.
+  ASSERT_TRUE(write(PixelFormat::Ycbcr422, std::span(frame422).first(2 * kSmallFieldBytes + 4)));
+  ASSERT_TRUE(write(PixelFormat::Rgba32, frame4));
+  const std::size_t before = corvane::testing::allocationCount();
+  EXPECT_TRUE(write(PixelFormat::Ycbcr422, std::span(frame422).subspan(1)));
+  EXPECT_TRUE(write(PixelFormat::Ycbcr444, frame4));
+  EXPECT_TRUE(write(PixelFormat::Rgba32, frame4));
+  EXPECT_EQ(corvane::testing::allocationCount(), before);
+  EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 5u);
+}
+
+}  // namespace
+}  // namespace corvane::output
