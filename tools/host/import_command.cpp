@@ -85,7 +85,7 @@ void checkPicture(const Y4mHeader& header, const HostFormat& format, const std::
                              std::to_string(header.height) + ", the plug-in writes " + std::to_string(format.width) +
                              "x" + std::to_string(format.height));
   if (header.chroma != "422")
-    throw std::runtime_error(input + ": chroma is " + header.chroma + ", only 8-bit 4:2:2 (C422) is accepted");
+    throw std::runtime_error(input + ": chroma is " + header.chroma + ", only 8-bit 4:2:2 (C422) is accepted (ffmpeg: -pix_fmt yuv422p)");
 }
 
 int run(CommandContext& context) {
@@ -112,7 +112,7 @@ int run(CommandContext& context) {
   std::uint32_t frames = 0;
   {
     PartialFile partial(temporary);
-    WritingFile file(plugin.api(), temporary);
+    WritingFile file(plugin.api(), temporary, target);
     Progress progress("import", 0);
     while (reader.readFrame(planar)) {
       if (options.as == "422") planarToHost422(planar, size, frame);

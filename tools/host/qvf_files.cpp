@@ -80,7 +80,8 @@ std::vector<HostFormat> acceptedWritingFormats(const AvfileApi& api) {
   return formatTable(info.address(4), info.u32(8));
 }
 
-WritingFile::WritingFile(const AvfileApi& api, const std::string& path) : api_(api), path_(path) {
+WritingFile::WritingFile(const AvfileApi& api, const std::string& path, const std::string& shownAs)
+    : api_(api), path_(path) {
   RecordBuffer request(kOpenWriteRequestSize);
   request.setU32(0, kOpenWriteRequestSize);
   request.setAddress(4, path_.c_str());
@@ -89,7 +90,7 @@ WritingFile::WritingFile(const AvfileApi& api, const std::string& path) : api_(a
     // The plug-in hands out its handle even when the file cannot be made.
     if (handle_ != nullptr) api_.AVFILE_CloseFileForWrite(handle_);
     handle_ = nullptr;
-    throw std::runtime_error("cannot create " + path);
+    throw std::runtime_error("cannot create " + (shownAs.empty() ? path : shownAs));
   }
 }
 

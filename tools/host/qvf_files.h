@@ -58,7 +58,8 @@ class WritingFile {
  public:
   // Creates (or truncates) path through the plug-in; the name is used as
   // given, so it should already satisfy the plug-in's extension rule.
-  WritingFile(const AvfileApi& api, const std::string& path);
+  // Errors name the file as shownAs (default: path).
+  WritingFile(const AvfileApi& api, const std::string& path, const std::string& shownAs = "");
   // Closes the file if close() was not reached; errors are dropped here.
   ~WritingFile();
   WritingFile(const WritingFile&) = delete;
