@@ -75,7 +75,8 @@ inline host::RecordBuffer readRequest(std::uint32_t n, const HostBuffer& buffer,
   return request;
 }
 
-// The open request of AVFILE_OpenFileForWrite.
+// The open request of AVFILE_OpenFileForWrite; it points at path, which must
+// outlive it.
 inline host::RecordBuffer openWriteRequest(const std::string& path) {
   host::RecordBuffer request(592, kHostFill);
   request.setU32(0, 592);

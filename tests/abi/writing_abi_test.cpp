@@ -46,11 +46,12 @@ TEST(OpenFileForWrite, OnlyAThreeLetterExtensionIsKeptAndTheFileIsCreatedEmpty) 
               EXPECT_FALSE(std::filesystem::exists(dir + "take.mpeg"));
 
               void* handle = nullptr;
-              RecordBuffer small = openWriteRequest(dir + "small");
+              const std::string smallPath = dir + "small", nowherePath = dir + "missing-dir/take";
+              RecordBuffer small = openWriteRequest(smallPath);
               small.setU32(0, 591);
               EXPECT_EQ(api.AVFILE_OpenFileForWrite(&handle, small.data()), 0);
               EXPECT_EQ(handle, nullptr);
-              RecordBuffer nowhere = openWriteRequest(dir + "missing-dir/take");
+              RecordBuffer nowhere = openWriteRequest(nowherePath);
               EXPECT_EQ(api.AVFILE_OpenFileForWrite(&handle, nowhere.data()), 0);
               ASSERT_NE(handle, nullptr) << "the handle goes to the host even when creation fails";
               EXPECT_EQ(api.AVFILE_CloseFileForWrite(handle), 1);
