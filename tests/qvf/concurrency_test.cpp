@@ -89,6 +89,34 @@ TEST(RegistryThreads, OneFileIsSerialised) {
   EXPECT_EQ(failures.load(), 0);
 }
 
+TEST(RegistryThreads, FullSizeConversionsFromTwoThreads) {
+  // Large enough for the helper thread: it must finish each frame before the
+  // entry lock passes on.
+  TempDir dir;
+  const std::string path = dir / "full.qvf";
+  create(path.c_str(), 2, 0, 720, 240, 25.0f);
+  OpenFileRegistry registry;
+  constexpr std::uint32_t kField = 345600;
+  for (std::uint32_t n = 0; n < 2; ++n) {
+    const platform::PageBuffer frame = patternFrame422(kField, n);
+    ASSERT_TRUE(writeFrame422(registry, path.c_str(), frame.data()));
+  }
+  std::vector<std::uint8_t> reference(720 * 480 * 4);
+  ASSERT_TRUE(readFrame444(registry, path.c_str(), 1, reference.data()));
+  std::atomic<int> failures{0};
+  auto worker = [&] {
+    std::vector<std::uint8_t> frame(reference.size());
+    for (int i = 0; i < 6; ++i) {
+      if (!readFrameBgra(registry, path.c_str(), i % 2, frame.data())) ++failures;
+      if (!readFrame444(registry, path.c_str(), 1, frame.data()) || frame != reference) ++failures;
+    }
+  };
+  std::thread first(worker), second(worker);
+  first.join();
+  second.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
 TEST(RegistryThreads, ClosingWhileAnotherThreadReads) {
   TempDir dir;
   const std::string path = dir / "closing.qvf";

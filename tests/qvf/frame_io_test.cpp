@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/pixeltools.h"
+#include "qvf/field_conversions.h"
 #include "qvf/reader.h"
 #include "qvf/registry.h"
 #include "qvf/writer.h"
@@ -237,6 +238,31 @@ TEST_F(FrameIo, ReadOnlyFileReadsButRefusesEveryWrite) {
   EXPECT_FALSE(appendFrameRaw(registry_, path(), frames[0].data()));
   EXPECT_EQ(registry_.access(path())->frameCounter, 6u);
   EXPECT_EQ(frameCount(registry_, path()), 2u);
+}
+
+TEST(FrameIoLarge, FullSizeConversionsMatchTheRowByRowDefinition) {
+  // At 720 x 240 the conversions run partly on the helper thread.
+  TempDir dir;
+  const std::string path = dir / "full.qvf";
+  create(path.c_str(), 2, 0, 720, 240, 29.97f);
+  OpenFileRegistry registry;
+  constexpr std::uint32_t kField = 345600;
+  std::vector<platform::PageBuffer> frames;
+  for (std::uint32_t n = 0; n < 3; ++n) {
+    frames.push_back(patternFrame422(kField, 70 + n));
+    ASSERT_TRUE(writeFrame422(registry, path.c_str(), frames.back().data()));
+  }
+  const FieldGeometry geometry{720, 240};
+  std::vector<std::uint8_t> got(720 * 480 * 4), want(720 * 480 * 4);
+  for (std::uint32_t n : {2u, 0u, 1u}) {
+    ASSERT_TRUE(readFrameBgra(registry, path.c_str(), n, got.data()));
+    fieldsToBgra(frames[n].data(), frames[n].data() + kField, want.data(), geometry);
+    EXPECT_EQ(got, want) << n;
+    ASSERT_TRUE(readFrame444(registry, path.c_str(), n, got.data()));
+    fieldsTo444(frames[n].data(), frames[n].data() + kField, want.data(), geometry);
+    EXPECT_EQ(got, want) << n;
+  }
+  EXPECT_FALSE(readFrameBgra(registry, path.c_str(), 3, got.data()));
 }
 
 TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {
