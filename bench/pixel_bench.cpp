@@ -142,6 +142,7 @@ void runFrame(benchmark::State& state, const Candidate& c, bool cold, int maxErr
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(srcFrameBytes(c.direction) + dstFrameBytes(c.direction)));
   if (maxErr >= 0) state.counters["max_err"] = maxErr;
+  if (c.name == "ours/dispatched") state.SetLabel(corvane::pixeltools::selectedKernelSet().name);
 }
 
 Candidate ours(const KernelSet& set, Direction d) {
