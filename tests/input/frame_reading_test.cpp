@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "allocation_counter.h"
@@ -89,6 +90,26 @@ TEST_F(FrameReading, MisalignedAndAlignedReadsAgreeAndAllocateNothingOnceOpen) {
     EXPECT_TRUE(std::equal(aligned.begin(), aligned.begin() + static_cast<long>(size), misaligned.begin()));
   }
   EXPECT_EQ(corvane::testing::allocationCount(), before);
+}
+
+// Misaligned reads share the entry's chunk buffers: two threads reading
+// different frames of one file must each get their own frame.
+TEST_F(FrameReading, ConcurrentMisalignedReadsOfOneFileGetTheirOwnFrames) {
+  const std::size_t bytes = requiredBufferBytes(PixelFormat::Ycbcr422, kSmall);
+  auto reader = [&](std::uint32_t n, bool& allRight) {
+    std::vector<std::uint8_t> storage(bytes + 1);
+    const std::span<std::uint8_t> buffer = std::span(storage).subspan(1);
+    allRight = true;
+    for (int i = 0; i < 200 && allRight; ++i)
+      allRight = read(n, PixelFormat::Ycbcr422, buffer) && std::equal(written(n).begin(), written(n).end(), buffer.begin());
+  };
+  bool first = false, second = false;
+  std::thread a(reader, 0, std::ref(first));
+  std::thread b(reader, 1, std::ref(second));
+  a.join();
+  b.join();
+  EXPECT_TRUE(first);
+  EXPECT_TRUE(second);
 }
 
 }  // namespace
