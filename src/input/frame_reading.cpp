@@ -10,7 +10,9 @@ namespace {
 // Field numbers are 32-bit: frames from 2^31 on cannot be addressed.
 constexpr std::uint32_t kLastAddressableFrame = 0x7FFF'FFFF;
 
-bool sectorAligned(const std::uint8_t* p) { return reinterpret_cast<std::uintptr_t>(p) % qvf::kSectorSize == 0; }
+bool sectorAligned(const std::uint8_t* p) {
+  return reinterpret_cast<std::uintptr_t>(p) % qvf::kSectorSize == 0;
+}
 
 // The unbuffered handle may move whole chunks straight into the host's
 // buffer only when the buffer is sector-aligned and each field fills its
@@ -24,7 +26,8 @@ bool directTransferFits(qvf::QvfStream& stream, const std::uint8_t* buffer, std:
 
 // "4:2:2": field 0 then field 1. A misaligned host buffer goes through the
 // entry's own chunk buffers and one copy, never an allocation.
-bool readFields(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t n, std::span<std::uint8_t> buffer) {
+bool readFields(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t n,
+                std::span<std::uint8_t> buffer) {
   qvf::OpenFileRegistry::Access entry = registry.access(path);
   if (!entry || n > kLastAddressableFrame) return false;
   qvf::QvfStream& stream = *entry->stream;

@@ -19,19 +19,19 @@ using FD = exports::FormatDescriptorLayout;
 
 struct ReadingFileInfoLayout {
   static constexpr std::size_t kSizeWord = 0;
-  static constexpr std::size_t kWordAt4 = 4;           // 0
-  static constexpr std::size_t kWordAt8 = 8;           // 8
-  static constexpr std::size_t kName = 12;             // char[100], "Video Corvane"
-  static constexpr std::size_t kWordAt112 = 112;       // 40
-  static constexpr std::size_t kWordAt116 = 116;       // 0
-  static constexpr std::size_t kWordAt120 = 120;       // 65535
+  static constexpr std::size_t kWordAt4 = 4;      // 0
+  static constexpr std::size_t kWordAt8 = 8;      // 8
+  static constexpr std::size_t kName = 12;        // char[100], "Video Corvane"
+  static constexpr std::size_t kWordAt112 = 112;  // 40
+  static constexpr std::size_t kWordAt116 = 116;  // 0
+  static constexpr std::size_t kWordAt120 = 120;  // 65535
   static constexpr std::size_t kFrameCount = 132;
   static constexpr std::size_t kFrameCountHigh = 136;  // 0
   static constexpr std::size_t kFormatTable = 140;     // address
   static constexpr std::size_t kFormatCount = 144;
-  static constexpr std::size_t kWordAt148 = 148;       // 0
-  static constexpr std::size_t kWordAt152 = 152;       // 0
-  static constexpr std::size_t kByteList = 156;        // address
+  static constexpr std::size_t kWordAt148 = 148;  // 0
+  static constexpr std::size_t kWordAt152 = 152;  // 0
+  static constexpr std::size_t kByteList = 156;   // address
   static constexpr std::size_t kHandle = 164;
   static constexpr std::size_t kSize = 176;
 };
@@ -41,10 +41,10 @@ static_assert(ReadingFileInfoLayout::kHandle + 4 + 8 == ReadingFileInfoLayout::k
 struct ReadFrameRequestLayout {
   static constexpr std::size_t kSizeWord = 0;
   static constexpr std::size_t kFrameNumber = 4;
-  static constexpr std::size_t kBuffer = 12;       // address
+  static constexpr std::size_t kBuffer = 12;  // address
   static constexpr std::size_t kBufferSize = 16;
-  static constexpr std::size_t kRequested = 20;    // FormatDescriptor
-  static constexpr std::size_t kDelivered = 256;   // FormatDescriptor
+  static constexpr std::size_t kRequested = 20;   // FormatDescriptor
+  static constexpr std::size_t kDelivered = 256;  // FormatDescriptor
   static constexpr std::size_t kSize = 492;
 };
 static_assert(ReadFrameRequestLayout::kRequested + FD::kSize == ReadFrameRequestLayout::kDelivered);
@@ -63,7 +63,8 @@ void fillOfferedFormats(const qvf::FrameGeometry& geometry, const VideoMode& mod
   const std::uint32_t height = geometry.linesPerField * 2;
   const qvf::PixelFormatId* offered[3] = {&qvf::kFormat422, &qvf::kFormat444, &qvf::kFormatRgba32};
   for (std::size_t i = 0; i < 3; ++i)
-    exports::writeFormatDescriptor(gOfferedFormats[i], *offered[i], geometry.width, height, mode, offered[i]->flags);
+    exports::writeFormatDescriptor(gOfferedFormats[i], *offered[i], geometry.width, height, mode,
+                                   offered[i]->flags);
 }
 
 std::int32_t getReadingFileInfo(void* handle, void* address) {
@@ -123,7 +124,8 @@ std::int32_t readImageFrame(void* handle, void* address) {
   if (!format) return 0;
   const std::span<std::uint8_t> buffer(static_cast<std::uint8_t*>(request.address(L::kBuffer)),
                                        request.u32(L::kBufferSize));
-  if (!readFrame(services.registry, pathOf(handle), request.u32(L::kFrameNumber), *format, size, buffer)) return 0;
+  if (!readFrame(services.registry, pathOf(handle), request.u32(L::kFrameNumber), *format, size, buffer))
+    return 0;
   request.setU32(L::kDelivered + FD::kFlags, qvf::formatId(*format).flags);
   return 1;
 }

@@ -13,7 +13,9 @@ constexpr std::uint8_t kHighestValue = 254;
 // Field numbers are 32-bit: frames from 2^31 on cannot be addressed.
 constexpr std::uint32_t kLastAddressableFrame = 0x7FFF'FFFF;
 
-bool sectorAligned(const std::uint8_t* p) { return reinterpret_cast<std::uintptr_t>(p) % qvf::kSectorSize == 0; }
+bool sectorAligned(const std::uint8_t* p) {
+  return reinterpret_cast<std::uintptr_t>(p) % qvf::kSectorSize == 0;
+}
 
 bool sameGeometry(const qvf::FrameGeometry& geometry, const VideoMode& mode) {
   return geometry.width == mode.frameWidth && geometry.linesPerField * 2 == mode.frameHeight;
@@ -36,7 +38,8 @@ bool writeFields(qvf::OpenFileRegistry& registry, const VideoMode& mode, const c
 
   const std::uint32_t n = entry->frameCounter++;
   if (n > kLastAddressableFrame) return false;
-  const bool direct = sectorAligned(frame.data()) && first->chunkSize == fieldBytes && second->chunkSize == fieldBytes;
+  const bool direct =
+      sectorAligned(frame.data()) && first->chunkSize == fieldBytes && second->chunkSize == fieldBytes;
   for (std::uint32_t f = 0; f < 2; ++f) {
     const std::uint8_t* field = frame.data() + std::size_t{f} * fieldBytes;
     if (direct) {
@@ -58,8 +61,8 @@ void limitFrameValues(qvf::PixelFormat format, std::span<std::uint8_t> frame) {
     for (std::size_t b = 0; b < limitedPerStep; ++b) frame[i + b] = std::min(frame[i + b], kHighestValue);
 }
 
-bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path, qvf::PixelFormat format,
-                std::span<std::uint8_t> frame) {
+bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
+                qvf::PixelFormat format, std::span<std::uint8_t> frame) {
   if (frame.data() == nullptr || frame.size() != qvf::frameBytes(format, mode.frameWidth, mode.frameHeight))
     return false;
   limitFrameValues(format, frame);

@@ -19,10 +19,10 @@ void limitFrameValues(qvf::PixelFormat format, std::span<std::uint8_t> frame);
 // False, with nothing touched, when the frame is not exactly the load-time
 // frame size of its format. Otherwise limits the host's own bytes, then
 // gives false when the file cannot be opened or its geometry differs, else
-// the writer's result (a failed transfer still advances the frame counter). Any buffer alignment works; nothing is
-// allocated once the file is open. Throws EngineError only when opening the
-// file evicts one that fails to close.
-bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path, qvf::PixelFormat format,
-                std::span<std::uint8_t> frame);
+// the writer's result (a failed transfer still advances the frame counter). Any buffer alignment works;
+// nothing is allocated once the file is open. Throws EngineError only when opening the file evicts one that
+// fails to close.
+bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
+                qvf::PixelFormat format, std::span<std::uint8_t> frame);
 
 }  // namespace corvane::output

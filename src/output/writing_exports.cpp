@@ -27,9 +27,9 @@ struct OpenWriteRequestLayout {
 
 struct WritingSettingsLayout {
   static constexpr std::size_t kSizeWord = 0;
-  static constexpr std::size_t kWordAt8 = 8;           // 1
-  static constexpr std::size_t kFormat = 252;          // FormatDescriptor
-  static constexpr std::size_t kHostBlock = 488;       // 228 bytes, copied to kHostBlockCopy
+  static constexpr std::size_t kWordAt8 = 8;      // 1
+  static constexpr std::size_t kFormat = 252;     // FormatDescriptor
+  static constexpr std::size_t kHostBlock = 488;  // 228 bytes, copied to kHostBlockCopy
   static constexpr std::size_t kHostBlockCopy = 716;
   static constexpr std::size_t kHostBlockBytes = 228;
   static constexpr std::size_t kSize = 944;
@@ -43,24 +43,24 @@ static_assert(WritingSettingsLayout::kHostBlockCopy + WritingSettingsLayout::kHo
 struct WritingFileInfoLayout {
   static constexpr std::size_t kFormatTable = 4;  // address
   static constexpr std::size_t kFormatCount = 8;
-  static constexpr std::size_t kWordAt12 = 12;    // 0
-  static constexpr std::size_t kWordAt16 = 16;    // 0
-  static constexpr std::size_t kWordAt20 = 20;    // 40
-  static constexpr std::size_t kByteList = 24;    // address
-  static constexpr std::size_t kExtent = 28;      // the record's size word is not consulted
+  static constexpr std::size_t kWordAt12 = 12;  // 0
+  static constexpr std::size_t kWordAt16 = 16;  // 0
+  static constexpr std::size_t kWordAt20 = 20;  // 40
+  static constexpr std::size_t kByteList = 24;  // address
+  static constexpr std::size_t kExtent = 28;    // the record's size word is not consulted
 };
 
 struct FreeTimeQueryLayout {
   static constexpr std::size_t kSizeWord = 0;
-  static constexpr std::size_t kWordAt4 = 4;   // 100
-  static constexpr std::size_t kPath = 8;      // address of the path text
+  static constexpr std::size_t kWordAt4 = 4;  // 100
+  static constexpr std::size_t kPath = 8;     // address of the path text
   static constexpr std::size_t kFrames = 16;
   static constexpr std::size_t kSize = 28;
 };
 
 struct VideoFrameLayout {
-  static constexpr std::size_t kData = 8;             // address of the pixels
-  static constexpr std::size_t kPixelFormatId = 28;   // NUL-terminated text
+  static constexpr std::size_t kData = 8;            // address of the pixels
+  static constexpr std::size_t kPixelFormatId = 28;  // NUL-terminated text
   static constexpr std::size_t kPixelFormatIdCapacity = 108;
   static constexpr std::size_t kDataSize = 136;
   static constexpr std::size_t kExtent = 140;
@@ -96,10 +96,10 @@ std::int32_t setWritingSettings(void* address) {
   HostRecord settings(address, L::kSize);
   const VideoMode& mode = exports::fileServices().mode;
   settings.setU32(L::kWordAt8, 1);
-  exports::writeFormatDescriptor(settings, L::kFormat, qvf::kFormat422, mode.frameWidth, mode.frameHeight, mode,
-                                 qvf::kWritingSettings422Flags);
-  std::memcpy(settings.bytes(L::kHostBlockCopy, L::kHostBlockBytes), settings.bytes(L::kHostBlock, L::kHostBlockBytes),
-              L::kHostBlockBytes);
+  exports::writeFormatDescriptor(settings, L::kFormat, qvf::kFormat422, mode.frameWidth, mode.frameHeight,
+                                 mode, qvf::kWritingSettings422Flags);
+  std::memcpy(settings.bytes(L::kHostBlockCopy, L::kHostBlockBytes),
+              settings.bytes(L::kHostBlock, L::kHostBlockBytes), L::kHostBlockBytes);
   return 1;
 }
 
@@ -143,7 +143,8 @@ std::int32_t writeNextVideoFrame(void* handle, void* address) {
       qvf::matchFormatExact(frame.text(L::kPixelFormatId, L::kPixelFormatIdCapacity));
   if (!format) return 0;
   exports::FileServices& services = exports::fileServices();
-  const std::span<std::uint8_t> data(static_cast<std::uint8_t*>(frame.address(L::kData)), frame.u32(L::kDataSize));
+  const std::span<std::uint8_t> data(static_cast<std::uint8_t*>(frame.address(L::kData)),
+                                     frame.u32(L::kDataSize));
   return writeFrame(services.registry, services.mode, pathOf(handle), *format, data) ? 1 : 0;
 }
 

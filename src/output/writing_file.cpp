@@ -31,7 +31,8 @@ std::string freeSpaceDirectory(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
-std::optional<std::uint32_t> framesThatFit(std::string_view path, const VideoMode& mode, FreeBytesSource source) {
+std::optional<std::uint32_t> framesThatFit(std::string_view path, const VideoMode& mode,
+                                           FreeBytesSource source) {
   const std::optional<std::uint64_t> freeBytes = source(freeSpaceDirectory(path).c_str());
   if (!freeBytes) return std::nullopt;
   const std::uint64_t frameBlock = std::uint64_t{mode.frameWidth} * mode.frameHeight * 2;

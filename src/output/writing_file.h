@@ -32,6 +32,7 @@ std::string freeSpaceDirectory(std::string_view path);
 
 // Whole frame blocks (W x H x 2 bytes) that fit in the free space of path's
 // disk, as the low 32 bits of the quotient; nullopt when the space is unknown.
-std::optional<std::uint32_t> framesThatFit(std::string_view path, const VideoMode& mode, FreeBytesSource source);
+std::optional<std::uint32_t> framesThatFit(std::string_view path, const VideoMode& mode,
+                                           FreeBytesSource source);
 
 }  // namespace corvane::output

@@ -46,7 +46,8 @@ class HostBuffer {
   std::size_t size() const { return size_; }
   std::uint8_t& operator[](std::size_t i) const { return data_[i]; }
   std::uint32_t u32(std::size_t at) const {
-    return data_[at] | data_[at + 1] << 8 | data_[at + 2] << 16 | static_cast<std::uint32_t>(data_[at + 3]) << 24;
+    return data_[at] | data_[at + 1] << 8 | data_[at + 2] << 16 |
+           static_cast<std::uint32_t>(data_[at + 3]) << 24;
   }
 
  private:

@@ -52,8 +52,8 @@ class HostCommands : public ::testing::Test {
 // 64..192, chroma 112..144), so a trip through RGBA-32 clips nothing.
 std::string y4mClip(std::uint32_t frames, std::uint32_t width = 720, std::uint32_t height = 480,
                     const std::string& chroma = "C422") {
-  std::string clip = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F30000:1001 Ip A1:1 " +
-                     chroma + "\n";
+  std::string clip = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) +
+                     " F30000:1001 Ip A1:1 " + chroma + "\n";
   std::uint32_t state = 12345;
   auto next = [&state](int low, int span) {
     state = state * 1103515245u + 12345u;
@@ -109,9 +109,10 @@ TEST_F(HostCommands, FfmpegReadsTheExportedStreamFrameForFrame) {
   box_.writeFile(at("in.y4m"), y4mClip(4));
   ASSERT_EQ(host("import '" + at("in.y4m") + "' -o '" + at("clip.qvf") + "'").exitCode, 0);
   ASSERT_EQ(host("export '" + at("clip.qvf") + "' --as y4m -o '" + at("back.y4m") + "'").exitCode, 0);
-  const std::string probe = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                            "stream=nb_read_frames,width,height,pix_fmt -of csv=p=0 '" +
-                            at("back.y4m") + "' > '" + at("probe") + "'";
+  const std::string probe =
+      "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+      "stream=nb_read_frames,width,height,pix_fmt -of csv=p=0 '" +
+      at("back.y4m") + "' > '" + at("probe") + "'";
   ASSERT_EQ(std::system(probe.c_str()), 0);
   EXPECT_EQ(slurp(at("probe")), "720,480,yuv422p,4\n");
 }
@@ -127,7 +128,8 @@ TEST_F(HostCommands, ThroughRgbaAndThrough444TheClipComesBackWithinTheConversion
     ASSERT_EQ(back.size(), source.size());
     int worst = 0;
     for (std::size_t i = 0; i < back.size(); ++i)
-      worst = std::max(worst, std::abs(static_cast<unsigned char>(back[i]) - static_cast<unsigned char>(source[i])));
+      worst = std::max(worst,
+                       std::abs(static_cast<unsigned char>(back[i]) - static_cast<unsigned char>(source[i])));
     // 4:4:4 moves bytes only; RGBA-32 rounds twice through 8-bit RGB.
     EXPECT_LE(worst, std::string(as) == "444" ? 0 : 1) << as;
   }
@@ -162,7 +164,8 @@ TEST_F(HostCommands, BadImportsFailInOneLineAndLeaveAnOlderFileAsItWas) {
   const std::string whole = y4mClip(3);
   box_.writeFile(at("truncated.y4m"), whole.substr(0, whole.size() - 1000));
   box_.writeFile(at("empty.y4m"), y4mClip(0));
-  for (const char* input : {"small.y4m", "420.y4m", "garbage.y4m", "truncated.y4m", "empty.y4m", "missing.y4m"}) {
+  for (const char* input :
+       {"small.y4m", "420.y4m", "garbage.y4m", "truncated.y4m", "empty.y4m", "missing.y4m"}) {
     const HostRun run = host("import '" + at(input) + "' -o '" + at("take.qvf") + "'");
     EXPECT_TRUE(oneLineError(run)) << input << ": " << run.err;
     EXPECT_EQ(slurp(at("take.qvf")), "an older take") << input;

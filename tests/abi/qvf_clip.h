@@ -44,8 +44,8 @@ inline void writeQvfClip(const std::filesystem::path& path, std::uint32_t linesP
   for (std::uint32_t n = 0; n < frames; ++n)
     for (std::uint32_t f = 0; f < 2; ++f)
       for (std::size_t i = 0; i < fieldBytes; ++i) bytes.push_back(clipByte(n, f, i));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline constexpr std::uint32_t kNtscFieldRateBits = 0x426FC29D;

@@ -1,10 +1,10 @@
 // Counts every operator new in this test binary, so a test can show that a
 // frame call on an open file allocates nothing.
+#include "allocation_counter.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
-
-#include "allocation_counter.h"
 
 namespace {
 std::atomic<std::size_t> gAllocations{0};

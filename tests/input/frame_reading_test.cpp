@@ -101,7 +101,8 @@ TEST_F(FrameReading, ConcurrentMisalignedReadsOfOneFileGetTheirOwnFrames) {
     const std::span<std::uint8_t> buffer = std::span(storage).subspan(1);
     allRight = true;
     for (int i = 0; i < 200 && allRight; ++i)
-      allRight = read(n, PixelFormat::Ycbcr422, buffer) && std::equal(written(n).begin(), written(n).end(), buffer.begin());
+      allRight = read(n, PixelFormat::Ycbcr422, buffer) &&
+                 std::equal(written(n).begin(), written(n).end(), buffer.begin());
   };
   bool first = false, second = false;
   std::thread a(reader, 0, std::ref(first));

@@ -86,7 +86,8 @@ int run(CommandContext& context) {
   const std::uint32_t end = options.end.value_or(file.frameCount());
   if (first >= end || end > file.frameCount())
     throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
-                             " is not a range within the file's " + std::to_string(file.frameCount()) + " frames");
+                             " is not a range within the file's " + std::to_string(file.frameCount()) +
+                             " frames");
 
   const PictureSize size{format.width, format.height};
   std::vector<std::uint8_t> frame(format.frameBytes);
@@ -118,23 +119,23 @@ int run(CommandContext& context) {
   return 0;
 }
 
-const CommandRegistration registration{Command{
-    "export", "frames of a QVF file as a y4m stream or raw host frames",
-    "usage: corvane-host export FILE [--frames A:B] --as y4m|422|444|rgba [-o OUT|-]\n\n"
-    "Reads frames A to B-1 (default: all; A: and :B leave one end open) of\n"
-    "FILE through the plug-in's file input and writes them to OUT, or to\n"
-    "standard output when OUT is '-' or absent.\n\n"
-    "  --as y4m   a YUV4MPEG2 stream, planar 4:2:2 (C422), interlaced top field\n"
-    "             first (It), at the plug-in's rate (F29970026:1000000 or\n"
-    "             F25:1) with BT.601 pixel aspect (A10:11 at 480 lines, A59:54\n"
-    "             at 576); ffmpeg reads it, also from a pipe.\n"
-    "  --as 422   raw \"4:2:2\" host frames: field 0, field 1 (Cb Y0 Cr Y1), and\n"
-    "             the 4-byte trailer; 2 x W x H + 4 bytes per frame.\n"
-    "  --as 444   raw \"4:4:4\" host frames: top-down Y Cb Cr A, 4 x W x H bytes.\n"
-    "  --as rgba  raw \"RGBA-32\" host frames: bottom-up B G R A, 4 x W x H bytes.\n\n"
-    "A file OUT is written as OUT.partial and renamed when complete; on an\n"
-    "error it is removed and any older OUT is left as it was.",
-    run}};
+const CommandRegistration registration{
+    Command{"export", "frames of a QVF file as a y4m stream or raw host frames",
+            "usage: corvane-host export FILE [--frames A:B] --as y4m|422|444|rgba [-o OUT|-]\n\n"
+            "Reads frames A to B-1 (default: all; A: and :B leave one end open) of\n"
+            "FILE through the plug-in's file input and writes them to OUT, or to\n"
+            "standard output when OUT is '-' or absent.\n\n"
+            "  --as y4m   a YUV4MPEG2 stream, planar 4:2:2 (C422), interlaced top field\n"
+            "             first (It), at the plug-in's rate (F29970026:1000000 or\n"
+            "             F25:1) with BT.601 pixel aspect (A10:11 at 480 lines, A59:54\n"
+            "             at 576); ffmpeg reads it, also from a pipe.\n"
+            "  --as 422   raw \"4:2:2\" host frames: field 0, field 1 (Cb Y0 Cr Y1), and\n"
+            "             the 4-byte trailer; 2 x W x H + 4 bytes per frame.\n"
+            "  --as 444   raw \"4:4:4\" host frames: top-down Y Cb Cr A, 4 x W x H bytes.\n"
+            "  --as rgba  raw \"RGBA-32\" host frames: bottom-up B G R A, 4 x W x H bytes.\n\n"
+            "A file OUT is written as OUT.partial and renamed when complete; on an\n"
+            "error it is removed and any older OUT is left as it was.",
+            run}};
 
 }  // namespace
 }  // namespace corvane::host

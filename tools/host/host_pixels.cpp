@@ -16,7 +16,8 @@ struct Planes {
 };
 
 Planes planesOf(std::span<const std::uint8_t> planar, PictureSize size) {
-  if (planar.size() < size.planarBytes() || size.width % 2 != 0) throw std::logic_error("planar picture size");
+  if (planar.size() < size.planarBytes() || size.width % 2 != 0)
+    throw std::logic_error("planar picture size");
   const std::size_t luma = std::size_t{size.width} * size.height;
   const std::size_t chroma = luma / 2;
   return {planar.data(), planar.data() + luma, planar.data() + luma + chroma, size.width / 2u};
@@ -49,7 +50,8 @@ void planarToHost422(std::span<const std::uint8_t> planar, PictureSize size, std
 
 void host422ToPlanar(std::span<const std::uint8_t> frame, PictureSize size, std::span<std::uint8_t> planar) {
   need(frame, size.planarBytes());
-  if (planar.size() < size.planarBytes() || size.width % 2 != 0) throw std::logic_error("planar picture size");
+  if (planar.size() < size.planarBytes() || size.width % 2 != 0)
+    throw std::logic_error("planar picture size");
   const std::size_t luma = std::size_t{size.width} * size.height;
   std::uint8_t* y = planar.data();
   std::uint8_t* cb = y + luma;

@@ -71,7 +71,8 @@ class PartialFile {
   void moveTo(const std::string& target) {
     std::error_code error;
     std::filesystem::rename(path_, target, error);
-    if (error) throw std::runtime_error("cannot rename the finished file to " + target + ": " + error.message());
+    if (error)
+      throw std::runtime_error("cannot rename the finished file to " + target + ": " + error.message());
     path_.clear();
   }
 
@@ -82,10 +83,11 @@ class PartialFile {
 void checkPicture(const Y4mHeader& header, const HostFormat& format, const std::string& input) {
   if (header.width != format.width || header.height != format.height)
     throw std::runtime_error(input + ": picture is " + std::to_string(header.width) + "x" +
-                             std::to_string(header.height) + ", the plug-in writes " + std::to_string(format.width) +
-                             "x" + std::to_string(format.height));
+                             std::to_string(header.height) + ", the plug-in writes " +
+                             std::to_string(format.width) + "x" + std::to_string(format.height));
   if (header.chroma != "422")
-    throw std::runtime_error(input + ": chroma is " + header.chroma + ", only 8-bit 4:2:2 (C422) is accepted (ffmpeg: -pix_fmt yuv422p)");
+    throw std::runtime_error(input + ": chroma is " + header.chroma +
+                             ", only 8-bit 4:2:2 (C422) is accepted (ffmpeg: -pix_fmt yuv422p)");
 }
 
 int run(CommandContext& context) {
@@ -99,8 +101,9 @@ int run(CommandContext& context) {
   }
   LoadedPlugin plugin(context.pluginPath);
   const std::vector<HostFormat> accepted = acceptedWritingFormats(plugin.api());
-  const HostFormat& format =
-      formatNamed(accepted, options.as == "422" ? "4:2:2" : options.as == "444" ? "4:4:4" : "RGBA-32");
+  const HostFormat& format = formatNamed(accepted, options.as == "422"   ? "4:2:2"
+                                                   : options.as == "444" ? "4:4:4"
+                                                                         : "RGBA-32");
   Y4mReader reader(in);
   checkPicture(reader.header(), format, options.input);
 
@@ -129,21 +132,21 @@ int run(CommandContext& context) {
   return 0;
 }
 
-const CommandRegistration registration{Command{
-    "import", "a y4m 4:2:2 stream into a new QVF file",
-    "usage: corvane-host import IN [--as 422|444|rgba] -o OUT\n\n"
-    "Reads a YUV4MPEG2 stream from the file IN, or from standard input when IN\n"
-    "is '-', and writes every frame with AVFILE_WriteNextVideoFrame, handed to\n"
-    "the plug-in in the chosen host layout (default 422). The stream must be\n"
-    "8-bit 4:2:2 (C422) in the plug-in's geometry (720x480, or 720x576 when\n"
-    "the plug-in is loaded in PAL mode); ffmpeg makes one with\n"
-    "  -pix_fmt yuv422p -s 720x480 -f yuv4mpegpipe\n\n"
-    "OUT gets \".qvf\" appended unless its fourth character from the end is a\n"
-    "dot, as the plug-in names files. The file is written as OUT.partial.qvf\n"
-    "and renamed to OUT only when every frame is in and the file is closed;\n"
-    "on any error the partial file is deleted and an older OUT is untouched.\n"
-    "Sample values of 255 reach the file as 254, as the plug-in stores them.",
-    run}};
+const CommandRegistration registration{
+    Command{"import", "a y4m 4:2:2 stream into a new QVF file",
+            "usage: corvane-host import IN [--as 422|444|rgba] -o OUT\n\n"
+            "Reads a YUV4MPEG2 stream from the file IN, or from standard input when IN\n"
+            "is '-', and writes every frame with AVFILE_WriteNextVideoFrame, handed to\n"
+            "the plug-in in the chosen host layout (default 422). The stream must be\n"
+            "8-bit 4:2:2 (C422) in the plug-in's geometry (720x480, or 720x576 when\n"
+            "the plug-in is loaded in PAL mode); ffmpeg makes one with\n"
+            "  -pix_fmt yuv422p -s 720x480 -f yuv4mpegpipe\n\n"
+            "OUT gets \".qvf\" appended unless its fourth character from the end is a\n"
+            "dot, as the plug-in names files. The file is written as OUT.partial.qvf\n"
+            "and renamed to OUT only when every frame is in and the file is closed;\n"
+            "on any error the partial file is deleted and an older OUT is untouched.\n"
+            "Sample values of 255 reach the file as 254, as the plug-in stores them.",
+            run}};
 
 }  // namespace
 }  // namespace corvane::host

@@ -20,19 +20,19 @@ int run(CommandContext& context) {
               first.rateDenominator ? static_cast<double>(first.rateNumerator) / first.rateDenominator : 0.0);
   std::printf("formats    %-8s %-38s %10s %s\n", "name", "pixel format id", "bytes", "flags");
   for (const HostFormat& format : file.formats())
-    std::printf("           %-8s %-38s %10u 0x%03x\n", format.name.c_str(), format.guid.c_str(), format.frameBytes,
-                format.flags);
+    std::printf("           %-8s %-38s %10u 0x%03x\n", format.name.c_str(), format.guid.c_str(),
+                format.frameBytes, format.flags);
   return 0;
 }
 
-const CommandRegistration registration{Command{
-    "info", "frame count, geometry, rate and offered formats of a QVF file",
-    "usage: corvane-host info FILE\n\n"
-    "Opens FILE through the plug-in's file input (AVFILE_OpenFileForRead,\n"
-    "AVFILE_GetReadingFileInfo) and prints its frame count, frame geometry,\n"
-    "the rate the plug-in offers (the load-time video mode, not the file's)\n"
-    "and the three formats a host can read it in.",
-    run}};
+const CommandRegistration registration{
+    Command{"info", "frame count, geometry, rate and offered formats of a QVF file",
+            "usage: corvane-host info FILE\n\n"
+            "Opens FILE through the plug-in's file input (AVFILE_OpenFileForRead,\n"
+            "AVFILE_GetReadingFileInfo) and prints its frame count, frame geometry,\n"
+            "the rate the plug-in offers (the load-time video mode, not the file's)\n"
+            "and the three formats a host can read it in.",
+            run}};
 
 }  // namespace
 }  // namespace corvane::host

@@ -29,7 +29,8 @@ void Progress::update(std::uint64_t done) {
   } else {
     const int filled = static_cast<int>(done * kBarWidth / total_);
     std::fprintf(stderr, "\r%s [%.*s%*s] %llu/%llu", label_.c_str(), filled, "##############################",
-                 kBarWidth - filled, "", static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_));
+                 kBarWidth - filled, "", static_cast<unsigned long long>(done),
+                 static_cast<unsigned long long>(total_));
   }
   std::fflush(stderr);
 }

@@ -19,7 +19,8 @@ std::vector<HostFormat> formatTable(const void* table, std::uint32_t count) {
   if (table == nullptr) throw std::runtime_error("the plug-in gave no format table");
   std::vector<HostFormat> formats;
   for (std::uint32_t i = 0; i < count; ++i)
-    formats.push_back(HostFormat::fromRecord(static_cast<const std::uint8_t*>(table) + i * kFormatDescriptorSize));
+    formats.push_back(
+        HostFormat::fromRecord(static_cast<const std::uint8_t*>(table) + i * kFormatDescriptorSize));
   return formats;
 }
 
@@ -70,7 +71,8 @@ void ReadingFile::readFrame(std::uint32_t n, const HostFormat& format, std::span
   request.setU32(16, static_cast<std::uint32_t>(buffer.size()));
   std::memcpy(static_cast<std::uint8_t*>(request.data()) + 20, format.bytes.data(), kFormatDescriptorSize);
   if (api_.AVFILE_ReadImageFrame(handle_, request.data()) == 0)
-    throw std::runtime_error("frame " + std::to_string(n) + " of " + path_ + " cannot be read as " + format.name);
+    throw std::runtime_error("frame " + std::to_string(n) + " of " + path_ + " cannot be read as " +
+                             format.name);
 }
 
 std::vector<HostFormat> acceptedWritingFormats(const AvfileApi& api) {

@@ -20,7 +20,8 @@ std::uint32_t parseNumber(std::string_view text, const char* what) {
 
 void parseRate(std::string_view text, Y4mHeader& header) {
   const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) throw std::runtime_error("y4m header: bad frame rate '" + std::string(text) + "'");
+  if (colon == std::string_view::npos)
+    throw std::runtime_error("y4m header: bad frame rate '" + std::string(text) + "'");
   header.rateNumerator = parseNumber(text.substr(0, colon), "frame rate");
   header.rateDenominator = parseNumber(text.substr(colon + 1), "frame rate");
 }
@@ -28,13 +29,26 @@ void parseRate(std::string_view text, Y4mHeader& header) {
 void parseTag(std::string_view tag, Y4mHeader& header) {
   const std::string_view value = tag.substr(1);
   switch (tag[0]) {
-    case 'W': header.width = parseNumber(value, "width"); break;
-    case 'H': header.height = parseNumber(value, "height"); break;
-    case 'F': parseRate(value, header); break;
-    case 'I': header.interlacing = value.empty() ? '?' : value[0]; break;
-    case 'A': header.aspect = std::string(value); break;
-    case 'C': header.chroma = std::string(value); break;
-    default: break;  // X comments and tags of later versions
+    case 'W':
+      header.width = parseNumber(value, "width");
+      break;
+    case 'H':
+      header.height = parseNumber(value, "height");
+      break;
+    case 'F':
+      parseRate(value, header);
+      break;
+    case 'I':
+      header.interlacing = value.empty() ? '?' : value[0];
+      break;
+    case 'A':
+      header.aspect = std::string(value);
+      break;
+    case 'C':
+      header.chroma = std::string(value);
+      break;
+    default:
+      break;  // X comments and tags of later versions
   }
 }
 
@@ -68,7 +82,8 @@ std::string Y4mReader::readLine(const char* what) {
       throw std::runtime_error(std::string("y4m stream: truncated ") + what);
     }
     if (c == '\n') return line;
-    if (line.size() == kLongestLine) throw std::runtime_error(std::string("y4m stream: ") + what + " line too long");
+    if (line.size() == kLongestLine)
+      throw std::runtime_error(std::string("y4m stream: ") + what + " line too long");
     line.push_back(static_cast<char>(c));
   }
 }
@@ -87,10 +102,10 @@ bool Y4mReader::readFrame(std::span<std::uint8_t> planes) {
 }
 
 void writeY4mHeader(std::FILE* file, const Y4mHeader& header) {
-  const std::string line = "YUV4MPEG2 W" + std::to_string(header.width) + " H" + std::to_string(header.height) +
-                           " F" + std::to_string(header.rateNumerator) + ":" + std::to_string(header.rateDenominator) +
-                           " I" + header.interlacing + " A" + header.aspect + " C" + header.chroma +
-                           " XCOLORRANGE=LIMITED\n";
+  const std::string line = "YUV4MPEG2 W" + std::to_string(header.width) + " H" +
+                           std::to_string(header.height) + " F" + std::to_string(header.rateNumerator) + ":" +
+                           std::to_string(header.rateDenominator) + " I" + header.interlacing + " A" +
+                           header.aspect + " C" + header.chroma + " XCOLORRANGE=LIMITED\n";
   put(file, line.data(), line.size());
 }
 

@@ -16,8 +16,8 @@ struct Y4mHeader {
   std::uint32_t height = 0;
   std::uint32_t rateNumerator = 0;
   std::uint32_t rateDenominator = 0;
-  char interlacing = 'p';        // p, t (top field first), b, m
-  std::string aspect = "0:0";    // pixel aspect ratio, "0:0" when unknown
+  char interlacing = 'p';          // p, t (top field first), b, m
+  std::string aspect = "0:0";      // pixel aspect ratio, "0:0" when unknown
   std::string chroma = "420jpeg";  // the stream's default when C is absent
 
   std::size_t frameBytes() const { return std::size_t{width} * height * 2; }
