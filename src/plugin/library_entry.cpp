@@ -5,9 +5,12 @@
 
 #include "board/virtual_board.h"
 #include "platform/clock.h"
+#include "platform/display.h"
 #include "platform/process.h"
 #include "plugin/library_entry.h"
 #include "plugin/module.h"
+#include "plugin/refresh_warning.h"
+#include "plugin/warning_dialog.h"
 
 namespace corvane::plugin {
 namespace {
@@ -27,12 +30,15 @@ __attribute__((constructor)) void loadLibrary() {
       ModuleSeams{*state->board, platform::systemClock(), [](int code) { platform::exitProcess(code); }});
   setCurrentModule(state->module.get());
   loaded = state.release();
-  libraryEntry(EntryReason::ProcessAttach);
+  libraryEntry(EntryReason::ProcessAttach, [] {
+    runRefreshCheck(loaded->module->videoMode().outputRate,
+                    RefreshCheckSeams{platform::displayRefreshRate, showWarningDialog});
+  });
 }
 
 __attribute__((destructor)) void unloadLibrary() {
   if (loaded == nullptr) return;
-  libraryEntry(EntryReason::ProcessDetach);
+  libraryEntry(EntryReason::ProcessDetach, [] {});
   setCurrentModule(nullptr);
   loaded->module.reset();
   delete loaded;

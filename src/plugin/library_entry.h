@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace corvane::plugin {
 
 enum class EntryReason : std::uint8_t { ProcessAttach, ProcessDetach, ThreadAttach, ThreadDetach };
 
-// Returns true, always.
-bool libraryEntry(EntryReason reason);
+// Runs firstAttach on the first process attach only. Returns true, always.
+bool libraryEntry(EntryReason reason, const std::function<void()>& firstAttach);
 
 // Process attaches seen so far.
 std::uint32_t attachCount();

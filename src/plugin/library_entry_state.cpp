@@ -7,11 +7,11 @@ namespace {
 std::atomic<std::uint32_t> attaches{0};
 }  // namespace
 
-bool libraryEntry(EntryReason reason) {
+bool libraryEntry(EntryReason reason, const std::function<void()>& firstAttach) {
+  // Thread notifications are never asked for; detach has nothing to do.
   if (reason != EntryReason::ProcessAttach) return true;
   if (attaches.fetch_add(1, std::memory_order_relaxed) != 0) return true;
-  // First attach: the place of the load-time refresh-rate check, which comes
-  // with the dialogs. Thread notifications are never delivered here.
+  firstAttach();
   return true;
 }
 

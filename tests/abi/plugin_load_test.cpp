@@ -2,11 +2,13 @@
 // keeps, the calls it makes to the board, and the missing-board exit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include "abi/plugin_process.h"
+#include "host/plugin_loader.h"
 
 namespace corvane::abi {
 namespace {
@@ -76,6 +78,7 @@ TEST(PluginLoad, FirstLoadCreatesTheSettingsAndConfiguresTheBoard) {
   EXPECT_EQ(keys.at("Saturation_Component"), "90");
   EXPECT_EQ(keys.at("HYPK_SDI"), "2");
   EXPECT_EQ(keys.at("UOffset_Component"), "-38");
+  EXPECT_EQ(keys.at("Refresh Rate Warning"), "1");
   // 8 start-up and output keys, Input and the 40 per-source keys.
   EXPECT_EQ(keys.size(), 49u);
 
@@ -122,6 +125,21 @@ TEST(PluginLoad, TheSavedOutputValuesGoToTheBoardAtTheNextLoad) {
                 // the SDI input has only a format
                 "SetInputControl control.format 5 1", "SetOutputControl control.pedestal 5 0",
                 "SetInputControl control.pedestal 5 0"}));
+}
+
+TEST(PluginLoad, ASecondLoadInTheSameProcessDoesNotRepeatTheStartUp) {
+  Sandbox box;
+  const ChildOutcome outcome = runWithPlugin(box.environment(), [](const host::AvfileApi&) {
+    host::LoadedPlugin again(CORVANE_PLUGIN_PATH);
+    again.unload();
+    return 0;
+  });
+  ASSERT_EQ(outcome.exitCode, 0);
+  const auto calls = box.readLines(box.boardLog());
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                          [](const std::string& c) { return c.rfind("OpenSwitcher", 0) == 0; }),
+            1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "CloseSwitcher"), 1);
 }
 
 TEST(PluginLoad, AMissingBoardEndsTheHostWithExitCodeOne) {
