@@ -21,12 +21,26 @@ using namespace corvane;
 // Buffers above this are not worth allocating for one input.
 constexpr std::uint64_t kBufferCap = 64u << 20;
 
-const std::string& scratchPath() {
-  static const std::string path = [] {
+// One scratch file per process, removed at exit.
+class ScratchFile {
+ public:
+  ScratchFile() {
     std::random_device random;
-    return (std::filesystem::temp_directory_path() / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
-  }();
-  return path;
+    path_ = (std::filesystem::temp_directory_path() / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
+  }
+  ~ScratchFile() {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+const std::string& scratchPath() {
+  static const ScratchFile file;
+  return file.path();
 }
 
 // Bytes readFrame422 may write: field 0's chunk at 0, field 1's at field bytes.
