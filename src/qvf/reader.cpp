@@ -201,6 +201,16 @@ bool readFrame422(OpenFileRegistry& registry, const char* path, std::uint32_t n,
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry || !addressable(n)) return false;
   QvfStream& stream = *entry->stream;
+  // When the two chunks lie side by side on disk and in the buffer (a field
+  // that fills its chunk), one transfer moves both: the device sees one
+  // request instead of two in turn. Any failure falls back to two reads.
+  const VideoStreamContext* field0 = stream.video(0);
+  const VideoStreamContext* field1 = stream.video(1);
+  const std::uint64_t both = std::uint64_t{field0->chunkSize} + field1->chunkSize;
+  if (entry->fieldBytes == field0->chunkSize && both <= 0xFFFF'FFFF &&
+      field1->positionOf(n) == field0->positionOf(n) + field0->chunkSize &&
+      stream.file.readAt(field0->positionOf(n), buffer, static_cast<std::uint32_t>(both)))
+    return true;
   const bool first = stream.readField(2 * n, 0, buffer);
   const bool second = stream.readField(2 * n + 1, 0, buffer + entry->fieldBytes);
   return first && second;
