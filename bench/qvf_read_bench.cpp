@@ -36,12 +36,14 @@ const std::string& clipPath() {
     std::filesystem::create_directories(folder);
     const std::string file = (folder / "clip-720x480.qvf").string();
     std::error_code ec;
-    if (std::filesystem::file_size(file, ec) != qvf::kWrittenDataOffset + std::uint64_t{kFrames} * kBlockBytes) {
+    if (std::filesystem::file_size(file, ec) !=
+        qvf::kWrittenDataOffset + std::uint64_t{kFrames} * kBlockBytes) {
       qvf::create(file.c_str(), 2, 0, kWidth, kLines, 29970026.0f / 1000000.0f);
       qvf::OpenFileRegistry registry;
       platform::PageBuffer frame(kBlockBytes);
       for (std::uint32_t n = 0; n < kFrames; ++n) {
-        for (std::size_t i = 0; i < frame.size(); ++i) frame.data()[i] = static_cast<std::uint8_t>(16 + (i + n) % 220);
+        for (std::size_t i = 0; i < frame.size(); ++i)
+          frame.data()[i] = static_cast<std::uint8_t>(16 + (i + n) % 220);
         qvf::writeFrame422(registry, file.c_str(), frame.data());
       }
     }

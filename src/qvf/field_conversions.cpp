@@ -35,7 +35,8 @@ const std::uint8_t* packRow(const std::uint8_t* from, std::uint8_t* to, std::uin
 }  // namespace
 
 void fieldRowsToFrame(FrameLayout layout, const std::uint8_t* field, std::uint32_t parity,
-                      std::uint8_t* destination, FieldGeometry g, std::uint32_t firstRow, std::uint32_t endRow) {
+                      std::uint8_t* destination, FieldGeometry g, std::uint32_t firstRow,
+                      std::uint32_t endRow) {
   const std::size_t height = 2 * std::size_t{g.lines};
   for (std::uint32_t i = firstRow; i < endRow; ++i) {
     const std::size_t displayRow = 2 * std::size_t{i} + parity;
@@ -70,8 +71,7 @@ void fieldsToBgra(const std::uint8_t* field0, const std::uint8_t* field1, std::u
   fieldRowsToFrame(FrameLayout::Bgra32, field1, 1, destination, g, 0, g.lines);
 }
 
-void fieldsFromBgra(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1,
-                    FieldGeometry g) {
+void fieldsFromBgra(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
   const std::size_t height = 2 * std::size_t{g.lines};
   for (std::uint32_t i = 0; i < g.lines; ++i)
     encode_bgra_ycbcr8(field0 + i * fieldRowBytes(g),

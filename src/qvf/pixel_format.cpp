@@ -32,9 +32,12 @@ std::optional<PixelFormat> matchFormatIgnoringCase(std::string_view guid) {
 
 const PixelFormatId& formatId(PixelFormat format) {
   switch (format) {
-    case PixelFormat::Ycbcr422: return kFormat422;
-    case PixelFormat::Ycbcr444: return kFormat444;
-    case PixelFormat::Rgba32: break;
+    case PixelFormat::Ycbcr422:
+      return kFormat422;
+    case PixelFormat::Ycbcr444:
+      return kFormat444;
+    case PixelFormat::Rgba32:
+      break;
   }
   return kFormatRgba32;
 }

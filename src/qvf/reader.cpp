@@ -28,7 +28,8 @@ void readStreamHeaders(std::FILE* file, QvfStream& stream) {
   const auto count = static_cast<std::int32_t>(stream.header.streamCount);
   try {
     if (count < 0) throw std::bad_alloc();
-    stream.streamHeaders.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kStreamHeaderReserve));
+    stream.streamHeaders.reserve(
+        std::min<std::size_t>(static_cast<std::size_t>(count), kStreamHeaderReserve));
   } catch (const std::bad_alloc&) {
     throw EngineError("Cannot allocate required memory.");
   }
@@ -94,7 +95,9 @@ struct RowsJob {
   std::uint32_t firstRow;
   std::uint32_t endRow;
 
-  void operator()() const { fieldRowsToFrame(layout, field, parity, destination, geometry, firstRow, endRow); }
+  void operator()() const {
+    fieldRowsToFrame(layout, field, parity, destination, geometry, firstRow, endRow);
+  }
   static void run(void* job) { (*static_cast<const RowsJob*>(job))(); }
 };
 
@@ -172,7 +175,8 @@ std::unique_ptr<QvfStream> openQvfStream(const char* path) {
   if (!readItem(file.get(), headerBytes)) throw EngineError("Could not read file header.");
   stream->header = QvfFileHeader::decode(headerBytes);
   if (stream->header.magic != kQvfMagic) throw EngineError("This is not an QVF file.");
-  if (stream->header.fileType != kQvfFileType) throw EngineError("This reader can only read QVF type 1 files.");
+  if (stream->header.fileType != kQvfFileType)
+    throw EngineError("This reader can only read QVF type 1 files.");
   if (stream->header.streamCount == 0) throw EngineError("There are no streams in the file.");
 
   readStreamHeaders(file.get(), *stream);

@@ -21,7 +21,7 @@ struct OpenFileEntry {
   std::uint32_t fieldBytes = 0;       // width x lines x 2
   std::uint32_t width = 0;
   std::uint32_t lines = 0;
-  std::uint32_t frameCounter = 0;     // next frame to write; guarded by lock
+  std::uint32_t frameCounter = 0;  // next frame to write; guarded by lock
 };
 
 class OpenFileRegistry {

@@ -36,8 +36,8 @@ bool writeConverted(OpenFileEntry& entry, Fill fill) {
 
 }  // namespace
 
-void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount, std::int32_t width,
-            std::int32_t linesPerField, float frameRate) {
+void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
+            std::int32_t width, std::int32_t linesPerField, float frameRate) {
   platform::BufferedFile file = platform::BufferedFile::open(path, "wb");
   if (!file) throw EngineError("Cannot open file for output.");
   if (audioStreamCount != 0) {

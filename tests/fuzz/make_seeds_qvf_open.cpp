@@ -28,7 +28,8 @@ void writeClip(const std::string& path, std::int32_t width, std::int32_t lines) 
   const std::uint32_t fieldBytes = static_cast<std::uint32_t>(width * lines * 2);
   platform::PageBuffer frame(fieldBytes + chunkSizeFor(width, lines));
   for (std::uint32_t n = 0; n < 2; ++n) {
-    for (std::size_t i = 0; i < frame.size(); ++i) frame.data()[i] = static_cast<std::uint8_t>(i * 31 + n * 7);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+      frame.data()[i] = static_cast<std::uint8_t>(i * 31 + n * 7);
     writeFrame422(registry, path.c_str(), frame.data());
   }
 }

@@ -26,7 +26,8 @@ class ScratchFile {
  public:
   ScratchFile() {
     std::random_device random;
-    path_ = (std::filesystem::temp_directory_path() / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
+    path_ = (std::filesystem::temp_directory_path() / ("corvane-fuzz-" + std::to_string(random()) + ".qvf"))
+                .string();
   }
   ~ScratchFile() {
     std::error_code ec;

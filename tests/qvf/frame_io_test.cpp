@@ -189,7 +189,8 @@ TEST_F(FrameIo, BgraFramesAreEncodedRowByRowFromTheBottom) {
   for (std::uint32_t display = 0; display < 2 * kSmallLines; ++display) {
     const std::uint32_t memoryRow = 2 * kSmallLines - 1 - display;
     encode_bgra_ycbcr8(expected.data(), bgra.data() + memoryRow * kRowBytes4, kSmallWidth);
-    const std::uint8_t* stored = frame.data() + (display % 2) * kSmallFieldBytes + (display / 2) * kSmallWidth * 2;
+    const std::uint8_t* stored =
+        frame.data() + (display % 2) * kSmallFieldBytes + (display / 2) * kSmallWidth * 2;
     ASSERT_TRUE(std::equal(expected.begin(), expected.end(), stored)) << display;
   }
 }
@@ -225,7 +226,8 @@ TEST_F(FrameIo, ReadOnlyFileReadsButRefusesEveryWrite) {
   platform::PageBuffer buffer(kSmallFieldBytes * 2);
   ASSERT_TRUE(readFrame422(registry_, path(), 1, buffer.data()));
   EXPECT_TRUE(std::equal(frames[1].bytes().begin(), frames[1].bytes().end(), buffer.data()));
-  EXPECT_EQ(registry_.access(path())->stream->file.openAttempt(), platform::StreamOpenAttempt::ReadOnlyUnbuffered);
+  EXPECT_EQ(registry_.access(path())->stream->file.openAttempt(),
+            platform::StreamOpenAttempt::ReadOnlyUnbuffered);
   std::vector<std::uint8_t> yuva(kFrameBytes4, 50);
   // Frame 2's first field starts where the read of frame 1 left the pointer,
   // so it needs no seek; it fails, and the second field, which would need

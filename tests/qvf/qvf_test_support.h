@@ -68,10 +68,13 @@ inline platform::PageBuffer patternFrame422(std::uint32_t fieldBytes, std::uint3
   return frame;
 }
 
-inline void createSmall(const std::string& path) { create(path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f); }
+inline void createSmall(const std::string& path) {
+  create(path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
+}
 
 // Header bytes of a file with the given stream headers and nothing else.
-inline std::vector<std::uint8_t> headerBytes(const QvfFileHeader& header, const std::vector<QvfStreamHeader>& streams) {
+inline std::vector<std::uint8_t> headerBytes(const QvfFileHeader& header,
+                                             const std::vector<QvfStreamHeader>& streams) {
   std::vector<std::uint8_t> bytes;
   const auto fileBytes = header.encode();
   bytes.insert(bytes.end(), fileBytes.begin(), fileBytes.end());
@@ -98,7 +101,8 @@ inline QvfStreamHeader smallVideoStream() {
 class ReadOnlyFile {
  public:
   explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(path_,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     if (writable()) {
       immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
     }

@@ -1,6 +1,8 @@
 // The table of open files: eviction by the seeded rand() pick, reopening,
 // the capture-style append surviving evictions, two spellings of one file,
 // and failed closes that must leave the table usable.
+#include "qvf/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +12,6 @@
 #include "engine/error.h"
 #include "platform/file.h"
 #include "qvf/reader.h"
-#include "qvf/registry.h"
 #include "qvf/writer.h"
 #include "qvf_test_support.h"
 
@@ -32,9 +33,12 @@ class SlotModel {
       if (slot == name) return;
     slots_[picks_[next_++]] = name;
   }
-  bool holds(const std::string& name) const { return std::find(slots_.begin(), slots_.end(), name) != slots_.end(); }
+  bool holds(const std::string& name) const {
+    return std::find(slots_.begin(), slots_.end(), name) != slots_.end();
+  }
   std::size_t occupied() const {
-    return static_cast<std::size_t>(std::count_if(slots_.begin(), slots_.end(), [](auto& s) { return !s.empty(); }));
+    return static_cast<std::size_t>(
+        std::count_if(slots_.begin(), slots_.end(), [](auto& s) { return !s.empty(); }));
   }
 
  private:

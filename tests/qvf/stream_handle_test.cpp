@@ -13,8 +13,8 @@
 namespace corvane::platform {
 namespace {
 
-using qvf::test::ReadOnlyFile;
 using qvf::test::readFileBytes;
+using qvf::test::ReadOnlyFile;
 using qvf::test::TempDir;
 using qvf::test::writeFileBytes;
 

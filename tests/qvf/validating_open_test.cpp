@@ -80,17 +80,35 @@ std::vector<DamagedHeader> damagedHeaders() {
          return headerBytes(header, {video, video});
        },
        "Cannot read input stream header."},
-      {"type 0 among valid streams", [=] { return withStreams({video, ofType(0), video}); },
+      {"type 0 among valid streams",
+       [=] {
+         return withStreams({video, ofType(0), video});
+       },
        "Unknown Video Streaming Type"},
-      {"type 0 wins over an odd count", [=] { return withStreams({video, video, video, ofType(0)}); },
+      {"type 0 wins over an odd count",
+       [=] {
+         return withStreams({video, video, video, ofType(0)});
+       },
        "Unknown Video Streaming Type"},
-      {"one audio stream", [=] { return withStreams({video, ofType(2), video}); },
+      {"one audio stream",
+       [=] {
+         return withStreams({video, ofType(2), video});
+       },
        "There are an odd number of audio streams in the QVF file."},
-      {"three video streams", [=] { return withStreams({video, video, video}); },
+      {"three video streams",
+       [=] {
+         return withStreams({video, video, video});
+       },
        "There are an odd number of video streams in the QVF file."},
-      {"odd audio is reported before odd video", [=] { return withStreams({video, ofType(2)}); },
+      {"odd audio is reported before odd video",
+       [=] {
+         return withStreams({video, ofType(2)});
+       },
        "There are an odd number of audio streams in the QVF file."},
-      {"two audio streams", [=] { return withStreams({video, video, ofType(2), ofType(2)}); },
+      {"two audio streams",
+       [=] {
+         return withStreams({video, video, ofType(2), ofType(2)});
+       },
        "Unknown Audio SubType"},
       {"video subtype 10",
        [=] {

@@ -91,8 +91,10 @@ int openAttempt(const char* path, int flags, bool tryDirect, bool write, bool& u
     if (fd >= 0 && directAlignmentFits(fd)) {
       unbuffered = true;
     } else {
-      if (fd >= 0) ::close(fd);
-      else if (errno != EINVAL) return -1;
+      if (fd >= 0)
+        ::close(fd);
+      else if (errno != EINVAL)
+        return -1;
       fd = -1;
     }
   }
