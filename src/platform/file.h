@@ -59,6 +59,11 @@ class StreamHandle {
   // At the file pointer, advancing it; short counts at the end of the file are
   // reported through Transfer::count, not as errors.
   Transfer read(std::span<std::uint8_t> buffer);
+  // One transfer into several buffers in turn, as one request: the device
+  // sees a single read however the data is spread in memory. At most
+  // kMaxScatterBuffers buffers.
+  Transfer readScatter(std::span<const std::span<std::uint8_t>> buffers);
+  static constexpr std::size_t kMaxScatterBuffers = 8;
   Transfer write(std::span<const std::uint8_t> buffer);
   // nullopt when the size cannot be taken.
   std::optional<std::uint64_t> size() const;

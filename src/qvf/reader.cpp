@@ -116,37 +116,47 @@ class JobWaiter {
   BackgroundJob* job_;
 };
 
+// Both fields of frame n into the chunk buffers of pair 0. Where the two
+// chunks lie side by side on disk, one request fills both: the device costs
+// per request far more than per byte. Otherwise, or when that read fails, one
+// read each, the second tried even when the first failed.
+bool readBothFields(QvfStream& stream, std::uint32_t n) {
+  VideoStreamContext& first = *stream.video(0);
+  VideoStreamContext& second = *stream.video(1);
+  const std::uint64_t at = first.positionOf(n);
+  if (second.positionOf(n) == at + first.chunkSize &&
+      stream.file.readAt(at, std::span(first.chunkBuffer.data(), first.chunkSize),
+                         std::span(second.chunkBuffer.data(), second.chunkSize)))
+    return true;
+  const bool firstRead = stream.readFieldIntoContext(2 * n, 0) != nullptr;
+  const bool secondRead = stream.readFieldIntoContext(2 * n + 1, 0) != nullptr;
+  return firstRead && secondRead;
+}
+
 // Frame n of pair 0 into destination: both fields are read into the chunk
-// buffers, then converted row by row. With a helper thread, field 0 is
-// converted while field 1 is read, and field 1 is converted in two halves.
-// On failure the destination may hold part of the frame.
+// buffers, then converted row by row, field 0 on the helper thread while this
+// one converts field 1. On failure the destination may hold part of the frame.
 bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destination, FrameLayout layout) {
   QvfStream& stream = *entry.stream;
   if (!addressable(n)) return false;
   const FieldGeometry geometry{entry.width, entry.lines};
   const std::uint64_t fieldBytes = std::uint64_t{entry.width} * entry.lines * 2;
-  const std::uint8_t* field0 = stream.readFieldIntoContext(2 * n, 0);
-  if (field0 == nullptr) return false;
-  if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size()) {
+  if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size())
     return false;  // the header's geometry does not fit its chunks
-  }
-  BackgroundJob* helper = fieldBytes >= kOverlapMinimumFieldBytes ? stream.backgroundJob() : nullptr;
+  if (!readBothFields(stream, n)) return false;
+  const std::uint8_t* field0 = stream.video(0)->chunkBuffer.data();
+  const std::uint8_t* field1 = stream.video(1)->chunkBuffer.data();
   const RowsJob first{layout, field0, 0, destination, geometry, 0, geometry.lines};
-  JobWaiter waiter(helper);
-  if (helper != nullptr) helper->start(&RowsJob::run, const_cast<RowsJob*>(&first));
-
-  const std::uint8_t* field1 = stream.readFieldIntoContext(2 * n + 1, 0);
-  waiter.wait();
-  if (field1 == nullptr) return false;
+  const RowsJob second{layout, field1, 1, destination, geometry, 0, geometry.lines};
+  BackgroundJob* helper = fieldBytes >= kOverlapMinimumFieldBytes ? stream.backgroundJob() : nullptr;
   if (helper == nullptr) {
     first();
-    RowsJob{layout, field1, 1, destination, geometry, 0, geometry.lines}();
+    second();
     return true;
   }
-  const std::uint32_t half = geometry.lines / 2;
-  const RowsJob secondHalf{layout, field1, 1, destination, geometry, half, geometry.lines};
-  helper->start(&RowsJob::run, const_cast<RowsJob*>(&secondHalf));
-  RowsJob{layout, field1, 1, destination, geometry, 0, half}();
+  JobWaiter waiter(helper);
+  helper->start(&RowsJob::run, const_cast<RowsJob*>(&first));
+  second();
   waiter.wait();
   return true;
 }

@@ -47,6 +47,14 @@ bool StreamingFile::readAt(std::uint64_t target, std::uint8_t* buffer, std::uint
   return moved.ok && moved.count == length;
 }
 
+bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second) {
+  if (!seekTo(target)) return false;
+  const std::span<std::uint8_t> buffers[2] = {first, second};
+  const platform::Transfer moved = handle_.readScatter(buffers);
+  advance(moved.count);
+  return moved.ok && moved.count == first.size() + second.size();
+}
+
 bool StreamingFile::writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length) {
   if (!seekTo(target)) return false;
   const platform::Transfer moved = handle_.write(std::span<const std::uint8_t>(buffer, length));

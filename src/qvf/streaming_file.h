@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "platform/file.h"
 #include "qvf/container.h"
@@ -25,6 +26,8 @@ class StreamingFile {
   bool seekTo(std::uint64_t target);
   // Exactly length bytes at target; the cache advances by what was moved.
   bool readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length);
+  // Two buffers filled by one read at target: first, then second.
+  bool readAt(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second);
   bool writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length);
   // One write wherever the file pointer stands; the cache is invalid after.
   bool writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length);

@@ -61,6 +61,26 @@ TEST(StreamHandle, ShortReadAtTheEndIsACountNotAnError) {
   EXPECT_EQ(handle.read(buffer.bytes()).count, 0u);
 }
 
+TEST(StreamHandle, AScatterReadFillsItsBuffersInTurnAndStopsShortAtTheEnd) {
+  TempDir dir;
+  const std::string path = dir / "scatter.bin";
+  writeFileBytes(path, bytesOf(2560, 3));
+  StreamHandle handle = StreamHandle::open(path.c_str());
+  ASSERT_TRUE(handle.isOpen());
+  PageBuffer first(1024);
+  PageBuffer second(2048);
+  const std::span<std::uint8_t> both[2] = {first.bytes().first(1024), second.bytes().first(2048)};
+  ASSERT_TRUE(handle.seek(0));
+  const Transfer read = handle.readScatter(both);
+  EXPECT_TRUE(read.ok);
+  EXPECT_EQ(read.count, 2560u);  // the file ends 512 bytes into the second buffer
+  EXPECT_EQ(first.data()[1023], static_cast<std::uint8_t>(3 + 1023 * 7));
+  EXPECT_EQ(second.data()[0], static_cast<std::uint8_t>(3 + 1024 * 7));
+  EXPECT_EQ(second.data()[1535], static_cast<std::uint8_t>(3 + 2559 * 7));
+  EXPECT_EQ(second.data()[1536], 0);
+  EXPECT_EQ(handle.readScatter(both).count, 0u);
+}
+
 TEST(StreamHandle, CountsEverySeekAndRefusesImpossiblePositions) {
   TempDir dir;
   const std::string path = dir / "seek.bin";

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -178,6 +180,38 @@ Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
     }
     if (n == 0) break;  // end of file
     result.count += static_cast<std::size_t>(n);
+  }
+  return result;
+}
+
+Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buffers) {
+  Transfer result;
+  if (fd_ < 0 || buffers.size() > kMaxScatterBuffers) return result;
+  std::array<iovec, kMaxScatterBuffers> pieces{};
+  std::size_t first = 0;
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < buffers.size(); ++i) {
+    pieces[i] = iovec{buffers[i].data(), buffers[i].size()};
+    total += buffers[i].size();
+  }
+  result.ok = true;
+  while (result.count < total) {
+    const ssize_t n = ::readv(fd_, pieces.data() + first, static_cast<int>(buffers.size() - first));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.ok = false;
+      break;
+    }
+    if (n == 0) break;  // end of file
+    result.count += static_cast<std::size_t>(n);
+    // A short read: go on from where it stopped.
+    for (std::size_t moved = static_cast<std::size_t>(n); moved > 0 && first < buffers.size();) {
+      const std::size_t step = std::min(moved, pieces[first].iov_len);
+      pieces[first].iov_base = static_cast<std::uint8_t*>(pieces[first].iov_base) + step;
+      pieces[first].iov_len -= step;
+      moved -= step;
+      if (pieces[first].iov_len == 0) ++first;
+    }
   }
   return result;
 }
