@@ -64,6 +64,9 @@ class StreamHandle {
   // kMaxScatterBuffers buffers.
   Transfer readScatter(std::span<const std::span<std::uint8_t>> buffers);
   static constexpr std::size_t kMaxScatterBuffers = 8;
+  // The same at an absolute position, leaving the file pointer where it is
+  // and counting no seek: safe beside another thread's positioned transfers.
+  Transfer readScatterAt(std::uint64_t position, std::span<const std::span<std::uint8_t>> buffers) const;
   Transfer write(std::span<const std::uint8_t> buffer);
   // nullopt when the size cannot be taken.
   std::optional<std::uint64_t> size() const;

@@ -83,38 +83,8 @@ void makeContexts(QvfStream& stream) {
 
 bool addressable(std::uint32_t n) { return n <= kLastAddressableFrame; }
 
-// Fields this small convert faster than a helper thread wakes up.
-constexpr std::uint64_t kOverlapMinimumFieldBytes = 64 * 1024;
-
-struct RowsJob {
-  FrameLayout layout;
-  const std::uint8_t* field;
-  std::uint32_t parity;
-  std::uint8_t* destination;
-  FieldGeometry geometry;
-  std::uint32_t firstRow;
-  std::uint32_t endRow;
-
-  void operator()() const {
-    fieldRowsToFrame(layout, field, parity, destination, geometry, firstRow, endRow);
-  }
-  static void run(void* job) { (*static_cast<const RowsJob*>(job))(); }
-};
-
-// Waits for the helper on every way out, so no job outlives its frame.
-class JobWaiter {
- public:
-  explicit JobWaiter(BackgroundJob* job) : job_(job) {}
-  ~JobWaiter() { wait(); }
-  JobWaiter(const JobWaiter&) = delete;
-  JobWaiter& operator=(const JobWaiter&) = delete;
-  void wait() {
-    if (job_ != nullptr) job_->wait();
-  }
-
- private:
-  BackgroundJob* job_;
-};
+// For fields this small a read ahead costs more than it saves.
+constexpr std::uint64_t kReadAheadMinimumFieldBytes = 64 * 1024;
 
 // Both fields of frame n into the chunk buffers of pair 0. Where the two
 // chunks lie side by side on disk, one request fills both: the device costs
@@ -133,9 +103,12 @@ bool readBothFields(QvfStream& stream, std::uint32_t n) {
   return firstRead && secondRead;
 }
 
-// Frame n of pair 0 into destination: both fields are read into the chunk
-// buffers, then converted row by row, field 0 on the helper thread while this
-// one converts field 1. On failure the destination may hold part of the frame.
+// Frame n of pair 0 into destination. Both fields come into the chunk
+// buffers, read ahead during the previous call where the host reads frame
+// after frame; the read of the next frame then starts on the helper thread
+// and runs while this one converts, so a sequential reader waits for the disk
+// or for the conversion, whichever is slower, not for both. On failure the
+// destination may hold part of the frame.
 bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destination, FrameLayout layout) {
   QvfStream& stream = *entry.stream;
   if (!addressable(n)) return false;
@@ -143,21 +116,14 @@ bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destinat
   const std::uint64_t fieldBytes = std::uint64_t{entry.width} * entry.lines * 2;
   if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size())
     return false;  // the header's geometry does not fit its chunks
-  if (!readBothFields(stream, n)) return false;
-  const std::uint8_t* field0 = stream.video(0)->chunkBuffer.data();
-  const std::uint8_t* field1 = stream.video(1)->chunkBuffer.data();
-  const RowsJob first{layout, field0, 0, destination, geometry, 0, geometry.lines};
-  const RowsJob second{layout, field1, 1, destination, geometry, 0, geometry.lines};
-  BackgroundJob* helper = fieldBytes >= kOverlapMinimumFieldBytes ? stream.backgroundJob() : nullptr;
-  if (helper == nullptr) {
-    first();
-    second();
-    return true;
-  }
-  JobWaiter waiter(helper);
-  helper->start(&RowsJob::run, const_cast<RowsJob*>(&first));
-  second();
-  waiter.wait();
+  BackgroundJob* helper = fieldBytes >= kReadAheadMinimumFieldBytes ? stream.backgroundJob() : nullptr;
+  ReadAhead* ahead = helper != nullptr ? stream.readAhead() : nullptr;
+  stream.settleHelper();
+  const bool readAlready = ahead != nullptr && ahead->take(stream, n);
+  if (!readAlready && !readBothFields(stream, n)) return false;
+  if (ahead != nullptr && std::uint64_t{n} + 1 < stream.frameCount()) ahead->start(*helper, stream, n + 1);
+  fieldRowsToFrame(layout, stream.video(0)->chunkBuffer.data(), 0, destination, geometry, 0, geometry.lines);
+  fieldRowsToFrame(layout, stream.video(1)->chunkBuffer.data(), 1, destination, geometry, 0, geometry.lines);
   return true;
 }
 

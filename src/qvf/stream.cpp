@@ -32,6 +32,7 @@ void VideoStreamContext::encodeFromBgra(const std::uint8_t* source) {
 }
 
 QvfStream::~QvfStream() {
+  settleHelper();
   try {
     if (file.isOpen()) file.close();
   } catch (...) {
@@ -39,7 +40,25 @@ QvfStream::~QvfStream() {
   }
 }
 
-void QvfStream::close() { file.close(); }
+void QvfStream::close() {
+  settleHelper();
+  file.close();
+}
+
+void QvfStream::settleHelper() {
+  if (background_) background_->wait();
+}
+
+ReadAhead* QvfStream::readAhead() {
+  if (!readAhead_ && backgroundJob() != nullptr && videoContexts.size() >= 2) {
+    try {
+      readAhead_ = std::make_unique<ReadAhead>(video(0)->chunkSize, video(1)->chunkSize);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  return readAhead_.get();
+}
 
 VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pair) {
   const std::uint64_t index = std::uint64_t{pair} * 2 + (field & 1);

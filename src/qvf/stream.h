@@ -12,6 +12,7 @@
 
 #include "platform/memory.h"
 #include "qvf/background_job.h"
+#include "qvf/read_ahead.h"
 #include "qvf/container.h"
 #include "qvf/streaming_file.h"
 
@@ -77,6 +78,11 @@ class QvfStream {
   // The helper thread for overlapping conversions, started on first use;
   // nullptr when no thread can be had (callers then convert inline).
   BackgroundJob* backgroundJob();
+  // The read-ahead of converted frames, made on first use with the helper;
+  // nullptr when either cannot be had.
+  ReadAhead* readAhead();
+  // Waits until the helper thread is idle (no conversion or read-ahead runs).
+  void settleHelper();
 
   StreamingFile file;
   std::uint32_t sectorSize = kSectorSize;
@@ -87,7 +93,9 @@ class QvfStream {
   std::vector<std::unique_ptr<VideoStreamContext>> videoContexts;  // in video stream order
 
  private:
+  // The destructor and close() let the helper finish before the file goes.
   std::unique_ptr<BackgroundJob> background_;
+  std::unique_ptr<ReadAhead> readAhead_;
 };
 
 }  // namespace corvane::qvf

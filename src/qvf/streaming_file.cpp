@@ -55,7 +55,15 @@ bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first, 
   return moved.ok && moved.count == first.size() + second.size();
 }
 
+bool StreamingFile::readAhead(std::uint64_t target, std::span<std::uint8_t> first,
+                              std::span<std::uint8_t> second) const {
+  const std::span<std::uint8_t> buffers[2] = {first, second};
+  const platform::Transfer moved = handle_.readScatterAt(target, buffers);
+  return moved.ok && moved.count == first.size() + second.size();
+}
+
 bool StreamingFile::writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length) {
+  ++writes_;
   if (!seekTo(target)) return false;
   const platform::Transfer moved = handle_.write(std::span<const std::uint8_t>(buffer, length));
   advance(moved.count);
@@ -63,6 +71,7 @@ bool StreamingFile::writeAt(std::uint64_t target, const std::uint8_t* buffer, st
 }
 
 bool StreamingFile::writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length) {
+  ++writes_;
   const platform::Transfer moved = handle_.write(std::span<const std::uint8_t>(buffer, length));
   cached_ = kInvalidPosition;
   if (pointer_ != kInvalidPosition) pointer_ += moved.count;

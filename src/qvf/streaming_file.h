@@ -28,6 +28,11 @@ class StreamingFile {
   bool readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length);
   // Two buffers filled by one read at target: first, then second.
   bool readAt(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second);
+  // The same without touching the file pointer or the cache; the one call
+  // that another thread may make while the entry's owner works on the file.
+  bool readAhead(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second) const;
+  // Counts every write attempted, so read-ahead data can tell it is stale.
+  std::uint64_t writeCount() const { return writes_; }
   bool writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length);
   // One write wherever the file pointer stands; the cache is invalid after.
   bool writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length);
@@ -50,6 +55,7 @@ class StreamingFile {
   std::uint64_t cached_ = kInvalidPosition;
   // Where the file pointer is known to stand, whatever moved it last.
   std::uint64_t pointer_ = kInvalidPosition;
+  std::uint64_t writes_ = 0;
 };
 
 }  // namespace corvane::qvf

@@ -243,7 +243,7 @@ TEST_F(FrameIo, ReadOnlyFileReadsButRefusesEveryWrite) {
 }
 
 TEST(FrameIoLarge, FullSizeConversionsMatchTheRowByRowDefinition) {
-  // At 720 x 240 the conversions run partly on the helper thread.
+  // At 720 x 240 the next frame is read ahead on the helper thread.
   TempDir dir;
   const std::string path = dir / "full.qvf";
   create(path.c_str(), 2, 0, 720, 240, 29.97f);

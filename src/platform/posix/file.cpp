@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -184,19 +185,26 @@ Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
   return result;
 }
 
-Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buffers) {
+namespace {
+
+// Fills buffers in turn from the descriptor; position -1 reads at the file
+// pointer, anything else at that offset. Short reads go on where they stopped.
+Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<std::uint8_t>> buffers) {
   Transfer result;
-  if (fd_ < 0 || buffers.size() > kMaxScatterBuffers) return result;
-  std::array<iovec, kMaxScatterBuffers> pieces{};
-  std::size_t first = 0;
+  if (fd < 0 || buffers.size() > StreamHandle::kMaxScatterBuffers) return result;
+  std::array<iovec, StreamHandle::kMaxScatterBuffers> pieces{};
   std::size_t total = 0;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
     pieces[i] = iovec{buffers[i].data(), buffers[i].size()};
     total += buffers[i].size();
   }
+  std::size_t first = 0;
   result.ok = true;
   while (result.count < total) {
-    const ssize_t n = ::readv(fd_, pieces.data() + first, static_cast<int>(buffers.size() - first));
+    const int count = static_cast<int>(buffers.size() - first);
+    const ssize_t n = position < 0 ? ::readv(fd, pieces.data() + first, count)
+                                   : ::preadv(fd, pieces.data() + first, count,
+                                              static_cast<off_t>(position + static_cast<std::int64_t>(result.count)));
     if (n < 0) {
       if (errno == EINTR) continue;
       result.ok = false;
@@ -204,7 +212,6 @@ Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buff
     }
     if (n == 0) break;  // end of file
     result.count += static_cast<std::size_t>(n);
-    // A short read: go on from where it stopped.
     for (std::size_t moved = static_cast<std::size_t>(n); moved > 0 && first < buffers.size();) {
       const std::size_t step = std::min(moved, pieces[first].iov_len);
       pieces[first].iov_base = static_cast<std::uint8_t*>(pieces[first].iov_base) + step;
@@ -214,6 +221,17 @@ Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buff
     }
   }
   return result;
+}
+
+}  // namespace
+
+Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buffers) {
+  return scatterRead(fd_, -1, buffers);
+}
+
+Transfer StreamHandle::readScatterAt(std::uint64_t position, std::span<const std::span<std::uint8_t>> buffers) const {
+  if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 2)) return {};
+  return scatterRead(fd_, static_cast<std::int64_t>(position), buffers);
 }
 
 Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
