@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "board/virtual_board.h"
+#include "exports/report_error.h"
+#include "platform/message.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/process.h"
@@ -25,9 +27,16 @@ Loaded* loaded = nullptr;
 
 __attribute__((constructor)) void loadLibrary() {
   auto state = std::make_unique<Loaded>();
-  state->board = board::makeBoardFromEnvironment();
-  state->module = std::make_unique<Module>(
-      ModuleSeams{*state->board, platform::systemClock(), [](int code) { platform::exitProcess(code); }});
+  try {
+    state->board = board::makeBoardFromEnvironment();
+    state->module = std::make_unique<Module>(
+        ModuleSeams{*state->board, platform::systemClock(), [](int code) { platform::exitProcess(code); }});
+  } catch (...) {
+    // Nothing may escape into the host's loader. Without a module every
+    // export that needs one fails through its guard or its checks.
+    platform::showMessageBox("Error", exports::kUnknownInternalError);
+    return;
+  }
   setCurrentModule(state->module.get());
   loaded = state.release();
   libraryEntry(EntryReason::ProcessAttach, [] {
