@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -21,68 +20,44 @@ bool isMapped(const void* address) {
 
 TEST(PageBuffer, IsPageAlignedZeroFilledAndWritableToTheLastByte) {
   const std::size_t page = pageSize();
-  ASSERT_GT(page, 0u);
-  EXPECT_EQ(page & (page - 1), 0u) << "page size must be a power of two";
   for (std::size_t size : {std::size_t{1}, page - 1, page, page + 1, 3 * page + 17}) {
     PageBuffer buffer(size);
-    ASSERT_FALSE(buffer.empty());
-    EXPECT_EQ(buffer.size(), size);
+    ASSERT_EQ(buffer.size(), size);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % page, 0u);
     const auto bytes = buffer.bytes();
     EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; }));
-    bytes.front() = 0xAB;
     bytes.back() = 0xCD;
     EXPECT_EQ(buffer.data()[size - 1], 0xCD);
   }
-}
-
-TEST(PageBuffer, ZeroSizeAndDefaultOwnNothing) {
-  EXPECT_TRUE(PageBuffer().empty());
-  PageBuffer zero(0);
-  EXPECT_TRUE(zero.empty());
-  EXPECT_EQ(zero.size(), 0u);
-  EXPECT_TRUE(zero.bytes().empty());
+  EXPECT_TRUE(PageBuffer(0).empty());
+  EXPECT_TRUE(PageBuffer(0).bytes().empty());
+  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
+  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max() - 4 * page), std::bad_alloc);
 }
 
 TEST(PageBuffer, MovesTransferOwnershipAndReleaseWhatWasOverwritten) {
   PageBuffer a(100);
   a.data()[0] = 7;
   std::uint8_t* const first = a.data();
-
   PageBuffer b(std::move(a));
   EXPECT_TRUE(a.empty());  // NOLINT(bugprone-use-after-move): the moved-from state is the contract
-  EXPECT_EQ(a.size(), 0u);
   EXPECT_EQ(b.data(), first);
   EXPECT_EQ(b.size(), 100u);
   EXPECT_EQ(b.data()[0], 7);
 
-  PageBuffer c(5000);
-  std::uint8_t* const overwritten = c.data();
-  c = std::move(b);
-  EXPECT_EQ(c.data(), first);
-  EXPECT_TRUE(b.empty());  // NOLINT(bugprone-use-after-move)
-  EXPECT_FALSE(isMapped(overwritten));
-
-  c = std::move(c);
-  EXPECT_EQ(c.data(), first);
-  EXPECT_TRUE(isMapped(first));
-}
-
-TEST(PageBuffer, DestructorUnmaps) {
-  std::uint8_t* address = nullptr;
+  std::uint8_t* overwritten = nullptr;
   {
-    PageBuffer buffer(pageSize() * 2);
-    address = buffer.data();
-    EXPECT_TRUE(isMapped(address));
+    PageBuffer c(5000);
+    overwritten = c.data();
+    c = std::move(b);
+    EXPECT_EQ(c.data(), first);
+    EXPECT_TRUE(b.empty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_FALSE(isMapped(overwritten));
+    c = std::move(c);
+    EXPECT_EQ(c.data(), first);
+    EXPECT_TRUE(isMapped(first));
   }
-  EXPECT_FALSE(isMapped(address));
-  EXPECT_EQ(errno, ENOMEM);
-}
-
-TEST(PageBuffer, ImpossibleSizesThrowBadAlloc) {
-  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
-  EXPECT_THROW(PageBuffer(std::numeric_limits<std::size_t>::max() - 4 * pageSize()),
-               std::bad_alloc);
+  EXPECT_FALSE(isMapped(first));  // the destructor unmaps
 }
 
 }  // namespace
