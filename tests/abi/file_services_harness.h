@@ -1,6 +1,6 @@
-// Shared pieces of the file input and file output black-box tests: running
-// checks in a child with the plug-in loaded, and the host records of the two
-// services built byte by byte from their offsets.
+// Shared pieces of the file input and file output black-box tests: a fixture
+// that runs checks in a child with the plug-in loaded, and the host records of
+// the two services built byte by byte from their offsets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,42 +8,81 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "abi/plugin_process.h"
+#include "abi/qvf_clip.h"
 
 namespace corvane::abi {
 
+using host::AvfileApi;
+using host::RecordBuffer;
+
 inline constexpr std::uint8_t kHostFill = 0xA5;
+inline constexpr std::uint32_t kUnwritten = 0xA5A5A5A5;
 inline constexpr const char* kGuid422 = "349FC923-CAEA-11d1-818D-00A0C96E62CA";
 inline constexpr const char* kGuid444 = "FD404F01-5A1C-11d2-818D-00A0C96E62CA";
 inline constexpr const char* kGuidRgba = "575CE120-C7B3-11d0-AA07-000094753D70";
+inline constexpr std::uint32_t kField = 720 * 240 * 2;
+inline constexpr std::uint32_t kFrame422 = 2 * kField + 4;  // two fields and the W x H word
+inline constexpr std::uint32_t kFrame444 = 720 * 480 * 4;
 
-// Runs checks in a child that loaded the plug-in with env; gtest failures in
-// the child become its exit code (0 when all held).
-inline int checkWithPlugin(const std::map<std::string, std::string>& env,
-                           const std::function<void(const host::AvfileApi&)>& checks) {
-  const ChildOutcome outcome = runWithPlugin(env, [&](const host::AvfileApi& api) {
-    checks(api);
-    return ::testing::Test::HasFailure() ? 3 : 0;
-  });
-  return outcome.exited ? outcome.exitCode : 100 + outcome.signal;
+// Checks run in a child that loaded the plug-in; its gtest failures become its
+// exit code. No test may make the plug-in show a message box.
+class FileServices : public ::testing::Test {
+ protected:
+  void inPlugin(const std::function<void(const AvfileApi&)>& checks) {
+    const ChildOutcome outcome = runWithPlugin(box_.environment(), [&](const AvfileApi& api) {
+      checks(api);
+      return ::testing::Test::HasFailure() ? 3 : 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+  }
+  void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
+  std::string at(const std::string& name) const { return (box_.dir() / name).string(); }
+
+  Sandbox box_;
+};
+
+inline std::vector<std::uint32_t> words(const RecordBuffer& record,
+                                        std::initializer_list<std::size_t> offsets) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t at : offsets) out.push_back(record.u32(at));
+  return out;
 }
 
-// A buffer whose data() is aligned to align plus shift bytes, so tests can
-// hand the plug-in both page-aligned and deliberately misaligned frames.
+inline RecordBuffer copyRecord(const void* from, std::size_t size) {
+  RecordBuffer copy(size);
+  std::memcpy(copy.data(), from, size);
+  return copy;
+}
+
+inline void* openForRead(const AvfileApi& api, const std::string& path) {
+  void* handle = nullptr;
+  EXPECT_EQ(api.AVFILE_OpenFileForRead(&handle, const_cast<char*>(path.c_str())), 1) << path;
+  return handle;
+}
+
+inline RecordBuffer readingFileInfo(const AvfileApi& api, void* handle) {
+  RecordBuffer info(176, kHostFill);
+  info.setU32(0, 176);
+  EXPECT_EQ(api.AVFILE_GetReadingFileInfo(handle, info.data()), 1);
+  return info;
+}
+
+// A buffer whose data() is page-aligned plus shift bytes, so tests can hand
+// the plug-in both aligned and deliberately misaligned frames.
 class HostBuffer {
  public:
   HostBuffer(std::size_t size, std::size_t shift, std::uint8_t fill = kHostFill)
       : storage_(static_cast<std::uint8_t*>(std::aligned_alloc(4096, (size + shift + 4095) / 4096 * 4096))),
-        data_(storage_.get() + shift),
-        size_(size) {
+        data_(storage_.get() + shift) {
     std::memset(data_, fill, size);
   }
   std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
   std::uint8_t& operator[](std::size_t i) const { return data_[i]; }
   std::uint32_t u32(std::size_t at) const {
     return data_[at] | data_[at + 1] << 8 | data_[at + 2] << 16 |
@@ -56,13 +95,12 @@ class HostBuffer {
   };
   std::unique_ptr<std::uint8_t, Free> storage_;
   std::uint8_t* data_;
-  std::size_t size_;
 };
 
 // ReadFrameRequest: frame n into buffer, the requested format naming guid.
-inline host::RecordBuffer readRequest(std::uint32_t n, const HostBuffer& buffer, std::uint32_t bufferSize,
-                                      const std::string& guid) {
-  host::RecordBuffer request(492, kHostFill);
+inline RecordBuffer readRequest(std::uint32_t n, const HostBuffer& buffer, std::uint32_t bufferSize,
+                                const std::string& guid) {
+  RecordBuffer request(492, kHostFill);
   request.setU32(0, 492);
   request.setU32(4, n);
   request.setAddress(12, buffer.data());
@@ -76,18 +114,17 @@ inline host::RecordBuffer readRequest(std::uint32_t n, const HostBuffer& buffer,
   return request;
 }
 
-// The open request of AVFILE_OpenFileForWrite; it points at path, which must
-// outlive it.
-inline host::RecordBuffer openWriteRequest(const std::string& path) {
-  host::RecordBuffer request(592, kHostFill);
+// The open request of AVFILE_OpenFileForWrite; path must outlive it.
+inline RecordBuffer openWriteRequest(const std::string& path) {
+  RecordBuffer request(592, kHostFill);
   request.setU32(0, 592);
   request.setAddress(4, path.c_str());
   return request;
 }
 
 // One frame for AVFILE_WriteNextVideoFrame.
-inline host::RecordBuffer videoFrame(const HostBuffer& data, std::uint32_t size, const std::string& guid) {
-  host::RecordBuffer frame(140, kHostFill);
+inline RecordBuffer videoFrame(const HostBuffer& data, std::uint32_t size, const std::string& guid) {
+  RecordBuffer frame(140, kHostFill);
   frame.setAddress(8, data.data());
   frame.setText(28, guid);
   frame.setU32(136, size);
