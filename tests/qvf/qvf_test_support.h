@@ -1,9 +1,11 @@
-// Scratch directories, small QVF files and predictable slot picks for the
+// Scratch directories, small QVF files and reference conversions for the
 // file engine tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/error.h"
+#include "engine/pixeltools.h"
 #include "platform/memory.h"
 #include "qvf/container.h"
+#include "qvf/reader.h"
+#include "qvf/registry.h"
 #include "qvf/writer.h"
 
 namespace corvane::qvf::test {
@@ -32,7 +38,6 @@ class TempDir {
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
@@ -50,11 +55,26 @@ inline void writeFileBytes(const std::string& path, const std::vector<std::uint8
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The small geometry most tests use: a 16 x 16 field fills one 512-byte
-// chunk exactly, so frame blocks are 1024 bytes.
-inline constexpr std::int32_t kSmallWidth = 16;
-inline constexpr std::int32_t kSmallLines = 16;
+// The message of the EngineError that f throws, or "(no error)".
+template <typename F>
+std::string errorOf(F&& f) {
+  try {
+    f();
+  } catch (const EngineError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+// A 16 x 16 field fills one 512-byte chunk exactly: frame blocks are 1024 bytes.
+inline constexpr std::uint32_t kSmallWidth = 16;
+inline constexpr std::uint32_t kSmallLines = 16;
 inline constexpr std::uint32_t kSmallFieldBytes = kSmallWidth * kSmallLines * 2;
+inline constexpr std::uint32_t kFullFieldBytes = 720 * 240 * 2;
+
+inline void createSmall(const std::string& path) {
+  create(path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
+}
 
 // A sector-aligned 4:2:2 frame (two fields) whose bytes depend on seed and
 // position and never exceed 254.
@@ -68,16 +88,63 @@ inline platform::PageBuffer patternFrame422(std::uint32_t fieldBytes, std::uint3
   return frame;
 }
 
-inline void createSmall(const std::string& path) {
-  create(path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
+inline bool sameBytes(const platform::PageBuffer& expected, const std::uint8_t* got) {
+  return std::equal(expected.bytes().begin(), expected.bytes().end(), got);
+}
+
+// Writes count pattern frames of seeds seed, seed + 1, ... and returns them.
+inline std::vector<platform::PageBuffer> writeFrames(OpenFileRegistry& registry, const std::string& path,
+                                                     std::uint32_t count, std::uint32_t seed = 0,
+                                                     std::uint32_t fieldBytes = kSmallFieldBytes) {
+  std::vector<platform::PageBuffer> frames;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    frames.push_back(patternFrame422(fieldBytes, seed + i));
+    EXPECT_TRUE(writeFrame422(registry, path.c_str(), frames.back().data())) << i;
+  }
+  return frames;
+}
+
+// Frame n reads back as the pattern frame of the given seed.
+inline bool frameMatches(OpenFileRegistry& registry, const std::string& path, std::uint32_t n,
+                         std::uint32_t seed, std::uint32_t fieldBytes = kSmallFieldBytes) {
+  platform::PageBuffer buffer(std::size_t{fieldBytes} * 2);
+  return readFrame422(registry, path.c_str(), n, buffer.data()) &&
+         sameBytes(patternFrame422(fieldBytes, seed), buffer.data());
+}
+
+// Display row `row` of a 4:2:2 frame: field 0 holds the even rows.
+inline const std::uint8_t* displayRow(const std::uint8_t* frame, std::uint32_t width, std::uint32_t lines,
+                                      std::uint32_t row) {
+  return frame + (row % 2) * width * lines * 2 + (row / 2) * width * 2;
+}
+
+// The frame as RGBA-32, one row at a time, display row 0 last in memory.
+inline std::vector<std::uint8_t> bgraByRows(const std::uint8_t* frame, std::uint32_t width,
+                                            std::uint32_t lines) {
+  std::vector<std::uint8_t> out(std::size_t{width} * lines * 8);
+  for (std::uint32_t row = 0; row < 2 * lines; ++row)
+    decode_ycbcr8_bgra(&out[std::size_t{2 * lines - 1 - row} * width * 4],
+                       displayRow(frame, width, lines, row), width);
+  return out;
+}
+
+// The frame as 4:4:4 with alpha (Y, Cb, Cr, 255), fields interleaved.
+inline std::vector<std::uint8_t> yuvaByRows(const std::uint8_t* frame, std::uint32_t width,
+                                            std::uint32_t lines) {
+  std::vector<std::uint8_t> out;
+  for (std::uint32_t row = 0; row < 2 * lines; ++row)
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint8_t* macro = displayRow(frame, width, lines, row) + (x / 2) * 4;
+      out.insert(out.end(), {macro[x % 2 == 0 ? 1 : 3], macro[0], macro[2], 255});
+    }
+  return out;
 }
 
 // Header bytes of a file with the given stream headers and nothing else.
 inline std::vector<std::uint8_t> headerBytes(const QvfFileHeader& header,
                                              const std::vector<QvfStreamHeader>& streams) {
-  std::vector<std::uint8_t> bytes;
   const auto fileBytes = header.encode();
-  bytes.insert(bytes.end(), fileBytes.begin(), fileBytes.end());
+  std::vector<std::uint8_t> bytes(fileBytes.begin(), fileBytes.end());
   for (const QvfStreamHeader& stream : streams) {
     const auto streamBytes = stream.encode();
     bytes.insert(bytes.end(), streamBytes.begin(), streamBytes.end());
@@ -85,11 +152,13 @@ inline std::vector<std::uint8_t> headerBytes(const QvfFileHeader& header,
   return bytes;
 }
 
-inline QvfStreamHeader smallVideoStream() {
+inline QvfStreamHeader smallStream(std::int16_t type = static_cast<std::int16_t>(StreamType::Video),
+                                   std::uint16_t subtype = kVideoSubtype422,
+                                   std::uint32_t chunkSize = kSmallFieldBytes) {
   QvfStreamHeader stream;
-  stream.streamType = static_cast<std::int16_t>(StreamType::Video);
-  stream.subtype = kVideoSubtype422;
-  stream.chunkSize = kSmallFieldBytes;
+  stream.streamType = type;
+  stream.subtype = subtype;
+  stream.chunkSize = chunkSize;
   stream.linePitch = 1716;
   stream.activeLineBytes = kSmallWidth * 2;
   stream.lines = kSmallLines;
@@ -101,11 +170,8 @@ inline QvfStreamHeader smallVideoStream() {
 class ReadOnlyFile {
  public:
   explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
-    std::filesystem::permissions(path_,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    if (writable()) {
-      immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
-    }
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
+    immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
   }
   ~ReadOnlyFile() {
     if (immutable_) std::system(("chattr -i '" + path_ + "' 2>/dev/null").c_str());
@@ -121,37 +187,6 @@ class ReadOnlyFile {
  private:
   std::string path_;
   bool immutable_ = false;
-};
-
-// The registry picks a slot with the process's rand() on every miss. Seeding
-// it here makes the picks known in advance, so tests can say which entry a
-// miss evicts.
-class SlotPicks {
- public:
-  explicit SlotPicks(unsigned seed, std::size_t count = 256) {
-    std::srand(seed);
-    for (std::size_t i = 0; i < count; ++i) picks_.push_back(static_cast<std::size_t>(std::rand()) & 7);
-    std::srand(seed);
-  }
-  std::size_t operator[](std::size_t i) const { return picks_.at(i); }
-
-  // A seed whose first count picks are all different.
-  static unsigned seedWithDistinctPicks(std::size_t count) {
-    for (unsigned seed = 1;; ++seed) {
-      std::srand(seed);
-      std::uint32_t seen = 0;
-      bool distinct = true;
-      for (std::size_t i = 0; i < count && distinct; ++i) {
-        const std::uint32_t bit = 1u << (std::rand() & 7);
-        distinct = (seen & bit) == 0;
-        seen |= bit;
-      }
-      if (distinct) return seed;
-    }
-  }
-
- private:
-  std::vector<std::size_t> picks_;
 };
 
 }  // namespace corvane::qvf::test

@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 #include "qvf/field_conversions.h"
-#include "qvf/reader.h"
-#include "qvf/registry.h"
-#include "qvf/writer.h"
 #include "qvf_test_support.h"
 
 namespace corvane::qvf {
@@ -24,10 +20,7 @@ class ReadAheadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     create(path_.c_str(), 2, 0, 720, 240, 29.97f);
-    for (std::uint32_t n = 0; n < 4; ++n) {
-      frames_.push_back(patternFrame422(kField, 300 + n));
-      ASSERT_TRUE(writeFrame422(registry_, path_.c_str(), frames_.back().data()));
-    }
+    frames_ = test::writeFrames(registry_, path_, 4, 300, kField);
   }
 
   std::vector<std::uint8_t> expectedBgra(const platform::PageBuffer& frame) const {
