@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "qvf/qvf_test_support.h"
 #include "qvf/writer.h"
 

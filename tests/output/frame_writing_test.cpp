@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "output/writing_file.h"
 #include "qvf/qvf_test_support.h"
 #include "qvf/reader.h"

@@ -1,6 +1,6 @@
 // Counts every operator new in this test binary, so a test can show that a
 // frame call on an open file allocates nothing.
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 
 #include <atomic>
 #include <cstdlib>
