@@ -72,9 +72,14 @@ OpenFileEntry* OpenFileRegistry::lookupOrOpen(const char* path) {
       throw EngineError("Could not allocate memory for filename");
     }
     entry->stream = openQvfStream(path);
-    // A file without a video pair has no geometry to serve.
+    // A file without a video pair, or whose field is empty or larger than the
+    // chunks it is read from, has no frame to serve: converting it would run
+    // over rows that are not there (a hostile header can claim 2^31 of them).
     const VideoStreamContext* first = entry->stream->video(0);
-    if (first == nullptr) return nullptr;
+    const VideoStreamContext* second = entry->stream->video(1);
+    if (first == nullptr || second == nullptr || first->width <= 0 || first->lines == 0) return nullptr;
+    const std::uint64_t field = std::uint64_t(std::uint32_t(first->width)) * first->lines * 2;
+    if (field > first->chunkSize || field > second->chunkSize) return nullptr;
     entry->width = static_cast<std::uint32_t>(first->width);
     entry->lines = first->lines;
     entry->fieldBytes = entry->width * entry->lines * 2;

@@ -29,6 +29,13 @@ std::vector<std::uint8_t> patched(std::vector<std::uint8_t> bytes, std::size_t a
   return bytes;
 }
 
+QvfStreamHeader withGeometry(std::uint32_t activeLineBytes, std::uint32_t lines) {
+  QvfStreamHeader stream = smallStream();
+  stream.activeLineBytes = activeLineBytes;
+  stream.lines = lines;
+  return stream;
+}
+
 struct DamagedHeader {
   const char* name;
   std::vector<std::uint8_t> bytes;
@@ -61,7 +68,11 @@ const DamagedHeader kDamaged[] = {
      "Invalid chunk size in video stream."},
     {"bad video subtype before audio", fileWith({smallStream(1, 9), kVideo, kAudio, kAudio}),
      "Unknown Video SubType"},
-    {"no video pair", fileWith({smallStream(9)}), nullptr},  // opens, but there is nothing to show
+    // These open, but there is no frame to show.
+    {"no video pair", fileWith({smallStream(9)}), nullptr},
+    {"empty field with 2^31 lines", fileWith({withGeometry(0, 0x7FFF'FFFF), kVideo}), nullptr},
+    {"field larger than its chunk", fileWith({withGeometry(64, 16), kVideo}), nullptr},
+    {"field larger than the second chunk", fileWith({kVideo, smallStream(1, kVideoSubtype422, 0)}), nullptr},
 };
 
 TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
