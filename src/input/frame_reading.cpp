@@ -38,14 +38,19 @@ bool readFields(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t
     const bool second = stream.readField(2 * n + 1, 0, buffer.data() + fieldBytes);
     return first && second;
   }
+  // As on the direct path, field 1 is read even when field 0 fails.
+  bool both = true;
   for (std::uint32_t f = 0; f < 2; ++f) {
     const qvf::VideoStreamContext* context = stream.contextFor(2 * n + f, 0);
     if (context == nullptr || context->chunkBuffer.size() < fieldBytes) return false;
     const std::uint8_t* chunk = stream.readFieldIntoContext(2 * n + f, 0);
-    if (chunk == nullptr) return false;
+    if (chunk == nullptr) {
+      both = false;
+      continue;
+    }
     std::memcpy(buffer.data() + std::size_t{f} * fieldBytes, chunk, fieldBytes);
   }
-  return true;
+  return both;
 }
 
 void putTrailer(std::span<std::uint8_t> buffer, FrameSize size) {

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/allocation_counter.h"
 #include "qvf/qvf_test_support.h"
 #include "qvf/writer.h"
+#include "support/allocation_counter.h"
 
 namespace corvane::input {
 namespace {
@@ -71,6 +71,35 @@ TEST_F(FrameReading, FrameAtTheFrameCountFailsInEveryFormat) {
   for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
     std::vector<std::uint8_t> buffer(requiredBufferBytes(format, kSmall));
     EXPECT_FALSE(read(2, format, buffer));
+  }
+}
+
+// Field 1 is read even when field 0 fails, whatever the buffer's alignment. A
+// data offset just below 4 GiB wraps the 32-bit base of the second stream to
+// 0, so field 0 lies past the end while field 1 is the file's first sector.
+TEST(FrameReadingDamaged, Field1IsReadEvenWhenField0FailsAtAnyAlignment) {
+  qvf::test::TempDir dir;
+  const std::string path = dir / "wrapped.qvf";
+  qvf::QvfFileHeader header;
+  header.dataOffset = 0xFFFF'FE00;
+  header.streamCount = 2;
+  header.frameBlockSize = 2 * kSmallFieldBytes;
+  std::vector<std::uint8_t> bytes =
+      qvf::test::headerBytes(header, {qvf::test::smallStream(), qvf::test::smallStream()});
+  for (std::size_t i = bytes.size(); i < 2 * kSmallFieldBytes; ++i)
+    bytes.push_back(static_cast<std::uint8_t>(i * 7));
+  qvf::test::writeFileBytes(path, bytes);
+  qvf::OpenFileRegistry registry;
+  const std::size_t size = requiredBufferBytes(PixelFormat::Ycbcr422, kSmall);
+  platform::PageBuffer storage(2 * size + 64);
+  for (std::size_t shift : {std::size_t{0}, size + 3}) {
+    std::span<std::uint8_t> buffer = storage.bytes().subspan(shift, size);
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    EXPECT_FALSE(readFrame(registry, path.c_str(), 0, PixelFormat::Ycbcr422, kSmall, buffer))
+        << "shift " << shift;
+    EXPECT_TRUE(
+        std::equal(bytes.begin(), bytes.begin() + kSmallFieldBytes, buffer.begin() + kSmallFieldBytes))
+        << "shift " << shift;
   }
 }
 
