@@ -75,9 +75,9 @@ bool readFrame(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t 
       putTrailer(buffer, size);
       return true;
     case qvf::PixelFormat::Rgba32:
-      return qvf::readFrameBgra(registry, path, n, buffer.data());
+      return qvf::readFrameBgra(registry, path, n, buffer);
     case qvf::PixelFormat::Ycbcr444:
-      return qvf::readFrame444(registry, path, n, buffer.data());
+      return qvf::readFrame444(registry, path, n, buffer);
   }
   return false;
 }

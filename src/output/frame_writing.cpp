@@ -75,8 +75,9 @@ bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const ch
       // holds the load-time geometry: they must agree.
       const std::optional<qvf::FrameGeometry> geometry = qvf::frameGeometry(registry, path);
       if (!geometry || !sameGeometry(*geometry, mode)) return false;
-      return format == qvf::PixelFormat::Rgba32 ? qvf::writeFrameBgra(registry, path, frame.data())
-                                                : qvf::writeFrame444(registry, path, frame.data());
+      const std::span<const std::uint8_t> source = frame;
+      return format == qvf::PixelFormat::Rgba32 ? qvf::writeFrameBgra(registry, path, source)
+                                                : qvf::writeFrame444(registry, path, source);
     }
   }
   return false;

@@ -206,4 +206,26 @@ bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n,
   return entry && readConverted(*entry, n, buffer, FrameLayout::Ycbcr444);
 }
 
+namespace {
+
+bool holdsConvertedFrame(const OpenFileEntry& entry, std::span<std::uint8_t> buffer) {
+  return std::uint64_t{entry.width} * entry.lines * 8 <= buffer.size();
+}
+
+}  // namespace
+
+bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n,
+                   std::span<std::uint8_t> buffer) {
+  OpenFileRegistry::Access entry = registry.access(path);
+  return entry && holdsConvertedFrame(*entry, buffer) &&
+         readConverted(*entry, n, buffer.data(), FrameLayout::Bgra32);
+}
+
+bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n,
+                  std::span<std::uint8_t> buffer) {
+  OpenFileRegistry::Access entry = registry.access(path);
+  return entry && holdsConvertedFrame(*entry, buffer) &&
+         readConverted(*entry, n, buffer.data(), FrameLayout::Ycbcr444);
+}
+
 }  // namespace corvane::qvf

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "qvf/registry.h"
 
@@ -40,5 +41,13 @@ bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n
 
 // Frame n as top-down interleaved Y Cb Cr A, width x 2 lines x 4 bytes.
 bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer);
+
+// The same two into a buffer of known size: false, with nothing written, when
+// the file's frame needs more than buffer holds. The geometry is checked under
+// the entry's lock, since a file re-created meanwhile may have another one.
+bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n,
+                   std::span<std::uint8_t> buffer);
+bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n,
+                  std::span<std::uint8_t> buffer);
 
 }  // namespace corvane::qvf

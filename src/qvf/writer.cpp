@@ -95,6 +95,30 @@ bool writeFrame444(OpenFileRegistry& registry, const char* path, const std::uint
   });
 }
 
+namespace {
+
+bool holdsConvertedFrame(const OpenFileEntry& entry, std::span<const std::uint8_t> source) {
+  return std::uint64_t{entry.width} * entry.lines * 8 <= source.size();
+}
+
+}  // namespace
+
+bool writeFrameBgra(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source) {
+  OpenFileRegistry::Access entry = registry.access(path);
+  if (!entry || !holdsConvertedFrame(*entry, source)) return false;
+  return writeConverted(*entry, [&source](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
+    fieldsFromBgra(source.data(), field0, field1, g);
+  });
+}
+
+bool writeFrame444(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source) {
+  OpenFileRegistry::Access entry = registry.access(path);
+  if (!entry || !holdsConvertedFrame(*entry, source)) return false;
+  return writeConverted(*entry, [&source](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
+    fieldsFrom444(source.data(), field0, field1, g);
+  });
+}
+
 bool appendFrameRaw(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry) return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "qvf/registry.h"
 
@@ -22,6 +23,12 @@ bool writeFrame422(OpenFileRegistry& registry, const char* path, const std::uint
 bool writeFrameBgra(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer);
 // "4:4:4" layout, top-down interleaved Y Cb Cr A.
 bool writeFrame444(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer);
+// The same two from a frame of known size: false, with the frame counter left
+// alone, when the file's frame needs more than source holds. The geometry is
+// checked under the entry's lock, since a file re-created meanwhile may have
+// another one.
+bool writeFrameBgra(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source);
+bool writeFrame444(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source);
 // Both fields as captured (width x lines x 4 bytes), at frame block n of the
 // entry, with one write. Sector-aligned.
 bool appendFrameRaw(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer);

@@ -67,6 +67,18 @@ TEST_F(FrameReading, BufferOneByteShortIsRefusedUntouched) {
   }
 }
 
+// The size comes from a geometry asked for earlier; the file behind the path
+// may have been re-created larger since. Nothing may land past the buffer.
+TEST_F(FrameReading, AStaleSmallerFrameSizeWritesNothingPastTheBuffer) {
+  const FrameSize stale{kSmall.width, kSmall.height / 2};
+  for (PixelFormat format : {PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
+    std::vector<std::uint8_t> storage(requiredBufferBytes(format, kSmall), 0xEE);
+    const std::span<std::uint8_t> buffer = std::span(storage).first(requiredBufferBytes(format, stale));
+    EXPECT_FALSE(readFrame(registry_, path_.c_str(), 0, format, stale, buffer));
+    EXPECT_TRUE(std::all_of(storage.begin(), storage.end(), [](std::uint8_t b) { return b == 0xEE; }));
+  }
+}
+
 TEST_F(FrameReading, FrameAtTheFrameCountFailsInEveryFormat) {
   for (PixelFormat format : {PixelFormat::Ycbcr422, PixelFormat::Ycbcr444, PixelFormat::Rgba32}) {
     std::vector<std::uint8_t> buffer(requiredBufferBytes(format, kSmall));
