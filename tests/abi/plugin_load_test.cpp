@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -140,6 +141,31 @@ TEST(PluginLoad, ASecondLoadInTheSameProcessDoesNotRepeatTheStartUp) {
                           [](const std::string& c) { return c.rfind("OpenSwitcher", 0) == 0; }),
             1);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "CloseSwitcher"), 1);
+}
+
+TEST(PluginLoad, UnloadAfterGuardedCallsReallyUnloadsAndLeavesNoHandlerBehind) {
+  Sandbox box;
+  const ChildOutcome outcome = runInChild(box.environment(), [&] {
+    for (int round = 0; round < 2; ++round) {
+      host::LoadedPlugin plugin(CORVANE_PLUGIN_PATH);
+      host::RecordBuffer record(324);
+      record.setU32(0, 324);
+      // One call that succeeds and one that faults inside its guard.
+      if (plugin.api().AVFILE_QueryInterfaceSink(record.data()) != 1) return 10;
+      if (plugin.api().AVFILE_QueryInterfaceSink(nullptr) != 0) return 11;
+      plugin.unload();
+      // The settings are saved and the switcher closed at the unload itself.
+      const auto calls = box.readLines(box.boardLog());
+      if (calls.empty() || calls.back() != "CloseSwitcher") return 12;
+      // A fault after the unload goes to the host's own handler again.
+      if (std::signal(SIGSEGV, SIG_DFL) != SIG_DFL) return 13;
+    }
+    // The second load ran the whole start-up again.
+    const auto calls = box.readLines(box.boardLog());
+    return std::count(calls.begin(), calls.end(), "CloseSwitcher") == 2 ? 0 : 14;
+  });
+  ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
+  EXPECT_EQ(outcome.exitCode, 0);
 }
 
 TEST(PluginLoad, AMissingBoardEndsTheHostWithExitCodeOne) {

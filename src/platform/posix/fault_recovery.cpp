@@ -1,5 +1,6 @@
 #include "platform/fault_recovery.h"
 
+#include <pthread.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <unistd.h>
@@ -24,10 +25,9 @@ struct RecoveryPoint {
 // lazy TLS allocation inside a signal handler, even in a dlopen'ed library.
 __attribute__((tls_model("initial-exec"))) thread_local RecoveryPoint* tRecoveryPoint = nullptr;
 
-// The actions that were in place before ours; written once, before our
-// handlers go in, and only read afterwards.
+// The actions that were in place before ours; written before our handlers go
+// in, and only read while they are in.
 struct sigaction gPreviousActions[kFaultSignals.size()];
-std::once_flag gInstallOnce;
 
 std::size_t slotOf(int sig) {
   for (std::size_t i = 0; i < kFaultSignals.size(); ++i) {
@@ -61,6 +61,11 @@ void onFault(int sig, siginfo_t* info, void* ucontext) {
   forwardToPrevious(sig, info, ucontext);
 }
 
+// Guarded by gInstallLock. Handlers go in at the first guarded call and come
+// out again when the image that holds onFault is unloaded.
+std::mutex gInstallLock;
+bool gInstalled = false;
+
 void installHandlers() {
   struct sigaction action {};
   action.sa_sigaction = onFault;
@@ -75,44 +80,81 @@ void installHandlers() {
 // An alternate signal stack for each thread that uses recovery, so that a
 // stack overflow inside a guarded body can still be handled. A stack that is
 // already installed (by the host or a sanitizer runtime) is left in place.
-class AlternateSignalStack {
- public:
-  AlternateSignalStack() {
-    stack_t current{};
-    if (::sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
-    const long minimum = ::sysconf(_SC_SIGSTKSZ);
-    size_ = kPreferredSize;
-    if (minimum > 0 && static_cast<std::size_t>(minimum) > size_)
-      size_ = static_cast<std::size_t>(minimum);
-    memory_ = std::make_unique<char[]>(size_);
-    stack_t ours{};
-    ours.ss_sp = memory_.get();
-    ours.ss_size = size_;
-    if (::sigaltstack(&ours, nullptr) != 0) memory_.reset();
+// Kept under a thread key, not in a thread_local object with a destructor:
+// such an object would keep the plug-in mapped after the host unloads it.
+constexpr std::size_t kPreferredStackSize = 64 * 1024;
+
+void releaseAlternateStack(void* memory) {
+  stack_t current{};
+  if (::sigaltstack(nullptr, &current) == 0 && current.ss_sp == memory) {
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(&off, nullptr);
   }
+  delete[] static_cast<char*>(memory);
+}
 
-  ~AlternateSignalStack() {
-    if (!memory_) return;
-    stack_t current{};
-    if (::sigaltstack(nullptr, &current) == 0 && current.ss_sp == memory_.get()) {
-      stack_t off{};
-      off.ss_flags = SS_DISABLE;
-      ::sigaltstack(&off, nullptr);
-    }
+pthread_key_t gStackKey;
+bool gStackKeyMade = false;  // guarded by gInstallLock
+
+void installAlternateStack() {
+  if (!gStackKeyMade || ::pthread_getspecific(gStackKey) != nullptr) return;
+  stack_t current{};
+  if (::sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
+  const long minimum = ::sysconf(_SC_SIGSTKSZ);
+  std::size_t size = kPreferredStackSize;
+  if (minimum > 0 && static_cast<std::size_t>(minimum) > size) size = static_cast<std::size_t>(minimum);
+  auto memory = std::make_unique<char[]>(size);
+  stack_t ours{};
+  ours.ss_sp = memory.get();
+  ours.ss_size = size;
+  if (::sigaltstack(&ours, nullptr) != 0) return;
+  if (::pthread_setspecific(gStackKey, memory.get()) != 0) {
+    // Without the key nothing would free it: leave the thread as it was.
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(&off, nullptr);
+    return;
   }
+  memory.release();
+}
 
-  AlternateSignalStack(const AlternateSignalStack&) = delete;
-  AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
-
- private:
-  static constexpr std::size_t kPreferredSize = 64 * 1024;
-  std::unique_ptr<char[]> memory_;
-  std::size_t size_ = 0;
-};
+// Set once a thread has its handlers and stack; a plain flag, so later
+// guarded calls on the thread take no lock.
+__attribute__((tls_model("initial-exec"))) thread_local bool tPrepared = false;
 
 void prepareThread() {
-  std::call_once(gInstallOnce, installHandlers);
-  thread_local AlternateSignalStack altStack;
+  if (tPrepared) return;
+  {
+    std::lock_guard guard(gInstallLock);
+    if (!gInstalled) {
+      installHandlers();
+      gInstalled = true;
+    }
+    if (!gStackKeyMade) gStackKeyMade = ::pthread_key_create(&gStackKey, releaseAlternateStack) == 0;
+  }
+  installAlternateStack();
+  tPrepared = true;
+}
+
+// When the image is unloaded: the previous handlers go back (unless someone
+// replaced ours meanwhile), and the key goes, so that no thread ends by calling
+// into unmapped code. Live threads keep their alternate stacks.
+__attribute__((destructor)) void removeHandlers() {
+  std::lock_guard guard(gInstallLock);
+  if (gInstalled) {
+    for (std::size_t i = 0; i < kFaultSignals.size(); ++i) {
+      struct sigaction current {};
+      if (::sigaction(kFaultSignals[i], nullptr, &current) != 0) continue;
+      if ((current.sa_flags & SA_SIGINFO) && current.sa_sigaction == onFault)
+        ::sigaction(kFaultSignals[i], &gPreviousActions[i], nullptr);
+    }
+    gInstalled = false;
+  }
+  if (gStackKeyMade) {
+    ::pthread_key_delete(gStackKey);
+    gStackKeyMade = false;
+  }
 }
 
 // Runs the body with point as the thread's recovery point. Kept out of line
