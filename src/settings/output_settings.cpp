@@ -1,6 +1,7 @@
 #include "settings/output_settings.h"
 
 #include "settings/config_store.h"
+#include "settings/output_controls.h"
 
 namespace corvane::settings {
 
@@ -41,7 +42,9 @@ void OutputSettings::save() {
   WriteConfigInt("VideoMode", VideoMode.Get());
   WriteConfigInt("Pedestal", Pedestal.Get());
   WriteConfigInt("OutputFilter", OutputFilter.Get());
-  WriteConfigInt("SCPhase", static_cast<std::int32_t>(SCPhase.Get()));
+  // The same truncation the board got; a plain cast of an out-of-range
+  // value typed into the edit box would be undefined.
+  WriteConfigInt("SCPhase", truncateControl(SCPhase.Get()));
 }
 
 }  // namespace corvane::settings

@@ -97,6 +97,13 @@ TEST(OutputSettings, SaveTruncatesTheScPhaseTowardZero) {
   output.save();
   EXPECT_EQ(stored(box, "SCPhase"), "-3");
   EXPECT_EQ(stored(box, "OutputFilter"), "9");
+  // Beyond 32 bits the file gets what the board got.
+  output.SCPhase.Set(-1e12, nullptr, false);
+  output.save();
+  EXPECT_EQ(stored(box, "SCPhase"), std::to_string(truncateControl(-1e12)));
+  output.SCPhase.Set(1e12, nullptr, false);
+  output.save();
+  EXPECT_EQ(stored(box, "SCPhase"), "2147483647");
 }
 
 TEST(PushOutputControls, SendsFormatFilterPedestalAndPhaseInOrder) {
