@@ -15,11 +15,18 @@ Module* currentModule() { return current.load(std::memory_order_acquire); }
 void setCurrentModule(Module* module) { current.store(module, std::memory_order_release); }
 
 Module::Module(ModuleSeams seams) : seams_(std::move(seams)) {
-  loadStartupSettings();
-  openSwitcher();
-  loadOutputSettings();
-  loadInputSettings();
-  openRegistry();
+  try {
+    loadStartupSettings();
+    openSwitcher();
+    loadOutputSettings();
+    loadInputSettings();
+    openRegistry();
+  } catch (...) {
+    // A step that fails part-way still undoes the ones before it: the switcher
+    // is closed and the settings read so far are saved.
+    runExitList();
+    throw;
+  }
 }
 
 Module::~Module() { runExitList(); }
