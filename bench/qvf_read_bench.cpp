@@ -78,6 +78,7 @@ void BM_QvfRead_PlainUnbuffered(benchmark::State& state) {
   reportFrames(state);
 }
 
+// The sized reads, as the host's file input calls them.
 template <class Read>
 void readThroughRegistry(benchmark::State& state, std::size_t bufferBytes, Read read) {
   qvf::OpenFileRegistry registry;
@@ -85,20 +86,26 @@ void readThroughRegistry(benchmark::State& state, std::size_t bufferBytes, Read 
   platform::PageBuffer frame(bufferBytes);
   std::uint32_t n = 0;
   for (auto _ : state) {
-    if (!read(registry, path, n, frame.data())) state.SkipWithError("read failed");
+    if (!read(registry, path, n, frame.bytes())) state.SkipWithError("read failed");
     n = (n + 1) % kFrames;
   }
   reportFrames(state);
 }
 
 void BM_QvfRead_Frame422(benchmark::State& state) {
-  readThroughRegistry(state, kBlockBytes + 4, qvf::readFrame422);
+  readThroughRegistry(state, kBlockBytes + 4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+    return qvf::readFrame422(r, p, n, b.data());
+  });
 }
 void BM_QvfRead_FrameBgra(benchmark::State& state) {
-  readThroughRegistry(state, kFrameBytes4, qvf::readFrameBgra);
+  readThroughRegistry(state, kFrameBytes4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+    return qvf::readFrameBgra(r, p, n, b);
+  });
 }
 void BM_QvfRead_Frame444(benchmark::State& state) {
-  readThroughRegistry(state, kFrameBytes4, qvf::readFrame444);
+  readThroughRegistry(state, kFrameBytes4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+    return qvf::readFrame444(r, p, n, b);
+  });
 }
 
 BENCHMARK(BM_QvfRead_PlainUnbuffered)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(2.0);
