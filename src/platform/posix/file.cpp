@@ -167,13 +167,17 @@ bool StreamHandle::seek(std::uint64_t position) {
   return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
 }
 
-Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
+namespace {
+
+// Moves size bytes with call(done, want) -> the system call's result, one
+// call at a time, retrying interruptions and stopping at the end of the file.
+template <class Call>
+Transfer transferAll(int fd, std::size_t size, Call call) {
   Transfer result;
-  if (fd_ < 0) return result;
+  if (fd < 0) return result;
   result.ok = true;
-  while (result.count < buffer.size()) {
-    const std::size_t want = std::min(buffer.size() - result.count, kMaxChunkPerCall);
-    const ssize_t n = ::read(fd_, buffer.data() + result.count, want);
+  while (result.count < size) {
+    const ssize_t n = call(result.count, std::min(size - result.count, kMaxChunkPerCall));
     if (n < 0) {
       if (errno == EINTR) continue;
       result.ok = false;
@@ -183,6 +187,13 @@ Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
     result.count += static_cast<std::size_t>(n);
   }
   return result;
+}
+
+}  // namespace
+
+Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
+  return transferAll(fd_, buffer.size(),
+                     [&](std::size_t done, std::size_t want) { return ::read(fd_, buffer.data() + done, want); });
 }
 
 namespace {
@@ -235,21 +246,8 @@ Transfer StreamHandle::readScatterAt(std::uint64_t position, std::span<const std
 }
 
 Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
-  Transfer result;
-  if (fd_ < 0) return result;
-  result.ok = true;
-  while (result.count < buffer.size()) {
-    const std::size_t want = std::min(buffer.size() - result.count, kMaxChunkPerCall);
-    const ssize_t n = ::write(fd_, buffer.data() + result.count, want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      result.ok = false;
-      break;
-    }
-    if (n == 0) break;
-    result.count += static_cast<std::size_t>(n);
-  }
-  return result;
+  return transferAll(fd_, buffer.size(),
+                     [&](std::size_t done, std::size_t want) { return ::write(fd_, buffer.data() + done, want); });
 }
 
 std::optional<std::uint64_t> StreamHandle::size() const {
