@@ -10,29 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace corvane::platform::test {
 
-// A fresh directory under the system's temp dir, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using corvane::testing::TempDir;
 
 // Sets (or, with nullopt, removes) a variable and puts the old state back.
 class ScopedEnv {

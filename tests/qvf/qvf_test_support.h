@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "support/temp_dir.h"
 #include <utility>
 #include <vector>
 
@@ -25,25 +27,7 @@
 
 namespace corvane::qvf::test {
 
-// A fresh directory under the system's temp dir, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-qvf-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using corvane::testing::TempDir;
 
 inline std::vector<std::uint8_t> readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
