@@ -48,7 +48,11 @@ std::size_t dstRowBytes(Direction d) { return d == Direction::Decode ? kBgraRow 
 // 64 frames of random source in both layouts, and destinations for them.
 struct Pool {
   std::vector<std::uint8_t> yuv, bgra, dstYuv, dstBgra;
-  Pool() : yuv(kYuvFrame * kColdFrames), bgra(kBgraFrame * kColdFrames), dstYuv(yuv.size()), dstBgra(bgra.size()) {
+  Pool()
+      : yuv(kYuvFrame * kColdFrames),
+        bgra(kBgraFrame * kColdFrames),
+        dstYuv(yuv.size()),
+        dstBgra(bgra.size()) {
     std::mt19937 rng(2024);
     for (auto& b : yuv) b = static_cast<std::uint8_t>(rng());
     for (auto& b : bgra) b = static_cast<std::uint8_t>(rng());
@@ -128,7 +132,8 @@ void runRow(benchmark::State& state, const Candidate& c, bool cold) {
     }
   }
   state.SetItemsProcessed(state.iterations() * kWidth);
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(srcRowBytes(c.direction) + dstRowBytes(c.direction)));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(srcRowBytes(c.direction) + dstRowBytes(c.direction)));
 }
 
 void runFrame(benchmark::State& state, const Candidate& c, bool cold, int maxErr) {
@@ -140,23 +145,28 @@ void runFrame(benchmark::State& state, const Candidate& c, bool cold, int maxErr
     if (cold) frame = (frame + 1) % kColdFrames;
   }
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(srcFrameBytes(c.direction) + dstFrameBytes(c.direction)));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(srcFrameBytes(c.direction) + dstFrameBytes(c.direction)));
   if (maxErr >= 0) state.counters["max_err"] = maxErr;
   if (c.name == "ours/dispatched") state.SetLabel(corvane::pixeltools::selectedKernelSet().name);
 }
 
 Candidate ours(const KernelSet& set, Direction d) {
   const KernelSet* s = &set;
-  auto row = d == Direction::Decode
-                 ? std::function<void(std::uint8_t*, const std::uint8_t*)>(
-                       [s](std::uint8_t* o, const std::uint8_t* i) { corvane::pixeltools::decodeWith(*s, o, i, kWidth); })
-                 : [s](std::uint8_t* o, const std::uint8_t* i) { corvane::pixeltools::encodeWith(*s, o, i, kWidth); };
+  auto row = d == Direction::Decode ? std::function<void(std::uint8_t*, const std::uint8_t*)>(
+                                          [s](std::uint8_t* o, const std::uint8_t* i) {
+                                            corvane::pixeltools::decodeWith(*s, o, i, kWidth);
+                                          })
+                                    : [s](std::uint8_t* o, const std::uint8_t* i) {
+                                        corvane::pixeltools::encodeWith(*s, o, i, kWidth);
+                                      };
   auto frame = d == Direction::Decode
-                   ? std::function<void(std::uint8_t*, const std::uint8_t*)>([s](std::uint8_t* o, const std::uint8_t* i) {
-                       bottomUp(Direction::Decode, o, i, [s](std::uint8_t* ro, const std::uint8_t* ri) {
-                         corvane::pixeltools::decodeWith(*s, ro, ri, kWidth);
-                       });
-                     })
+                   ? std::function<void(std::uint8_t*, const std::uint8_t*)>(
+                         [s](std::uint8_t* o, const std::uint8_t* i) {
+                           bottomUp(Direction::Decode, o, i, [s](std::uint8_t* ro, const std::uint8_t* ri) {
+                             corvane::pixeltools::decodeWith(*s, ro, ri, kWidth);
+                           });
+                         })
                    : [s](std::uint8_t* o, const std::uint8_t* i) {
                        bottomUp(Direction::Encode, o, i, [s](std::uint8_t* ro, const std::uint8_t* ri) {
                          corvane::pixeltools::encodeWith(*s, ro, ri, kWidth);
@@ -188,34 +198,36 @@ std::vector<Candidate> candidates() {
                  }});
   // libyuv's "ARGB" is B G R A in memory. Row: one call of height 1, as the
   // engine would call it; frame (whole): one call with a negative stride.
-  all.push_back({"libyuv/rows", Direction::Decode,
-                 [](std::uint8_t* o, const std::uint8_t* i) { libyuv::UYVYToARGB(i, kYuvRow, o, kBgraRow, kWidth, 1); },
-                 [](std::uint8_t* o, const std::uint8_t* i) {
-                   bottomUp(Direction::Decode, o, i, [](std::uint8_t* ro, const std::uint8_t* ri) {
-                     libyuv::UYVYToARGB(ri, kYuvRow, ro, kBgraRow, kWidth, 1);
-                   });
-                 }});
-  all.push_back({"libyuv/rows", Direction::Encode,
-                 [](std::uint8_t* o, const std::uint8_t* i) { libyuv::ARGBToUYVY(i, kBgraRow, o, kYuvRow, kWidth, 1); },
-                 [](std::uint8_t* o, const std::uint8_t* i) {
-                   bottomUp(Direction::Encode, o, i, [](std::uint8_t* ro, const std::uint8_t* ri) {
-                     libyuv::ARGBToUYVY(ri, kBgraRow, ro, kYuvRow, kWidth, 1);
-                   });
-                 }});
+  all.push_back(
+      {"libyuv/rows", Direction::Decode,
+       [](std::uint8_t* o, const std::uint8_t* i) { libyuv::UYVYToARGB(i, kYuvRow, o, kBgraRow, kWidth, 1); },
+       [](std::uint8_t* o, const std::uint8_t* i) {
+         bottomUp(Direction::Decode, o, i, [](std::uint8_t* ro, const std::uint8_t* ri) {
+           libyuv::UYVYToARGB(ri, kYuvRow, ro, kBgraRow, kWidth, 1);
+         });
+       }});
+  all.push_back(
+      {"libyuv/rows", Direction::Encode,
+       [](std::uint8_t* o, const std::uint8_t* i) { libyuv::ARGBToUYVY(i, kBgraRow, o, kYuvRow, kWidth, 1); },
+       [](std::uint8_t* o, const std::uint8_t* i) {
+         bottomUp(Direction::Encode, o, i, [](std::uint8_t* ro, const std::uint8_t* ri) {
+           libyuv::ARGBToUYVY(ri, kBgraRow, ro, kYuvRow, kWidth, 1);
+         });
+       }});
   all.push_back({"libyuv/whole", Direction::Decode, {}, [](std::uint8_t* o, const std::uint8_t* i) {
-                   libyuv::UYVYToARGB(i, kYuvRow, o + kBgraRow * (kHeight - 1), -static_cast<int>(kBgraRow), kWidth,
-                                      kHeight);
+                   libyuv::UYVYToARGB(i, kYuvRow, o + kBgraRow * (kHeight - 1), -static_cast<int>(kBgraRow),
+                                      kWidth, kHeight);
                  }});
   all.push_back({"libyuv/whole", Direction::Encode, {}, [](std::uint8_t* o, const std::uint8_t* i) {
-                   libyuv::ARGBToUYVY(i + kBgraRow * (kHeight - 1), -static_cast<int>(kBgraRow), o, kYuvRow, kWidth,
-                                      kHeight);
+                   libyuv::ARGBToUYVY(i + kBgraRow * (kHeight - 1), -static_cast<int>(kBgraRow), o, kYuvRow,
+                                      kWidth, kHeight);
                  }});
   // libswscale: one context per direction, made once; BT.601 limited range is
   // its default for these formats. Point sampling keeps chroma unfiltered.
-  static SwsContext* toBgra = sws_getContext(kWidth, kHeight, AV_PIX_FMT_UYVY422, kWidth, kHeight, AV_PIX_FMT_BGRA,
-                                             SWS_POINT, nullptr, nullptr, nullptr);
-  static SwsContext* toUyvy = sws_getContext(kWidth, kHeight, AV_PIX_FMT_BGRA, kWidth, kHeight, AV_PIX_FMT_UYVY422,
-                                             SWS_POINT, nullptr, nullptr, nullptr);
+  static SwsContext* toBgra = sws_getContext(kWidth, kHeight, AV_PIX_FMT_UYVY422, kWidth, kHeight,
+                                             AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
+  static SwsContext* toUyvy = sws_getContext(kWidth, kHeight, AV_PIX_FMT_BGRA, kWidth, kHeight,
+                                             AV_PIX_FMT_UYVY422, SWS_POINT, nullptr, nullptr, nullptr);
   all.push_back({"swscale/whole", Direction::Decode, {}, [](std::uint8_t* o, const std::uint8_t* i) {
                    const std::uint8_t* src[4] = {i, nullptr, nullptr, nullptr};
                    const int srcStride[4] = {static_cast<int>(kYuvRow), 0, 0, 0};
@@ -273,9 +285,10 @@ const bool registered = [] {
     const std::string temp = cold ? "cold" : "hot";
     benchmark::RegisterBenchmark(("pixel/copy/row/" + temp + "/memcpy").c_str(),
                                  [cold](benchmark::State& s) { runCopy(s, false, cold); });
-    benchmark::RegisterBenchmark(("pixel/copy/frame/" + temp + "/memcpy").c_str(),
-                                 [cold](benchmark::State& s) { runCopy(s, true, cold); })
-        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("pixel/copy/frame/" + temp + "/memcpy").c_str(), [cold](
+                                                                                       benchmark::State& s) {
+      runCopy(s, true, cold);
+    })->Unit(benchmark::kMicrosecond);
   }
   return true;
 }();

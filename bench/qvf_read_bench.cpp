@@ -93,19 +93,22 @@ void readThroughRegistry(benchmark::State& state, std::size_t bufferBytes, Read 
 }
 
 void BM_QvfRead_Frame422(benchmark::State& state) {
-  readThroughRegistry(state, kBlockBytes + 4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
-    return qvf::readFrame422(r, p, n, b.data());
-  });
+  readThroughRegistry(state, kBlockBytes + 4,
+                      [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+                        return qvf::readFrame422(r, p, n, b.data());
+                      });
 }
 void BM_QvfRead_FrameBgra(benchmark::State& state) {
-  readThroughRegistry(state, kFrameBytes4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
-    return qvf::readFrameBgra(r, p, n, b);
-  });
+  readThroughRegistry(state, kFrameBytes4,
+                      [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+                        return qvf::readFrameBgra(r, p, n, b);
+                      });
 }
 void BM_QvfRead_Frame444(benchmark::State& state) {
-  readThroughRegistry(state, kFrameBytes4, [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
-    return qvf::readFrame444(r, p, n, b);
-  });
+  readThroughRegistry(state, kFrameBytes4,
+                      [](auto& r, const char* p, std::uint32_t n, std::span<std::uint8_t> b) {
+                        return qvf::readFrame444(r, p, n, b);
+                      });
 }
 
 BENCHMARK(BM_QvfRead_PlainUnbuffered)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(2.0);

@@ -37,5 +37,6 @@ function(corvane_test name dir)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0")
+  # A fault that shows as a hang must fail the run, not stall it.
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0" TIMEOUT 300)
 endfunction()

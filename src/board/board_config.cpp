@@ -38,8 +38,10 @@ struct Setting {
 
 // One row per key; later settings (output, input, faults) add theirs here.
 constexpr std::array kSettings{
-    Setting{"absent", [](std::string_view k, std::string_view v, BoardConfig& c) { readFlag(k, v, c.absent, c); }},
-    Setting{"log", [](std::string_view k, std::string_view v, BoardConfig& c) { readPath(k, v, c.logPath, c); }},
+    Setting{"absent",
+            [](std::string_view k, std::string_view v, BoardConfig& c) { readFlag(k, v, c.absent, c); }},
+    Setting{"log",
+            [](std::string_view k, std::string_view v, BoardConfig& c) { readPath(k, v, c.logPath, c); }},
 };
 
 void applyItem(std::string_view item, BoardConfig& config) {

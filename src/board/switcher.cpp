@@ -19,7 +19,8 @@ std::string hex(std::uint32_t value) {
 
 }  // namespace
 
-Switcher::Switcher(bool absent, CallLog& log) : absent_(absent), log_(log), nextHandle_(kFirstSwitcherHandle) {}
+Switcher::Switcher(bool absent, CallLog& log)
+    : absent_(absent), log_(log), nextHandle_(kFirstSwitcherHandle) {}
 
 engine::Handle Switcher::open(const char* name) {
   std::lock_guard guard(lock_);

@@ -15,13 +15,15 @@ engine::Handle VirtualBoard::OpenSwitcher(const char* name) { return switcher_.o
 
 void VirtualBoard::CloseSwitcher(engine::Handle switcher) { switcher_.close(switcher); }
 
-std::int32_t VirtualBoard::SetOutputControl(engine::Handle switcher, std::int32_t, std::int32_t, const char* name,
-                                            engine::ControlType type, const std::int32_t* value) {
+std::int32_t VirtualBoard::SetOutputControl(engine::Handle switcher, std::int32_t, std::int32_t,
+                                            const char* name, engine::ControlType type,
+                                            const std::int32_t* value) {
   return switcher_.setOutputControl(switcher, name, type, value);
 }
 
-std::int32_t VirtualBoard::SetInputControl(engine::Handle switcher, std::int32_t, std::int32_t, const char* name,
-                                           engine::ControlType type, const std::int32_t* value) {
+std::int32_t VirtualBoard::SetInputControl(engine::Handle switcher, std::int32_t, std::int32_t,
+                                           const char* name, engine::ControlType type,
+                                           const std::int32_t* value) {
   return switcher_.setInputControl(switcher, name, type, value);
 }
 
@@ -35,8 +37,10 @@ std::uint32_t VirtualBoard::CurrentFrameCount(engine::Handle switcher, std::int3
 
 // Output stream: logged only, no stream yet.
 
-engine::Handle VirtualBoard::OpenOutputStream(const char* name, std::int32_t, std::int32_t, std::int32_t is625) {
-  log_.write("OpenOutputStream " + std::string(name == nullptr ? "(null)" : name) + " " + std::to_string(is625));
+engine::Handle VirtualBoard::OpenOutputStream(const char* name, std::int32_t, std::int32_t,
+                                              std::int32_t is625) {
+  log_.write("OpenOutputStream " + std::string(name == nullptr ? "(null)" : name) + " " +
+             std::to_string(is625));
   return 0;
 }
 

@@ -6,4 +6,5 @@
 
 #define CORVANE_EXPORT extern "C" __attribute__((visibility("default"), cdecl))
 
-static_assert(sizeof(void*) == 4, "export shims exist only in the 32-bit plug-in: host records hold 4-byte addresses");
+static_assert(sizeof(void*) == 4,
+              "export shims exist only in the 32-bit plug-in: host records hold 4-byte addresses");

@@ -20,8 +20,8 @@ struct FormatDescriptorLayout {
   static constexpr std::size_t kRateDenominator = 116;
   static constexpr std::size_t kFrameBytes = 120;
   static constexpr std::size_t kFlags = 124;
-  static constexpr std::size_t kUnused = 128;        // 2 x u32, never written
-  static constexpr std::size_t kDisplayName = 136;   // char[100]
+  static constexpr std::size_t kUnused = 128;       // 2 x u32, never written
+  static constexpr std::size_t kDisplayName = 136;  // char[100]
   static constexpr std::size_t kTextCapacity = 100;
   static constexpr std::size_t kSize = 236;
 };

@@ -59,8 +59,6 @@ std::uint8_t* HostRecord::bytes(std::size_t offset, std::size_t count) {
   return base_ + offset;
 }
 
-std::uint32_t recordSize(const void* address) {
-  return HostRecord(const_cast<void*>(address), 4).u32(0);
-}
+std::uint32_t recordSize(const void* address) { return HostRecord(const_cast<void*>(address), 4).u32(0); }
 
 }  // namespace corvane::exports

@@ -10,13 +10,14 @@ namespace corvane::pixeltools {
 namespace {
 
 __m256i pairOf(int even, int odd) {
-  return _mm256_set1_epi32(static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
+  return _mm256_set1_epi32(
+      static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
 }
 
 __m256i bytePattern(char a0, char a1, char a2, char a3) {
-  return _mm256_setr_epi8(a0, a1, a0, a1, a0 + 4, a1 + 4, a0 + 4, a1 + 4, a0 + 8, a1 + 8, a0 + 8, a1 + 8, a0 + 12,
-                          a1 + 12, a0 + 12, a1 + 12, a2, a3, a2, a3, a2 + 4, a3 + 4, a2 + 4, a3 + 4, a2 + 8, a3 + 8,
-                          a2 + 8, a3 + 8, a2 + 12, a3 + 12, a2 + 12, a3 + 12);
+  return _mm256_setr_epi8(a0, a1, a0, a1, a0 + 4, a1 + 4, a0 + 4, a1 + 4, a0 + 8, a1 + 8, a0 + 8, a1 + 8,
+                          a0 + 12, a1 + 12, a0 + 12, a1 + 12, a2, a3, a2, a3, a2 + 4, a3 + 4, a2 + 4, a3 + 4,
+                          a2 + 8, a3 + 8, a2 + 8, a3 + 8, a2 + 12, a3 + 12, a2 + 12, a3 + 12);
 }
 
 }  // namespace
@@ -31,8 +32,8 @@ void decodeRowAvx2(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixel
   const __m256i alpha = _mm256_set1_epi16(255);
   const __m256i evenWords = bytePattern(0, 1, 0, 1);
   const __m256i oddWords = bytePattern(2, 3, 2, 3);
-  const __m256i swapWords = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13,
-                                             2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
+  const __m256i swapWords = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13, 2, 3, 0, 1,
+                                             6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
   for (std::size_t i = 0; i < pixels; i += 16) {
     // Quarter-rows 0 2 1 3, so that each 128-bit half yields 8 pixels in order.
     const __m256i w =
@@ -63,10 +64,10 @@ struct EncodeConstants {
   __m256i lumaBR = pairOf(kEncodeBToY, kEncodeRToY);
   __m256i lumaGA = pairOf(kEncodeGToY, 0);
   __m256i lumaBias = _mm256_set1_epi32(kEncodeLumaBias);
-  __m256i chromaBR = _mm256_setr_epi16(kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr, kEncodeBToCb,
-                                       kEncodeRToCb, kEncodeBToCr, kEncodeRToCr, kEncodeBToCb, kEncodeRToCb,
-                                       kEncodeBToCr, kEncodeRToCr, kEncodeBToCb, kEncodeRToCb, kEncodeBToCr,
-                                       kEncodeRToCr);
+  __m256i chromaBR =
+      _mm256_setr_epi16(kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr, kEncodeBToCb, kEncodeRToCb,
+                        kEncodeBToCr, kEncodeRToCr, kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr,
+                        kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr);
   __m256i chromaGA = _mm256_setr_epi16(kEncodeGToCb, 0, kEncodeGToCr, 0, kEncodeGToCb, 0, kEncodeGToCr, 0,
                                        kEncodeGToCb, 0, kEncodeGToCr, 0, kEncodeGToCb, 0, kEncodeGToCr, 0);
   __m256i chromaBias = _mm256_set1_epi32(kEncodeChromaBias);
@@ -82,8 +83,9 @@ inline void encodeOctet(const EncodeConstants& k, const std::uint8_t* src, __m25
   y = _mm256_srli_epi32(y, 15);
   const __m256i brSum = _mm256_add_epi16(br, _mm256_shuffle_epi32(br, 0xB1));
   const __m256i gaSum = _mm256_add_epi16(ga, _mm256_shuffle_epi32(ga, 0xB1));
-  c = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(brSum, k.chromaBR), _mm256_madd_epi16(gaSum, k.chromaGA)),
-                       k.chromaBias);
+  c = _mm256_add_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(brSum, k.chromaBR), _mm256_madd_epi16(gaSum, k.chromaGA)),
+      k.chromaBias);
   c = _mm256_srli_epi32(c, 16);
 }
 

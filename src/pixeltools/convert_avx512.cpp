@@ -10,7 +10,8 @@ namespace corvane::pixeltools {
 namespace {
 
 __m512i pairOf(int even, int odd) {
-  return _mm512_set1_epi32(static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
+  return _mm512_set1_epi32(
+      static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
 }
 
 __mmask64 firstBytes(std::size_t n) { return n >= 64 ? ~__mmask64{0} : ((__mmask64{1} << n) - 1); }
@@ -25,8 +26,10 @@ struct DecodeConstants {
   __m512i brK = pairOf(kDecodeCbToB, kDecodeCrToR);
   __m512i gK = pairOf(kDecodeCbToG, kDecodeCrToG);
   __m512i alpha = _mm512_set1_epi16(255);
-  __m512i evenWords = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13));
-  __m512i oddWords = _mm512_broadcast_i32x4(_mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
+  __m512i evenWords =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13));
+  __m512i oddWords =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
   // 128-bit lane k takes quarter-rows k and k + 4, so that the lane-local
   // packing below yields pixels in order.
   __m512i spread = _mm512_set_epi64(7, 3, 6, 2, 5, 1, 4, 0);
@@ -84,9 +87,9 @@ struct EncodeConstants {
   __m512i biasWords = _mm512_set1_epi32(kBiasWord << 16);
   __m512i lumaBR = pairOf(kEncodeBToY, kEncodeRToY);
   __m512i lumaGA = pairOf(kEncodeGToY, kEncodeLumaBias / kBiasWord);
-  __m512i chromaBR = _mm512_set1_epi64(static_cast<long long>(
-      (static_cast<unsigned long long>(pairBits(kEncodeBToCr, kEncodeRToCr)) << 32) |
-      pairBits(kEncodeBToCb, kEncodeRToCb)));
+  __m512i chromaBR = _mm512_set1_epi64(
+      static_cast<long long>((static_cast<unsigned long long>(pairBits(kEncodeBToCr, kEncodeRToCr)) << 32) |
+                             pairBits(kEncodeBToCb, kEncodeRToCb)));
   __m512i chromaGA = _mm512_set1_epi64(static_cast<long long>(
       (static_cast<unsigned long long>(pairBits(kEncodeGToCr, kChromaBiasFactor)) << 32) |
       pairBits(kEncodeGToCb, kChromaBiasFactor)));
@@ -145,7 +148,8 @@ void encodeRowAvx512(std::uint8_t* dst, const std::uint8_t* src, std::size_t pix
     __m512i p[4];
     for (std::size_t q = 0; q < 4; ++q) {
       const std::size_t left = bytesLeft(inBytes, 64 * q);
-      p[q] = left != 0 ? _mm512_maskz_loadu_epi8(firstBytes(left), src + 4 * i + 64 * q) : _mm512_setzero_si512();
+      p[q] = left != 0 ? _mm512_maskz_loadu_epi8(firstBytes(left), src + 4 * i + 64 * q)
+                       : _mm512_setzero_si512();
     }
     __m512i lo, hi;
     encode64(k, p, lo, hi);

@@ -9,7 +9,8 @@ namespace corvane::pixeltools {
 namespace {
 
 inline __m128i pairOf(int even, int odd) {
-  return _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
+  return _mm_set1_epi32(
+      static_cast<int>((static_cast<unsigned>(odd) << 16) | (static_cast<unsigned>(even) & 0xFFFFu)));
 }
 
 }  // namespace
@@ -51,8 +52,8 @@ struct EncodeConstants {
   __m128i lumaBR = pairOf(kEncodeBToY, kEncodeRToY);
   __m128i lumaGA = pairOf(kEncodeGToY, 0);
   __m128i lumaBias = _mm_set1_epi32(kEncodeLumaBias);
-  __m128i chromaBR = _mm_setr_epi16(kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr,
-                                    kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr);
+  __m128i chromaBR = _mm_setr_epi16(kEncodeBToCb, kEncodeRToCb, kEncodeBToCr, kEncodeRToCr, kEncodeBToCb,
+                                    kEncodeRToCb, kEncodeBToCr, kEncodeRToCr);
   __m128i chromaGA = _mm_setr_epi16(kEncodeGToCb, 0, kEncodeGToCr, 0, kEncodeGToCb, 0, kEncodeGToCr, 0);
   __m128i chromaBias = _mm_set1_epi32(kEncodeChromaBias);
 };

@@ -44,7 +44,7 @@ std::span<const KernelSet> kernelSets() {
 }
 
 const KernelSet& selectedKernelSet() {
-  static const KernelSet& chosen = [] () -> const KernelSet& {
+  static const KernelSet& chosen = []() -> const KernelSet& {
     const auto sets = kernelSets();
     const KernelSet* best = &sets.front();
     for (const KernelSet& set : sets) {

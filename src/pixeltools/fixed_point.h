@@ -12,11 +12,11 @@ namespace corvane::pixeltools {
 // Decode: every term is a 16x16 multiply keeping the high half (floor), in
 // units of 1/32. The luma term uses Y << 8 unsigned; chroma terms use
 // (C - 128) << 8 signed. Coefficients are the matrix scaled by 2^13.
-inline constexpr int kDecodeLuma = 9539;     // 1.164383
-inline constexpr int kDecodeCbToB = 16525;   // 2.017232
-inline constexpr int kDecodeCrToR = 13075;   // 1.596027
-inline constexpr int kDecodeCbToG = -3209;   // -0.391762
-inline constexpr int kDecodeCrToG = -6660;   // -0.812968
+inline constexpr int kDecodeLuma = 9539;    // 1.164383
+inline constexpr int kDecodeCbToB = 16525;  // 2.017232
+inline constexpr int kDecodeCrToR = 13075;  // 1.596027
+inline constexpr int kDecodeCbToG = -3209;  // -0.391762
+inline constexpr int kDecodeCrToG = -6660;  // -0.812968
 // -16 * 1.164383 * 32, plus 16 to round the final >> 5, less the mean loss of
 // the floored terms; picked by exhaustive comparison with the exact matrix.
 inline constexpr int kDecodeBias = -580;

@@ -59,7 +59,8 @@ CORVANE_EXPORT std::int32_t AVFILE_QueryInterfaceSink(void* descriptor) {
     if (corvane::plugin::fillDescriptor(descriptor, corvane::plugin::kOutputDevice) == 0) return 0;
     // The playback engine comes with the output device; until then the
     // query only leaves the input side unprepared, as it always does.
-    if (auto* module = corvane::plugin::currentModule()) module->inputPrepared.store(false, std::memory_order_relaxed);
+    if (auto* module = corvane::plugin::currentModule())
+      module->inputPrepared.store(false, std::memory_order_relaxed);
     return 1;
   });
 }

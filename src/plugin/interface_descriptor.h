@@ -10,15 +10,15 @@
 namespace corvane::plugin {
 
 struct InterfaceDescriptorLayout {
-  static constexpr std::size_t kSizeWord = 0;        // read, never written
-  static constexpr std::size_t kClassGuid = 4;       // char[100]
-  static constexpr std::size_t kInterfaceGuid = 104; // char[100]
+  static constexpr std::size_t kSizeWord = 0;         // read, never written
+  static constexpr std::size_t kClassGuid = 4;        // char[100]
+  static constexpr std::size_t kInterfaceGuid = 104;  // char[100]
   static constexpr std::size_t kCapabilities = 204;
-  static constexpr std::size_t kServiceName = 208;   // char[100]
+  static constexpr std::size_t kServiceName = 208;  // char[100]
   static constexpr std::size_t kFixedTwo = 308;
   static constexpr std::size_t kFixedOne = 312;
-  static constexpr std::size_t kExtensions = 316;    // address of a one-entry text table
-  static constexpr std::size_t kFileTypes = 320;     // address of a one-entry text table
+  static constexpr std::size_t kExtensions = 316;  // address of a one-entry text table
+  static constexpr std::size_t kFileTypes = 320;   // address of a one-entry text table
   static constexpr std::size_t kTextCapacity = 100;
   static constexpr std::size_t kSize = 324;
 };

@@ -1,15 +1,16 @@
 // The library's start-up and shutdown inside the host process. Loading runs
 // the module's load sequence once; then the entry runs its first-attach work.
 // Unloading tears the module down, which runs its exit list in reverse.
+#include "plugin/library_entry.h"
+
 #include <memory>
 
 #include "board/virtual_board.h"
 #include "exports/report_error.h"
-#include "platform/message.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/message.h"
 #include "platform/process.h"
-#include "plugin/library_entry.h"
 #include "plugin/module.h"
 #include "plugin/refresh_warning.h"
 #include "plugin/warning_dialog.h"

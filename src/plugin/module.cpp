@@ -79,8 +79,8 @@ void Module::loadOutputSettings() {
 void Module::loadInputSettings() {
   input_ = std::make_unique<record::InputColourControls>();
   record::loadInputSettings(*input_);
-  inputStore_ = std::make_unique<record::InputSettingsStore>(*input_, record::InputSwitcher(seams_.board, switcher_),
-                                                             seams_.clock);
+  inputStore_ = std::make_unique<record::InputSettingsStore>(
+      *input_, record::InputSwitcher(seams_.board, switcher_), seams_.clock);
   inputStore_->applySource(output_->Pedestal.Get() != 0);
   atExit([this] {
     inputStore_->save();

@@ -18,11 +18,12 @@ std::string refreshWarningText(std::int32_t refreshHz, float outputRate) {
   const auto multiple = [outputRate](int k) {
     return static_cast<int>(static_cast<double>(k) * static_cast<double>(outputRate) + 0.5);
   };
-  std::snprintf(text, sizeof text,
-                "Your monitor refresh rate is %d Hz, your current output setting is set for %f Hz. For optimal "
-                "onscreen viewing performance, the monitor refresh rate should be a multiple of the output setting, "
-                "eg. %2.2d Hz, %2.2d Hz, %2.2d Hz",
-                refreshHz, static_cast<double>(outputRate), multiple(2), multiple(3), multiple(4));
+  std::snprintf(
+      text, sizeof text,
+      "Your monitor refresh rate is %d Hz, your current output setting is set for %f Hz. For optimal "
+      "onscreen viewing performance, the monitor refresh rate should be a multiple of the output setting, "
+      "eg. %2.2d Hz, %2.2d Hz, %2.2d Hz",
+      refreshHz, static_cast<double>(outputRate), multiple(2), multiple(3), multiple(4));
   return text;
 }
 

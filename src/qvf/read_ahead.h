@@ -38,7 +38,7 @@ class ReadAhead {
   QvfStream* stream_ = nullptr;  // set by start, for the helper
   std::uint32_t frame_ = 0;
   std::uint64_t writesAtStart_ = 0;
-  bool pending_ = false;  // a read was started and not yet taken
+  bool pending_ = false;   // a read was started and not yet taken
   bool complete_ = false;  // written by the helper, read after the job's wait
 };
 

@@ -12,8 +12,8 @@
 
 #include "platform/memory.h"
 #include "qvf/background_job.h"
-#include "qvf/read_ahead.h"
 #include "qvf/container.h"
+#include "qvf/read_ahead.h"
 #include "qvf/streaming_file.h"
 
 namespace corvane::qvf {

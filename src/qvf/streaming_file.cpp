@@ -47,7 +47,8 @@ bool StreamingFile::readAt(std::uint64_t target, std::uint8_t* buffer, std::uint
   return moved.ok && moved.count == length;
 }
 
-bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second) {
+bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first,
+                           std::span<std::uint8_t> second) {
   if (!seekTo(target)) return false;
   const std::span<std::uint8_t> buffers[2] = {first, second};
   const platform::Transfer moved = handle_.readScatter(buffers);

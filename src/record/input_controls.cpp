@@ -40,9 +40,9 @@ const ColourKeyInfo& colourKeyInfo(ColourKey key) { return kKeys[static_cast<std
 
 InputColourControls::InputColourControls() : Input(settings::ReadConfigInt("Input", 0)) {
   for (std::size_t k = 0; k + 1 < kColourKeyCount; ++k)
-    for (std::size_t s = 0; s < kSourceCount; ++s)
-      reals_[k][s].Set(kKeys[k].defaults[s], nullptr, false);
-  for (std::size_t s = 0; s < kSourceCount; ++s) hypk_[s].Set(kKeys[static_cast<std::size_t>(HYPK)].defaults[s], nullptr, false);
+    for (std::size_t s = 0; s < kSourceCount; ++s) reals_[k][s].Set(kKeys[k].defaults[s], nullptr, false);
+  for (std::size_t s = 0; s < kSourceCount; ++s)
+    hypk_[s].Set(kKeys[static_cast<std::size_t>(HYPK)].defaults[s], nullptr, false);
 }
 
 tk::mFLT64& InputColourControls::real(ColourKey key, std::size_t source) {
@@ -88,8 +88,8 @@ void InputSwitcher::SetInputSource(std::int32_t source, bool pedestal) {
   setSelector("control.pedestal", p);
 }
 
-void InputSwitcher::SetInputGains(std::int32_t uGain, std::int32_t vGain, std::int32_t uOffset, std::int32_t vOffset,
-                                  std::int32_t agc, std::int32_t hypk) {
+void InputSwitcher::SetInputGains(std::int32_t uGain, std::int32_t vGain, std::int32_t uOffset,
+                                  std::int32_t vOffset, std::int32_t agc, std::int32_t hypk) {
   setInteger("control.ugain", uGain);
   setInteger("control.vgain", vGain);
   setInteger("control.uoffset", uOffset);

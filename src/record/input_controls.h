@@ -14,9 +14,20 @@ namespace corvane::record {
 
 inline constexpr std::size_t kSourceCount = 4;  // Composite, Y/C, Component, SDI
 inline constexpr std::array<std::string_view, kSourceCount> kSourceSuffixes{"_Composite", "_YC", "_Component",
-                                                                           "_SDI"};
+                                                                            "_SDI"};
 
-enum class ColourKey : std::uint8_t { Contrast, Brightness, Saturation, Hue, UGain, VGain, UOffset, VOffset, AGC, HYPK };
+enum class ColourKey : std::uint8_t {
+  Contrast,
+  Brightness,
+  Saturation,
+  Hue,
+  UGain,
+  VGain,
+  UOffset,
+  VOffset,
+  AGC,
+  HYPK
+};
 inline constexpr std::size_t kColourKeyCount = 10;
 
 struct ColourKeyInfo {
@@ -53,7 +64,8 @@ class InputColourControls {
 // The switcher operations of the input side.
 class InputSwitcher {
  public:
-  InputSwitcher(engine::RealtimeEngine& board, engine::Handle switcher) : board_(board), switcher_(switcher) {}
+  InputSwitcher(engine::RealtimeEngine& board, engine::Handle switcher)
+      : board_(board), switcher_(switcher) {}
 
   // The source's decoder settings, then the pedestal on the output and the
   // input side. A source above 3 sets no decoder control.

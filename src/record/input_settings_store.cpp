@@ -29,7 +29,8 @@ void loadInputSettings(InputColourControls& controls) {
     }
 }
 
-InputSettingsStore::InputSettingsStore(InputColourControls& controls, InputSwitcher board, platform::Clock& clock)
+InputSettingsStore::InputSettingsStore(InputColourControls& controls, InputSwitcher board,
+                                       platform::Clock& clock)
     : controls_(controls), board_(board), clock_(clock) {}
 
 void InputSettingsStore::applySource(bool pedestal) {

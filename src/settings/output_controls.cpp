@@ -20,8 +20,8 @@ std::int32_t truncateControl(double value) {
   return static_cast<std::int32_t>(value);
 }
 
-void pushFormatFilterPedestal(engine::RealtimeEngine& board, engine::Handle switcher, OutputSettings& settings,
-                              std::int32_t format) {
+void pushFormatFilterPedestal(engine::RealtimeEngine& board, engine::Handle switcher,
+                              OutputSettings& settings, std::int32_t format) {
   setOutput(board, switcher, "control.format", format);
   setOutput(board, switcher, "control.filter", settings.OutputFilter.Get());
   std::int32_t pedestal = settings.Pedestal.Get() != 0 ? 1 : 0;

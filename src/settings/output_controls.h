@@ -16,7 +16,7 @@ void PushOutputControls(engine::RealtimeEngine& board, engine::Handle switcher, 
 
 // Steps 2 to 4 of the push with a given format: what the source buttons of
 // the dialog send before they change Output.
-void pushFormatFilterPedestal(engine::RealtimeEngine& board, engine::Handle switcher, OutputSettings& settings,
-                              std::int32_t format);
+void pushFormatFilterPedestal(engine::RealtimeEngine& board, engine::Handle switcher,
+                              OutputSettings& settings, std::int32_t format);
 
 }  // namespace corvane::settings

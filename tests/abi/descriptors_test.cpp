@@ -68,19 +68,20 @@ void expectDescriptor(host::RecordFn query, const Expected& expected) {
 }
 
 TEST(Descriptors, EachQueryFillsItsServiceAndRefusesASmallRecordUntouched) {
-  EXPECT_EQ(checkInChild([](const AvfileApi& api) {
-              expectDescriptor(api.AVFILE_QueryInterfaceReading,
-                               {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Input", 9, true});
-              expectDescriptor(api.AVFILE_QueryInterfaceWriting,
-                               {"6155CBD3-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Output", 1, true});
-              expectDescriptor(api.AVFILE_QueryInterfaceSink,
-                               {"6155CBD1-C294-11d2-BA18-004005A189AE", "Video Corvane Output Device", 1, false});
-              EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
-              // The record device announces the file input's interface.
-              expectDescriptor(api.AVFILE_QueryInterfaceRecording,
-                               {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane Record Device", 1, true});
-            }),
-            0);
+  EXPECT_EQ(
+      checkInChild([](const AvfileApi& api) {
+        expectDescriptor(api.AVFILE_QueryInterfaceReading,
+                         {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Input", 9, true});
+        expectDescriptor(api.AVFILE_QueryInterfaceWriting,
+                         {"6155CBD3-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Output", 1, true});
+        expectDescriptor(api.AVFILE_QueryInterfaceSink,
+                         {"6155CBD1-C294-11d2-BA18-004005A189AE", "Video Corvane Output Device", 1, false});
+        EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
+        // The record device announces the file input's interface.
+        expectDescriptor(api.AVFILE_QueryInterfaceRecording,
+                         {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane Record Device", 1, true});
+      }),
+      0);
 }
 
 TEST(ConstantExports, AnswerTheirConstantWhateverTheyAreGiven) {

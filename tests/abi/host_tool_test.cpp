@@ -1,6 +1,5 @@
 // corvane-host as a user runs it.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -50,7 +49,8 @@ TEST(HostTool, ShowsTheSettingsItLoaded) {
 
 TEST(HostTool, NamesTheExportAPluginLacks) {
   Sandbox box;
-  std::string command = std::string(CORVANE_HOST_PATH) + " --plugin " + CORVANE_STUB_PLUGIN_PATH + " descriptors 2>&1";
+  std::string command =
+      std::string(CORVANE_HOST_PATH) + " --plugin " + CORVANE_STUB_PLUGIN_PATH + " descriptors 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string out;

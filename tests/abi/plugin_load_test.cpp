@@ -103,7 +103,7 @@ TEST(PluginLoad, UnloadSavesTheSettingsAndKeepsEverythingElse) {
   const std::string ini = box.readFile(box.iniPath());
   EXPECT_NE(ini.find("; written by hand\n[Other Program]\nVideoMode=7\n"), std::string::npos) << ini;
   const auto keys = sectionOf(ini);
-  EXPECT_EQ(keys.at("VideoMode"), "1");  // letters are replaced by the default
+  EXPECT_EQ(keys.at("VideoMode"), "1");     // letters are replaced by the default
   EXPECT_EQ(keys.at("OutputFilter"), "2");  // so is an empty value
   EXPECT_EQ(keys.at("UnknownKey"), "keep me");
   EXPECT_EQ(keys.at("SCPhase"), "-3");
@@ -112,9 +112,10 @@ TEST(PluginLoad, UnloadSavesTheSettingsAndKeepsEverythingElse) {
 
 TEST(PluginLoad, TheSavedOutputValuesGoToTheBoardAtTheNextLoad) {
   Sandbox box;
-  box.writeFile(box.iniPath(),
-                "[VideoCorvane Configuration]\nVideoMode=0\nOutput=1\nPedestal=0\nOutputFilter=3\nSCPhase=-12\n"
-                "Input=3\n");
+  box.writeFile(
+      box.iniPath(),
+      "[VideoCorvane Configuration]\nVideoMode=0\nOutput=1\nPedestal=0\nOutputFilter=3\nSCPhase=-12\n"
+      "Input=3\n");
   ASSERT_EQ(runWithPlugin(box.environment(), loadOnly).exitCode, 0);
   const auto calls = box.readLines(box.boardLog());
   ASSERT_GE(calls.size(), 9u);
@@ -186,8 +187,9 @@ TEST(PluginLoad, AMissingBoardEndsTheHostWithExitCodeOne) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_FALSE(bodyRan);
   EXPECT_EQ(box.readLines(box.messageLog()),
-            std::vector<std::string>{"Error\tThe Video Corvane board was not found, this could be because the device "
-                                     "driver failed to load."});
+            std::vector<std::string>{
+                "Error\tThe Video Corvane board was not found, this could be because the device "
+                "driver failed to load."});
   // Two attempts with the same name, and nothing else reaches the board.
   const auto calls = box.readLines(box.boardLog());
   ASSERT_EQ(calls.size(), 2u);

@@ -24,7 +24,8 @@ Sandbox::~Sandbox() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
-std::map<std::string, std::string> Sandbox::environment(const std::map<std::string, std::string>& extra) const {
+std::map<std::string, std::string> Sandbox::environment(
+    const std::map<std::string, std::string>& extra) const {
   std::map<std::string, std::string> env{
       {"CORVANE_CONFIG_DIR", configDir().string()},
       {"CORVANE_MESSAGE_LOG", messageLog().string()},

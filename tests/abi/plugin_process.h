@@ -43,7 +43,7 @@ class Sandbox {
 };
 
 struct ChildOutcome {
-  bool exited = false;   // false: killed by a signal
+  bool exited = false;  // false: killed by a signal
   int exitCode = -1;
   int signal = 0;
 };

@@ -2,4 +2,6 @@
 // missing-export error.
 #include <cstdint>
 
-extern "C" __attribute__((visibility("default"))) std::int32_t AVFILE_QueryInterfaceReading(void*) { return 0; }
+extern "C" __attribute__((visibility("default"))) std::int32_t AVFILE_QueryInterfaceReading(void*) {
+  return 0;
+}

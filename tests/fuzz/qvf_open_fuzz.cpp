@@ -29,9 +29,9 @@ class ScratchFile {
     // A memory filesystem where there is one: on a disk every input's
     // unbuffered read would first flush the buffered write of it.
     std::error_code ec;
-    const std::filesystem::path dir =
-        std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                      : std::filesystem::temp_directory_path();
+    const std::filesystem::path dir = std::filesystem::is_directory("/dev/shm", ec)
+                                          ? std::filesystem::path("/dev/shm")
+                                          : std::filesystem::temp_directory_path();
     path_ = (dir / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
   }
   ~ScratchFile() {

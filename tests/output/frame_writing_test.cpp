@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "support/allocation_counter.h"
 #include "output/writing_file.h"
 #include "qvf/qvf_test_support.h"
 #include "qvf/reader.h"
+#include "support/allocation_counter.h"
 
 namespace corvane::output {
 namespace {

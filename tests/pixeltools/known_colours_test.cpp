@@ -66,7 +66,8 @@ TEST(KnownColours, SeventyFivePercentBarsEncodeToTheirPublishedLevelsAndRoundTri
 
     const auto back = decodePair(yuv[0], yuv[1], yuv[2], yuv[3]);
     for (int p = 0; p < 2; ++p) {
-      for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(bar.bgr[ch], back[4 * p + ch], 2) << bar.name << " channel " << ch;
+      for (int ch = 0; ch < 3; ++ch)
+        EXPECT_NEAR(bar.bgr[ch], back[4 * p + ch], 2) << bar.name << " channel " << ch;
       EXPECT_EQ(255, back[4 * p + 3]);
     }
   }

@@ -89,7 +89,8 @@ TEST(VariantsMatchScalar, EveryAvailableVariantAndTheDispatchAtAllWidthsAndAlign
       for (std::size_t n : widths()) {
         for (std::size_t slack : {0u, 1u, 2u, 3u, 5u}) {
           expectSameAsScalar(set.name, runSet, &set, d, n, slack, rng);
-          if (&set == &kernelSets().back()) expectSameAsScalar("dispatched", runPublic, nullptr, d, n, slack, rng);
+          if (&set == &kernelSets().back())
+            expectSameAsScalar("dispatched", runPublic, nullptr, d, n, slack, rng);
         }
       }
     }

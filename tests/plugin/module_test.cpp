@@ -1,9 +1,10 @@
+#include "plugin/module.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 #include "platform/profile.h"
-#include "plugin/module.h"
 #include "settings/config_store.h"
 #include "support/config_sandbox.h"
 #include "support/fake_board.h"

@@ -1,7 +1,8 @@
+#include "plugin/refresh_warning.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
-#include "plugin/refresh_warning.h"
 #include "settings/config_store.h"
 #include "support/config_sandbox.h"
 
@@ -35,10 +36,11 @@ std::optional<std::string> storedKey(const ConfigSandbox& box) {
 }
 
 TEST(RefreshWarning, NtscOnASixtyHertzMonitorWarnsWithThreeSuggestions) {
-  EXPECT_EQ(refreshWarningText(60, kNtsc),
-            "Your monitor refresh rate is 60 Hz, your current output setting is set for 29.970026 Hz. For optimal "
-            "onscreen viewing performance, the monitor refresh rate should be a multiple of the output setting, "
-            "eg. 60 Hz, 90 Hz, 120 Hz");
+  EXPECT_EQ(
+      refreshWarningText(60, kNtsc),
+      "Your monitor refresh rate is 60 Hz, your current output setting is set for 29.970026 Hz. For optimal "
+      "onscreen viewing performance, the monitor refresh rate should be a multiple of the output setting, "
+      "eg. 60 Hz, 90 Hz, 120 Hz");
   // Every whole rate misses the NTSC rate: 120 / 29.97 is 4.004.
   for (int hz : {30, 60, 90, 120, 144}) EXPECT_FALSE(refreshRateFits(hz, kNtsc)) << hz;
 }

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "exports/report_error.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,14 +10,14 @@
 #include <stdexcept>
 
 #include "engine/error.h"
-#include "exports/report_error.h"
 
 namespace corvane::exports {
 namespace {
 
 class MessageLog {
  public:
-  MessageLog() : path_(std::filesystem::temp_directory_path() / ("corvane-guard-" + std::to_string(getpid()))) {
+  MessageLog()
+      : path_(std::filesystem::temp_directory_path() / ("corvane-guard-" + std::to_string(getpid()))) {
     std::filesystem::remove(path_);
     setenv("CORVANE_MESSAGE_LOG", path_.c_str(), 1);
   }
@@ -63,7 +64,8 @@ TEST(ReportError, AnyOtherFailureIsAnUnknownInternalError) {
   EXPECT_EQ(reportError("AVFILE_B", []() -> std::int32_t { throw 42; }), 0);
   EXPECT_EQ(reportError("AVFILE_C", [] { return writeThroughBadAddress(); }), 0);
   EXPECT_EQ(log.text(),
-            "AVFILE_A\tUnknown Internal Error\nAVFILE_B\tUnknown Internal Error\nAVFILE_C\tUnknown Internal Error\n");
+            "AVFILE_A\tUnknown Internal Error\nAVFILE_B\tUnknown Internal Error\nAVFILE_C\tUnknown Internal "
+            "Error\n");
 }
 
 }  // namespace

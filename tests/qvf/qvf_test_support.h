@@ -12,8 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include "support/temp_dir.h"
 #include <utility>
 #include <vector>
 
@@ -24,6 +22,7 @@
 #include "qvf/reader.h"
 #include "qvf/registry.h"
 #include "qvf/writer.h"
+#include "support/temp_dir.h"
 
 namespace corvane::qvf::test {
 

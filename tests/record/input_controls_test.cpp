@@ -1,9 +1,10 @@
+#include "record/input_controls.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "platform/profile.h"
-#include "record/input_controls.h"
 #include "record/input_settings_store.h"
 #include "settings/config_store.h"
 #include "support/config_sandbox.h"
@@ -60,11 +61,11 @@ TEST(InputControls, EachSourceSelectsItsOwnDecoderAndValues) {
   const auto calls = component.board.calls();
   ASSERT_GE(calls.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 8),
-            (std::vector<std::string>{"SetInputControl control.format 5 15", "SetInputControl control.lumacomb 5 11",
-                                      "SetInputControl control.chromacomb 5 12", "SetInputControl control.ctrap 5 0",
-                                      "SetInputControl control.tstcgn 5 1", "SetOutputControl control.pedestal 5 0",
-                                      "SetInputControl control.pedestal 5 0",
-                                      "SetInputControl control.contrast 4 -50"}));
+            (std::vector<std::string>{
+                "SetInputControl control.format 5 15", "SetInputControl control.lumacomb 5 11",
+                "SetInputControl control.chromacomb 5 12", "SetInputControl control.ctrap 5 0",
+                "SetInputControl control.tstcgn 5 1", "SetOutputControl control.pedestal 5 0",
+                "SetInputControl control.pedestal 5 0", "SetInputControl control.contrast 4 -50"}));
   EXPECT_EQ(calls.back(), "SetInputControl control.hypk 4 1");
 
   box.write("[VideoCorvane Configuration]\nInput=3\n");
@@ -116,8 +117,10 @@ TEST(InputControls, SaveWritesAll41Keys) {
       const auto value = platform::readProfileValue(ini, settings::kConfigSection, key);
       ASSERT_TRUE(value.has_value()) << key;
       // Out-of-range values pass through unchanged.
-      if (key == "AGC_SDI") EXPECT_EQ(*value, "300");
-      else EXPECT_EQ(*value, std::to_string(info.defaults[s])) << key;
+      if (key == "AGC_SDI")
+        EXPECT_EQ(*value, "300");
+      else
+        EXPECT_EQ(*value, std::to_string(info.defaults[s])) << key;
       ++present;
     }
   EXPECT_EQ(present, 40);

@@ -1,7 +1,8 @@
+#include "settings/config_store.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
-#include "settings/config_store.h"
 #include "settings/output_controls.h"
 #include "settings/output_settings.h"
 #include "support/config_sandbox.h"

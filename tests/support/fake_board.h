@@ -33,13 +33,13 @@ class FakeBoard : public engine::RealtimeEngine {
     return 0x5117;
   }
   void CloseSwitcher(engine::Handle) override { record("CloseSwitcher"); }
-  std::int32_t SetOutputControl(engine::Handle, std::int32_t, std::int32_t, const char* name, engine::ControlType type,
-                                const std::int32_t* value) override {
+  std::int32_t SetOutputControl(engine::Handle, std::int32_t, std::int32_t, const char* name,
+                                engine::ControlType type, const std::int32_t* value) override {
     record(control("SetOutputControl", name, type, *value));
     return 1;
   }
-  std::int32_t SetInputControl(engine::Handle, std::int32_t, std::int32_t, const char* name, engine::ControlType type,
-                               const std::int32_t* value) override {
+  std::int32_t SetInputControl(engine::Handle, std::int32_t, std::int32_t, const char* name,
+                               engine::ControlType type, const std::int32_t* value) override {
     record(control("SetInputControl", name, type, *value));
     return 1;
   }
@@ -50,7 +50,9 @@ class FakeBoard : public engine::RealtimeEngine {
     return 1;
   }
   std::uint32_t CurrentFrameCount(engine::Handle, std::int32_t, std::int32_t) override { return 0; }
-  engine::Handle OpenOutputStream(const char*, std::int32_t, std::int32_t, std::int32_t) override { return 0; }
+  engine::Handle OpenOutputStream(const char*, std::int32_t, std::int32_t, std::int32_t) override {
+    return 0;
+  }
   engine::Handle AcquireOutputFrame(engine::Handle, void**, std::uint32_t*) override { return 0; }
   void SubmitOutputFrame(engine::Handle, engine::Handle, std::uint32_t) override {}
   void CloseOutputStream(engine::Handle) override {}
@@ -66,7 +68,8 @@ class FakeBoard : public engine::RealtimeEngine {
 
  private:
   static std::string control(const char* op, const char* name, engine::ControlType type, std::int32_t value) {
-    return std::string(op) + " " + name + " " + std::to_string(static_cast<int>(type)) + " " + std::to_string(value);
+    return std::string(op) + " " + name + " " + std::to_string(static_cast<int>(type)) + " " +
+           std::to_string(value);
   }
   void record(std::string call) {
     std::lock_guard lock(mutex_);

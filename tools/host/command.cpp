@@ -19,7 +19,8 @@ const std::vector<Command>& commands() {
 CommandRegistration::CommandRegistration(Command command) { table().push_back(std::move(command)); }
 
 bool wantsHelp(const std::vector<std::string>& args) {
-  return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+  return std::any_of(args.begin(), args.end(),
+                     [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
 }  // namespace corvane::host

@@ -44,12 +44,12 @@ int run(CommandContext& context) {
   return 0;
 }
 
-const CommandRegistration registration{Command{
-    "descriptors", "print the four service descriptors",
-    "usage: corvane-host descriptors\n\n"
-    "Loads the plug-in, fills a 324-byte descriptor through each of the four\n"
-    "query exports and prints what it holds.",
-    run}};
+const CommandRegistration registration{
+    Command{"descriptors", "print the four service descriptors",
+            "usage: corvane-host descriptors\n\n"
+            "Loads the plug-in, fills a 324-byte descriptor through each of the four\n"
+            "query exports and prints what it holds.",
+            run}};
 
 }  // namespace
 }  // namespace corvane::host

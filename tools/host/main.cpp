@@ -15,8 +15,9 @@ void printUsage() {
   for (const auto& command : corvane::host::commands())
     std::printf("  %-12.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
                 static_cast<int>(command.summary.size()), command.summary.data());
-  std::printf("\n'corvane-host COMMAND --help' describes one command.\n"
-              "--plugin defaults to $CORVANE_PLUGIN, else libavfile.so beside corvane-host.\n");
+  std::printf(
+      "\n'corvane-host COMMAND --help' describes one command.\n"
+      "--plugin defaults to $CORVANE_PLUGIN, else libavfile.so beside corvane-host.\n");
 }
 
 }  // namespace

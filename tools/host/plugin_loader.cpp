@@ -10,8 +10,8 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
   std::string error;
   library_ = platform::DynamicLibrary::open(path, error);
   if (!library_.loaded()) throw std::runtime_error("cannot load the plug-in " + path + ": " + error);
-#define CORVANE_RESOLVE(name, type)                                                                  \
-  api_.name = reinterpret_cast<type>(library_.symbol(#name));                                        \
+#define CORVANE_RESOLVE(name, type)                           \
+  api_.name = reinterpret_cast<type>(library_.symbol(#name)); \
   if (api_.name == nullptr) throw std::runtime_error("the plug-in " + path + " does not export " #name);
   CORVANE_AVFILE_EXPORTS(CORVANE_RESOLVE)
 #undef CORVANE_RESOLVE

@@ -46,13 +46,13 @@ int run(CommandContext& context) {
   return 0;
 }
 
-const CommandRegistration registration{Command{
-    "settings", "show the settings the plug-in reads",
-    "usage: corvane-host settings --show\n\n"
-    "Loads and unloads the plug-in, then prints the \"VideoCorvane Configuration\"\n"
-    "section of VideoCorvane.ini in $CORVANE_CONFIG_DIR (default\n"
-    "$XDG_CONFIG_HOME/corvane, else ~/.config/corvane).",
-    run}};
+const CommandRegistration registration{
+    Command{"settings", "show the settings the plug-in reads",
+            "usage: corvane-host settings --show\n\n"
+            "Loads and unloads the plug-in, then prints the \"VideoCorvane Configuration\"\n"
+            "section of VideoCorvane.ini in $CORVANE_CONFIG_DIR (default\n"
+            "$XDG_CONFIG_HOME/corvane, else ~/.config/corvane).",
+            run}};
 
 }  // namespace
 }  // namespace corvane::host

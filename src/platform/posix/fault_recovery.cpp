@@ -159,8 +159,7 @@ __attribute__((destructor)) void removeHandlers() {
 
 // Runs the body with point as the thread's recovery point. Kept out of line
 // so that nothing live in callWithFaultRecovery changes after sigsetjmp.
-__attribute__((noinline)) void runGuarded(RecoveryPoint& point, void (*body)(void*),
-                                          void* context) {
+__attribute__((noinline)) void runGuarded(RecoveryPoint& point, void (*body)(void*), void* context) {
   tRecoveryPoint = &point;
   try {
     body(context);

@@ -192,8 +192,9 @@ Transfer transferAll(int fd, std::size_t size, Call call) {
 }  // namespace
 
 Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
-  return transferAll(fd_, buffer.size(),
-                     [&](std::size_t done, std::size_t want) { return ::read(fd_, buffer.data() + done, want); });
+  return transferAll(fd_, buffer.size(), [&](std::size_t done, std::size_t want) {
+    return ::read(fd_, buffer.data() + done, want);
+  });
 }
 
 namespace {
@@ -213,9 +214,10 @@ Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<st
   result.ok = true;
   while (result.count < total) {
     const int count = static_cast<int>(buffers.size() - first);
-    const ssize_t n = position < 0 ? ::readv(fd, pieces.data() + first, count)
-                                   : ::preadv(fd, pieces.data() + first, count,
-                                              static_cast<off_t>(position + static_cast<std::int64_t>(result.count)));
+    const ssize_t n = position < 0
+                          ? ::readv(fd, pieces.data() + first, count)
+                          : ::preadv(fd, pieces.data() + first, count,
+                                     static_cast<off_t>(position + static_cast<std::int64_t>(result.count)));
     if (n < 0) {
       if (errno == EINTR) continue;
       result.ok = false;
@@ -240,14 +242,16 @@ Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buff
   return scatterRead(fd_, -1, buffers);
 }
 
-Transfer StreamHandle::readScatterAt(std::uint64_t position, std::span<const std::span<std::uint8_t>> buffers) const {
+Transfer StreamHandle::readScatterAt(std::uint64_t position,
+                                     std::span<const std::span<std::uint8_t>> buffers) const {
   if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 2)) return {};
   return scatterRead(fd_, static_cast<std::int64_t>(position), buffers);
 }
 
 Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
-  return transferAll(fd_, buffer.size(),
-                     [&](std::size_t done, std::size_t want) { return ::write(fd_, buffer.data() + done, want); });
+  return transferAll(fd_, buffer.size(), [&](std::size_t done, std::size_t want) {
+    return ::write(fd_, buffer.data() + done, want);
+  });
 }
 
 std::optional<std::uint64_t> StreamHandle::size() const {

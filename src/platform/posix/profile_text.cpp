@@ -40,8 +40,7 @@ struct Line {
 
 void classify(Line& line, bool firstLine) {
   std::string_view content = line.body;
-  if (firstLine && content.starts_with(kByteOrderMark))
-    content.remove_prefix(kByteOrderMark.size());
+  if (firstLine && content.starts_with(kByteOrderMark)) content.remove_prefix(kByteOrderMark.size());
   const std::string_view t = trim(content);
   if (t.empty()) {
     line.kind = LineKind::Blank;
@@ -50,8 +49,7 @@ void classify(Line& line, bool firstLine) {
   } else if (t.front() == '[') {
     line.kind = LineKind::Header;
     const auto close = t.find(']');
-    line.name =
-        trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    line.name = trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
   } else if (const auto eq = t.find('='); eq != std::string_view::npos) {
     line.kind = LineKind::Entry;
     line.name = trim(t.substr(0, eq));
@@ -139,8 +137,7 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
   return std::string(value);
 }
 
-bool isStorableProfileEntry(std::string_view section, std::string_view key,
-                            std::string_view value) {
+bool isStorableProfileEntry(std::string_view section, std::string_view key, std::string_view value) {
   constexpr std::string_view kLineBreaks = "\r\n";
   const std::string_view s = trim(section);
   const std::string_view k = trim(key);
@@ -178,8 +175,7 @@ std::string withProfileValue(std::string_view text, std::string_view section, st
   if (at != end) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (i == at) {
-        appendLine(out, entryText(lines[i].name, value),
-                   lines[i].eol.empty() ? newline : lines[i].eol);
+        appendLine(out, entryText(lines[i].name, value), lines[i].eol.empty() ? newline : lines[i].eol);
       } else {
         appendLine(out, lines[i].body, lines[i].eol);
       }
