@@ -2,7 +2,7 @@
 
 namespace corvane::exports {
 
-void writeFormatDescriptor(HostRecord& record, std::size_t offset, const qvf::PixelFormatId& format,
+void writeFormatDescriptor(HostRecord& record, std::size_t offset, const PixelFormatId& format,
                            std::uint32_t width, std::uint32_t height, const VideoMode& mode,
                            std::uint32_t flags) {
   using L = FormatDescriptorLayout;
@@ -12,12 +12,12 @@ void writeFormatDescriptor(HostRecord& record, std::size_t offset, const qvf::Pi
   record.setText(offset + L::kPixelFormatId, L::kTextCapacity, format.guid);
   record.setU32(offset + L::kRateNumerator, mode.rateNumerator);
   record.setU32(offset + L::kRateDenominator, mode.rateDenominator);
-  record.setU32(offset + L::kFrameBytes, qvf::frameBytes(format.format, width, height));
+  record.setU32(offset + L::kFrameBytes, frameBytes(format.format, width, height));
   record.setU32(offset + L::kFlags, flags);
   record.setText(offset + L::kDisplayName, L::kTextCapacity, format.displayName);
 }
 
-void writeFormatDescriptor(std::uint8_t* descriptor, const qvf::PixelFormatId& format, std::uint32_t width,
+void writeFormatDescriptor(std::uint8_t* descriptor, const PixelFormatId& format, std::uint32_t width,
                            std::uint32_t height, const VideoMode& mode, std::uint32_t flags) {
   HostRecord record(descriptor, FormatDescriptorLayout::kSize);
   writeFormatDescriptor(record, 0, format, width, height, mode, flags);

@@ -7,7 +7,7 @@
 
 #include "engine/video_mode.h"
 #include "exports/host_record.h"
-#include "qvf/pixel_format.h"
+#include "exports/pixel_format.h"
 
 namespace corvane::exports {
 
@@ -31,12 +31,12 @@ static_assert(FormatDescriptorLayout::kDisplayName + FormatDescriptorLayout::kTe
 // Fills the descriptor at offset of record: size 236, width, height, the
 // format's GUID text and display name, the load-time rate, the frame bytes
 // and flags. The two unused words are left alone.
-void writeFormatDescriptor(HostRecord& record, std::size_t offset, const qvf::PixelFormatId& format,
+void writeFormatDescriptor(HostRecord& record, std::size_t offset, const PixelFormatId& format,
                            std::uint32_t width, std::uint32_t height, const VideoMode& mode,
                            std::uint32_t flags);
 
 // Same, in a plug-in-owned static table (no size limit beyond 236 bytes).
-void writeFormatDescriptor(std::uint8_t* descriptor, const qvf::PixelFormatId& format, std::uint32_t width,
+void writeFormatDescriptor(std::uint8_t* descriptor, const PixelFormatId& format, std::uint32_t width,
                            std::uint32_t height, const VideoMode& mode, std::uint32_t flags);
 
 }  // namespace corvane::exports

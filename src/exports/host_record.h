@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -17,6 +18,13 @@ namespace corvane::exports {
 class HostRecordError : public std::logic_error {
  public:
   using std::logic_error::logic_error;
+};
+
+// A word the host expects to find with a fixed value; what it reads in it is
+// the host's own business.
+struct FixedWord {
+  std::size_t offset;
+  std::uint32_t value;
 };
 
 class HostRecord {
@@ -39,6 +47,10 @@ class HostRecord {
   void setText(std::size_t offset, std::size_t capacity, std::string_view text);
 
   std::uint8_t* bytes(std::size_t offset, std::size_t count);
+
+  void setFixedWords(std::span<const FixedWord> words) {
+    for (const FixedWord& word : words) setU32(word.offset, word.value);
+  }
 
  private:
   void check(std::size_t offset, std::size_t count) const;

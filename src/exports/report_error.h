@@ -35,4 +35,15 @@ std::int32_t reportError(const char* caption, Body&& body) noexcept {
   return 0;
 }
 
+// The exports that have no guard: a refusal is their whole answer, never a
+// message, and no exception may cross into the host.
+template <class Body>
+std::int32_t unguarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return 0;
+  }
+}
+
 }  // namespace corvane::exports

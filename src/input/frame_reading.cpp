@@ -61,22 +61,22 @@ void putTrailer(std::span<std::uint8_t> buffer, FrameSize size) {
 
 }  // namespace
 
-std::uint64_t requiredBufferBytes(qvf::PixelFormat format, FrameSize size) {
+std::uint64_t requiredBufferBytes(exports::PixelFormat format, FrameSize size) {
   const std::uint64_t pixels = std::uint64_t{size.width} * size.height;
-  return format == qvf::PixelFormat::Ycbcr422 ? pixels * 2 + 4 : pixels * 4;
+  return format == exports::PixelFormat::Ycbcr422 ? pixels * 2 + 4 : pixels * 4;
 }
 
-bool readFrame(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t n, qvf::PixelFormat format,
-               FrameSize size, std::span<std::uint8_t> buffer) {
+bool readFrame(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t n,
+               exports::PixelFormat format, FrameSize size, std::span<std::uint8_t> buffer) {
   if (buffer.data() == nullptr || buffer.size() < requiredBufferBytes(format, size)) return false;
   switch (format) {
-    case qvf::PixelFormat::Ycbcr422:
+    case exports::PixelFormat::Ycbcr422:
       if (!readFields(registry, path, n, buffer.first(buffer.size() - 4))) return false;
       putTrailer(buffer, size);
       return true;
-    case qvf::PixelFormat::Rgba32:
+    case exports::PixelFormat::Rgba32:
       return qvf::readFrameBgra(registry, path, n, buffer);
-    case qvf::PixelFormat::Ycbcr444:
+    case exports::PixelFormat::Ycbcr444:
       return qvf::readFrame444(registry, path, n, buffer);
   }
   return false;

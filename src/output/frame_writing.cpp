@@ -54,30 +54,31 @@ bool writeFields(qvf::OpenFileRegistry& registry, const VideoMode& mode, const c
 
 }  // namespace
 
-void limitFrameValues(qvf::PixelFormat format, std::span<std::uint8_t> frame) {
-  if (format == qvf::PixelFormat::Rgba32) return;
-  const std::size_t limitedPerStep = format == qvf::PixelFormat::Ycbcr422 ? 4 : 3;
+void limitFrameValues(exports::PixelFormat format, std::span<std::uint8_t> frame) {
+  if (format == exports::PixelFormat::Rgba32) return;
+  const std::size_t limitedPerStep = format == exports::PixelFormat::Ycbcr422 ? 4 : 3;
   for (std::size_t i = 0; i + 4 <= frame.size(); i += 4)
     for (std::size_t b = 0; b < limitedPerStep; ++b) frame[i + b] = std::min(frame[i + b], kHighestValue);
 }
 
 bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
-                qvf::PixelFormat format, std::span<std::uint8_t> frame) {
-  if (frame.data() == nullptr || frame.size() != qvf::frameBytes(format, mode.frameWidth, mode.frameHeight))
+                exports::PixelFormat format, std::span<std::uint8_t> frame) {
+  if (frame.data() == nullptr ||
+      frame.size() != exports::frameBytes(format, mode.frameWidth, mode.frameHeight))
     return false;
   limitFrameValues(format, frame);
   switch (format) {
-    case qvf::PixelFormat::Ycbcr422:
+    case exports::PixelFormat::Ycbcr422:
       return writeFields(registry, mode, path, frame);
-    case qvf::PixelFormat::Rgba32:
-    case qvf::PixelFormat::Ycbcr444: {
+    case exports::PixelFormat::Rgba32:
+    case exports::PixelFormat::Ycbcr444: {
       // The writer converts the file's geometry from the host's buffer, which
       // holds the load-time geometry: they must agree.
       const std::optional<qvf::FrameGeometry> geometry = qvf::frameGeometry(registry, path);
       if (!geometry || !sameGeometry(*geometry, mode)) return false;
       const std::span<const std::uint8_t> source = frame;
-      return format == qvf::PixelFormat::Rgba32 ? qvf::writeFrameBgra(registry, path, source)
-                                                : qvf::writeFrame444(registry, path, source);
+      return format == exports::PixelFormat::Rgba32 ? qvf::writeFrameBgra(registry, path, source)
+                                                    : qvf::writeFrame444(registry, path, source);
     }
   }
   return false;

@@ -6,14 +6,14 @@
 #include <span>
 
 #include "engine/video_mode.h"
-#include "qvf/pixel_format.h"
+#include "exports/pixel_format.h"
 #include "qvf/registry.h"
 
 namespace corvane::output {
 
 // Caps values at 254 in place, in steps of four bytes: "4:2:2" all four bytes
 // (the trailer too), "4:4:4" Y, Cb and Cr but not alpha, "RGBA-32" nothing.
-void limitFrameValues(qvf::PixelFormat format, std::span<std::uint8_t> frame);
+void limitFrameValues(exports::PixelFormat format, std::span<std::uint8_t> frame);
 
 // Appends frame (in the host's layout of format) to the open file path.
 // False, with nothing touched, when the frame is not exactly the load-time
@@ -23,6 +23,6 @@ void limitFrameValues(qvf::PixelFormat format, std::span<std::uint8_t> frame);
 // nothing is allocated once the file is open. Throws EngineError only when opening the file evicts one that
 // fails to close.
 bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
-                qvf::PixelFormat format, std::span<std::uint8_t> frame);
+                exports::PixelFormat format, std::span<std::uint8_t> frame);
 
 }  // namespace corvane::output

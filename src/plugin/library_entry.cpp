@@ -38,7 +38,6 @@ __attribute__((constructor)) void loadLibrary() {
     platform::showMessageBox("Error", exports::kUnknownInternalError);
     return;
   }
-  setCurrentModule(state->module.get());
   loaded = state.release();
   libraryEntry(EntryReason::ProcessAttach, [] {
     runRefreshCheck(loaded->module->videoMode().outputRate,
@@ -49,7 +48,6 @@ __attribute__((constructor)) void loadLibrary() {
 __attribute__((destructor)) void unloadLibrary() {
   if (loaded == nullptr) return;
   libraryEntry(EntryReason::ProcessDetach, [] {});
-  setCurrentModule(nullptr);
   loaded->module.reset();
   delete loaded;
   loaded = nullptr;

@@ -7,13 +7,6 @@
 #include "settings/output_controls.h"
 
 namespace corvane::plugin {
-namespace {
-std::atomic<Module*> current{nullptr};
-}  // namespace
-
-Module* currentModule() { return current.load(std::memory_order_acquire); }
-void setCurrentModule(Module* module) { current.store(module, std::memory_order_release); }
-
 Module::Module(ModuleSeams seams) : seams_(std::move(seams)) {
   try {
     loadStartupSettings();
@@ -21,6 +14,7 @@ Module::Module(ModuleSeams seams) : seams_(std::move(seams)) {
     loadOutputSettings();
     loadInputSettings();
     openRegistry();
+    installServices();
   } catch (...) {
     // A step that fails part-way still undoes the ones before it: the switcher
     // is closed and the settings read so far are saved.
@@ -55,7 +49,6 @@ void Module::openSwitcher() {
   char name[1024];
   std::snprintf(name, sizeof name, "%s%d", "apps.Veltrix.Switcher",
                 static_cast<std::int32_t>(seams_.clock.tickCount()));
-  inputPrepared.store(true, std::memory_order_relaxed);
   switcher_ = seams_.board.OpenSwitcher(name);
   if (switcher_ == 0) switcher_ = seams_.board.OpenSwitcher(name);
   if (switcher_ == 0) {
@@ -91,12 +84,17 @@ void Module::loadInputSettings() {
 
 void Module::openRegistry() {
   registry_ = std::make_unique<qvf::OpenFileRegistry>();
-  fileServices_ = std::make_unique<exports::FileServices>(exports::FileServices{*registry_, mode_});
-  exports::installFileServices(fileServices_.get());
+  atExit([this] { registry_.reset(); });
+}
+
+void Module::installServices() {
+  services_ = std::make_unique<exports::Services>(*registry_, mode_, seams_.board, switcher_, *startup_,
+                                                  *output_, seams_.clock);
+  exports::installServices(services_.get());
+  // Removed first at unload: no shim may reach a part that is going.
   atExit([this] {
-    exports::installFileServices(nullptr);
-    fileServices_.reset();
-    registry_.reset();
+    exports::installServices(nullptr);
+    services_.reset();
   });
 }
 

@@ -2,7 +2,9 @@
 //
 // Loading builds the module in a fixed order: the video mode and start-up
 // settings, the board's switcher, the output settings (pushed to the board),
-// the input picture settings (loaded and applied), the open-file registry.
+// the input picture settings (loaded and applied), the open-file registry;
+// then it installs the services seam through which the export shims reach
+// all of these.
 // Each step that needs a clean-up records it on the module's exit list;
 // unloading runs that list last-recorded first.
 #pragma once
@@ -15,7 +17,7 @@
 
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
-#include "exports/file_services.h"
+#include "exports/services.h"
 #include "platform/clock.h"
 #include "qvf/registry.h"
 #include "record/input_controls.h"
@@ -55,9 +57,8 @@ class Module {
   record::InputColourControls& input() { return *input_; }
   record::InputSettingsStore& inputStore() { return *inputStore_; }
   qvf::OpenFileRegistry& registry() { return *registry_; }
-
-  // Raised when the switcher opens; lowered by the output-device query.
-  std::atomic<bool> inputPrepared{false};
+  // What the export shims reach; installed for them once the load is done.
+  exports::Services& services() { return *services_; }
 
  private:
   void loadStartupSettings();
@@ -65,6 +66,7 @@ class Module {
   void loadOutputSettings();
   void loadInputSettings();
   void openRegistry();
+  void installServices();
   void atExit(std::function<void()> routine) { exitList_.push_back(std::move(routine)); }
   void runExitList() noexcept;
 
@@ -76,12 +78,8 @@ class Module {
   std::unique_ptr<record::InputColourControls> input_;
   std::unique_ptr<record::InputSettingsStore> inputStore_;
   std::unique_ptr<qvf::OpenFileRegistry> registry_;
-  std::unique_ptr<exports::FileServices> fileServices_;
+  std::unique_ptr<exports::Services> services_;
   std::vector<std::function<void()>> exitList_;
 };
-
-// The loaded module, for the export shims; nullptr outside load..unload.
-Module* currentModule();
-void setCurrentModule(Module* module);
 
 }  // namespace corvane::plugin

@@ -1,5 +1,7 @@
 // The file input as a host sees it: opening, the file info with its offered
 // formats, and frame reads, through the loaded plug-in.
+#include <cstring>
+
 #include "abi/file_services_harness.h"
 
 namespace corvane::abi {
@@ -59,17 +61,23 @@ TEST_F(Reading, A175ByteInfoRecordIsRefusedUntouchedAndA176ByteOneDescribesTheFi
   });
 }
 
-TEST_F(Reading, TheOfferedRateIsTheLoadTimeModeNotTheFiles) {
+TEST_F(Reading, TheOfferedRateIsTheLoadTimeModeNotTheFilesAndATableKeepsItsValues) {
   box_.writeFile(box_.iniPath(), kPalIni);
   writeQvfClip(at("240.qvf"), 240, 1, kNtscFieldRateBits);
   writeQvfClip(at("288.qvf"), 288, 1, kPalFieldRateBits);
   inPlugin([&](const AvfileApi& api) {
+    std::vector<const std::uint8_t*> tables;
     for (std::uint32_t lines : {240u, 288u}) {
       void* handle = openForRead(api, at(std::to_string(lines) + ".qvf"));
-      const auto* table = static_cast<const std::uint8_t*>(readingFileInfo(api, handle).address(140));
-      expectOffered(table, "4:2:2", kGuid422, 2 * lines, 720 * 2 * lines * 2 + 4, 0x812, 25, 1);
-      expectOffered(table + 472, "RGBA-32", kGuidRgba, 2 * lines, 720 * 2 * lines * 4, 0x100, 25, 1);
+      tables.push_back(static_cast<const std::uint8_t*>(readingFileInfo(api, handle).address(140)));
       api.AVFILE_CloseReadingFile(handle);
+    }
+    // The host may still read the first file's table, from any thread, after
+    // another file was described: it must not have been rewritten.
+    for (std::size_t i = 0; i < 2; ++i) {
+      const std::uint32_t lines = i == 0 ? 240 : 288;
+      expectOffered(tables[i], "4:2:2", kGuid422, 2 * lines, 720 * 2 * lines * 2 + 4, 0x812, 25, 1);
+      expectOffered(tables[i] + 472, "RGBA-32", kGuidRgba, 2 * lines, 720 * 2 * lines * 4, 0x100, 25, 1);
     }
   });
 }
@@ -117,6 +125,10 @@ TEST_F(Reading, AnUnknownFormatTextIsRefusedAfterTheDeliveredFormatIsFilledExcep
               (std::vector<std::uint32_t>{236, 720, 480, 7, 3, kFrame444, kUnwritten}));
     EXPECT_EQ(request.text(256 + 12, 100), lowerCase);
     EXPECT_EQ(request.text(256 + 136, 100), "host's name");
+    // A text moves with its terminator only: the host's bytes behind it stay.
+    const auto* delivered = static_cast<const std::uint8_t*>(request.data()) + 256;
+    EXPECT_EQ(delivered[12 + std::strlen(lowerCase) + 1], kHostFill);
+    EXPECT_EQ(delivered[136 + std::strlen("host's name") + 1], kHostFill);
     EXPECT_EQ(buffer[0], kHostFill);
 
     RecordBuffer rgba = readRequest(0, buffer, kFrame444, kGuidRgba);

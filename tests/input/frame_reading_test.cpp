@@ -15,7 +15,7 @@
 namespace corvane::input {
 namespace {
 
-using qvf::PixelFormat;
+using exports::PixelFormat;
 using qvf::test::kSmallFieldBytes;
 
 constexpr FrameSize kSmall{qvf::test::kSmallWidth, qvf::test::kSmallLines * 2};

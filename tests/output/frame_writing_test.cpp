@@ -15,7 +15,7 @@
 namespace corvane::output {
 namespace {
 
-using qvf::PixelFormat;
+using exports::PixelFormat;
 using qvf::test::kSmallFieldBytes;
 
 VideoMode smallMode() {
@@ -93,10 +93,10 @@ TEST_F(FrameWriting, A422FrameAtAnyAlignmentReachesTheFileLimitedAndLimitsTheHos
 TEST_F(FrameWriting, AFileOfAnotherGeometryTakesNoFrame) {
   VideoMode wider = mode_;
   wider.frameWidth *= 2;
-  std::vector<std::uint8_t> frame(qvf::frameBytes(PixelFormat::Rgba32, wider.frameWidth, wider.frameHeight),
-                                  9);
+  std::vector<std::uint8_t> frame(
+      exports::frameBytes(PixelFormat::Rgba32, wider.frameWidth, wider.frameHeight), 9);
   EXPECT_FALSE(writeFrame(registry_, wider, path_.c_str(), PixelFormat::Rgba32, frame));
-  frame.resize(qvf::frameBytes(PixelFormat::Ycbcr422, wider.frameWidth, wider.frameHeight));
+  frame.resize(exports::frameBytes(PixelFormat::Ycbcr422, wider.frameWidth, wider.frameHeight));
   EXPECT_FALSE(writeFrame(registry_, wider, path_.c_str(), PixelFormat::Ycbcr422, frame));
   EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 0u);
 }

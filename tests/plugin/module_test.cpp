@@ -36,7 +36,7 @@ TEST(Module, NamesTheSwitcherAfterTheTickCountAndClosesItLast) {
   int exitCode = -1;
   {
     Module module(seamsFor(board, clock, &exitCode));
-    EXPECT_TRUE(module.inputPrepared.load());
+    EXPECT_TRUE(module.services().inputPrepared.load());
     EXPECT_EQ(module.videoMode().frameHeight, 480u);
   }
   const auto calls = board.calls();

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace corvane::plugin {
+namespace corvane::exports {
 
 struct InterfaceDescriptorLayout {
   static constexpr std::size_t kSizeWord = 0;         // read, never written
@@ -45,4 +45,9 @@ inline constexpr ServiceDescription kOutputDevice{"6155CBD1-C294-11d2-BA18-00400
 inline constexpr ServiceDescription kRecordDevice{"6155CBD2-C294-11d2-BA18-004005A189AE",
                                                   "Video Corvane Record Device", 1, true};
 
-}  // namespace corvane::plugin
+// Fills the descriptor of one service at address, after checking its size
+// word: 0 for a record that is too small, else 1. A null address throws
+// HostRecordError, for the guarded query to report.
+std::int32_t fillInterfaceDescriptor(void* address, const ServiceDescription& service);
+
+}  // namespace corvane::exports

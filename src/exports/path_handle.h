@@ -1,12 +1,13 @@
-// The handle the file output gives the host: a heap copy of the name the file
-// is written under, which every frame call hands back as the registry's key.
+// The handle the file input and the file output give the host: nothing but a
+// heap copy of the file's path, which every later call hands back as the
+// registry's key.
 #pragma once
 
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
-namespace corvane::output {
+namespace corvane::exports {
 
 // A malloc'd, NUL-terminated copy of name; nullptr when memory is refused.
 // The host owns it until freePathHandle.
@@ -20,4 +21,6 @@ inline char* makePathHandle(std::string_view name) {
 
 inline void freePathHandle(void* handle) { std::free(handle); }
 
-}  // namespace corvane::output
+inline const char* pathOf(void* handle) { return static_cast<const char*>(handle); }
+
+}  // namespace corvane::exports

@@ -1,8 +1,8 @@
-#include "qvf/pixel_format.h"
+#include "exports/pixel_format.h"
 
 #include <array>
 
-namespace corvane::qvf {
+namespace corvane::exports {
 namespace {
 
 constexpr std::array<const PixelFormatId*, 3> kMatchOrder{&kFormat422, &kFormatRgba32, &kFormat444};
@@ -42,4 +42,4 @@ const PixelFormatId& formatId(PixelFormat format) {
   return kFormatRgba32;
 }
 
-}  // namespace corvane::qvf
+}  // namespace corvane::exports

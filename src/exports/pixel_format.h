@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-namespace corvane::qvf {
+namespace corvane::exports {
 
 enum class PixelFormat : std::uint8_t {
   Ycbcr422,  // "4:2:2": field 0 rows, field 1 rows, then a 4-byte trailer
@@ -43,4 +43,4 @@ std::optional<PixelFormat> matchFormatIgnoringCase(std::string_view guid);
 
 const PixelFormatId& formatId(PixelFormat format);
 
-}  // namespace corvane::qvf
+}  // namespace corvane::exports

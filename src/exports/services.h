@@ -1,0 +1,54 @@
+// The services seam: everything the export shims reach of the loaded plug-in.
+// The module builds one Services at load, once every part it names exists,
+// installs it here, and removes it before unload tears those parts down. The
+// shims hold no state of their own beyond what is reached through it.
+#pragma once
+
+#include <atomic>
+
+#include "engine/realtime_engine.h"
+#include "engine/video_mode.h"
+#include "exports/format_tables.h"
+#include "platform/clock.h"
+#include "qvf/registry.h"
+#include "settings/output_settings.h"
+
+namespace corvane::exports {
+
+struct Services {
+  Services(qvf::OpenFileRegistry& registry_, const VideoMode& mode_, engine::RealtimeEngine& board_,
+           engine::Handle switcher_, settings::StartupSettings& startup_, settings::OutputSettings& output_,
+           platform::Clock& clock_)
+      : registry(registry_),
+        mode(mode_),
+        board(board_),
+        switcher(switcher_),
+        startup(startup_),
+        output(output_),
+        clock(clock_),
+        formatTables(mode_) {}
+  Services(const Services&) = delete;
+  Services& operator=(const Services&) = delete;
+
+  qvf::OpenFileRegistry& registry;
+  const VideoMode mode;  // fixed at load
+  engine::RealtimeEngine& board;
+  const engine::Handle switcher;  // open from load to unload
+  settings::StartupSettings& startup;
+  settings::OutputSettings& output;
+  platform::Clock& clock;
+  // The format tables handed to the host; each is filled once and never rewritten.
+  FormatTables formatTables;
+  // Raised once the switcher is open; the output-device query lowers it.
+  std::atomic<bool> inputPrepared{true};
+};
+
+// The installed services; throws std::logic_error while the plug-in is not
+// loaded, which the export guard reports as "Unknown Internal Error".
+Services& services();
+// nullptr while the plug-in is not loaded.
+Services* installedServices() noexcept;
+// Called by the module on the loader's thread; nullptr removes them.
+void installServices(Services* services) noexcept;
+
+}  // namespace corvane::exports
