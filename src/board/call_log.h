@@ -9,6 +9,9 @@
 
 namespace corvane::board {
 
+// A text argument as the log shows it: as it is, or "(null)".
+inline std::string_view logText(const char* text) { return text == nullptr ? "(null)" : text; }
+
 class CallLog {
  public:
   // An empty path makes a log that drops every line.

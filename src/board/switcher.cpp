@@ -9,8 +9,6 @@ namespace {
 // passed by mistake is never taken for an open switcher.
 constexpr engine::Handle kFirstSwitcherHandle = 0x53000001;
 
-std::string_view textOrNull(const char* text) { return text == nullptr ? "(null)" : text; }
-
 std::string hex(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
@@ -24,7 +22,7 @@ Switcher::Switcher(bool absent, CallLog& log)
 
 engine::Handle Switcher::open(const char* name) {
   std::lock_guard guard(lock_);
-  log_.write("OpenSwitcher " + std::string(textOrNull(name)));
+  log_.write("OpenSwitcher " + std::string(logText(name)));
   if (absent_ || name == nullptr) return 0;
   engine::Handle handle = nextHandle_++;
   open_.insert(handle);
@@ -52,7 +50,7 @@ std::int32_t Switcher::setControl(std::string_view operation, Controls& controls
   std::lock_guard guard(lock_);
   std::string line(operation);
   line += ' ';
-  line += textOrNull(name);
+  line += logText(name);
   line += ' ' + std::to_string(static_cast<std::int32_t>(type)) + ' ';
   line += value == nullptr ? std::string("(null)") : std::to_string(*value);
   log_.write(line);

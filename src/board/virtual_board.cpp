@@ -5,11 +5,16 @@
 #include <utility>
 
 #include "platform/environment.h"
+#include "platform/user.h"
 
 namespace corvane::board {
 
 VirtualBoard::VirtualBoard(BoardConfig config)
-    : config_(std::move(config)), log_(config_.logPath), switcher_(config_.absent, log_) {}
+    : config_(std::move(config)),
+      log_(config_.logPath),
+      switcher_(config_.faults.absent, log_),
+      output_(log_),
+      input_(log_) {}
 
 engine::Handle VirtualBoard::OpenSwitcher(const char* name) { return switcher_.open(name); }
 
@@ -35,74 +40,55 @@ std::uint32_t VirtualBoard::CurrentFrameCount(engine::Handle switcher, std::int3
   return switcher_.currentFrameCount(switcher);
 }
 
-// Output stream: logged only, no stream yet.
-
 engine::Handle VirtualBoard::OpenOutputStream(const char* name, std::int32_t, std::int32_t,
                                               std::int32_t is625) {
-  log_.write("OpenOutputStream " + std::string(name == nullptr ? "(null)" : name) + " " +
-             std::to_string(is625));
-  return 0;
+  return output_.open(name, is625);
 }
 
-engine::Handle VirtualBoard::AcquireOutputFrame(engine::Handle, void** data, std::uint32_t* cookie) {
-  log_.write("AcquireOutputFrame");
-  if (data != nullptr) *data = nullptr;
-  if (cookie != nullptr) *cookie = 0;
-  return 0;
+engine::Handle VirtualBoard::AcquireOutputFrame(engine::Handle stream, void** data, std::uint32_t* cookie) {
+  return output_.acquireFrame(stream, data, cookie);
 }
 
-void VirtualBoard::SubmitOutputFrame(engine::Handle, engine::Handle, std::uint32_t) {
-  log_.write("SubmitOutputFrame");
+void VirtualBoard::SubmitOutputFrame(engine::Handle stream, engine::Handle token, std::uint32_t cookie) {
+  output_.submitFrame(stream, token, cookie);
 }
 
-void VirtualBoard::CloseOutputStream(engine::Handle) { log_.write("CloseOutputStream"); }
+void VirtualBoard::CloseOutputStream(engine::Handle stream) { output_.close(stream); }
 
-// Input probe: logged only, no fields are delivered yet.
+engine::Handle VirtualBoard::OpenEngine() { return input_.openEngine(); }
 
-engine::Handle VirtualBoard::OpenEngine() {
-  log_.write("OpenEngine");
-  return 0;
+engine::Handle VirtualBoard::FindEngineObject(engine::Handle engine) {
+  return input_.findEngineObject(engine);
 }
 
-engine::Handle VirtualBoard::FindEngineObject(engine::Handle) {
-  log_.write("FindEngineObject");
-  return 0;
+engine::Handle VirtualBoard::CreateProbe(engine::Handle object, const char* name) {
+  return input_.createProbe(object, name);
 }
 
-engine::Handle VirtualBoard::CreateProbe(engine::Handle, const char* name) {
-  log_.write("CreateProbe " + std::string(name == nullptr ? "(null)" : name));
-  return 0;
+std::int32_t VirtualBoard::AttachProbe(engine::Handle probe, const char* pinName) {
+  return input_.attach(probe, pinName);
 }
 
-std::int32_t VirtualBoard::AttachProbe(engine::Handle, const char* pinName) {
-  // A null pin detaches; the line then has no argument.
-  log_.write(pinName == nullptr ? std::string("AttachProbe") : "AttachProbe " + std::string(pinName));
-  return 0;
+std::int32_t VirtualBoard::SetProbeCallback(engine::Handle probe, void* context,
+                                            engine::ProbeCallback callback) {
+  return input_.setCallback(probe, context, callback);
 }
 
-std::int32_t VirtualBoard::SetProbeCallback(engine::Handle, void*, engine::ProbeCallback) {
-  log_.write("SetProbeCallback");
-  return 0;
+std::int32_t VirtualBoard::FieldParity(const std::uint8_t* stamp) { return input_.fieldParity(stamp); }
+
+std::uint32_t VirtualBoard::GetProbeSource(engine::Handle probe) { return input_.source(probe); }
+
+void VirtualBoard::DestroyProbe(engine::Handle probe) { input_.destroyProbe(probe); }
+
+void VirtualBoard::CloseEngine(engine::Handle engine) { input_.closeEngine(engine); }
+
+void VirtualBoard::ReturnInputFrame(std::uint32_t source, std::uint32_t frameIdentifier) {
+  input_.returnFrame(source, frameIdentifier);
 }
-
-std::int32_t VirtualBoard::FieldParity(const std::uint8_t*) {
-  log_.write("FieldParity");
-  return 0;
-}
-
-std::uint32_t VirtualBoard::GetProbeSource(engine::Handle) {
-  log_.write("GetProbeSource");
-  return 0;
-}
-
-void VirtualBoard::DestroyProbe(engine::Handle) { log_.write("DestroyProbe"); }
-
-void VirtualBoard::CloseEngine(engine::Handle) { log_.write("CloseEngine"); }
-
-void VirtualBoard::ReturnInputFrame(std::uint32_t, std::uint32_t) { log_.write("ReturnInputFrame"); }
 
 std::unique_ptr<VirtualBoard> makeBoardFromEnvironment() {
-  BoardConfig config = parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""));
+  BoardConfig config =
+      parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""), platform::currentUserId());
   for (const std::string& problem : config.problems) {
     std::cerr << "CORVANE_BOARD: " << problem << " (ignored)\n";
   }

@@ -1,13 +1,16 @@
 // The virtual board: a software RealtimeEngine and MediaBroker configured by
-// CORVANE_BOARD. The switcher side works (open, close, controls, commands,
-// frame count). The output stream and the input probe only write their calls
-// to the log and give 0 for now: no frames are shown or delivered yet.
+// CORVANE_BOARD. A thin front: each entry goes to the part of the board it
+// belongs to (switcher, output stream, input probe), which share one call log.
+// The switcher works; the output stream and the input probe only log their
+// calls and give 0 for now: no frames are shown or delivered yet.
 #pragma once
 
 #include <memory>
 
 #include "board/board_config.h"
 #include "board/call_log.h"
+#include "board/input_probe.h"
+#include "board/output_stream.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
 
@@ -54,6 +57,8 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   BoardConfig config_;
   CallLog log_;
   Switcher switcher_;
+  OutputStream output_;
+  InputProbe input_;
 };
 
 // The board as CORVANE_BOARD describes it (unset: present, no log). Settings
