@@ -1,17 +1,10 @@
-// The real clock's sleep and the priority switches.
+// The real clock's sleep.
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/time.h>
 
-#include <cerrno>
-#include <thread>
 
 #include "platform/clock.h"
-#include "platform/test_support.h"
-#include "platform/thread.h"
 
 namespace corvane::platform {
 namespace {
@@ -32,28 +25,6 @@ TEST(SystemClock, SleepOutlastsInterruptingSignals) {
   ::setitimer(ITIMER_REAL, &off, nullptr);
   ::sigaction(SIGALRM, &previous, nullptr);
   EXPECT_GE(elapsed, 30000u);
-}
-
-TEST(Priorities, RealtimeOffLeavesThreadAndProcessAsTheyWere) {
-  for (const char* on : {"1", "", "00", "false"}) {
-    test::ScopedEnv env("CORVANE_REALTIME", on);
-    EXPECT_TRUE(realtimeAllowed()) << '"' << on << '"';
-  }
-  test::ScopedEnv off("CORVANE_REALTIME", "0");
-  EXPECT_FALSE(realtimeAllowed());
-  errno = 0;
-  const int niceBefore = ::getpriority(PRIO_PROCESS, 0);
-  ASSERT_EQ(errno, 0);
-  int policy = -1;
-  std::thread worker([&] {
-    raiseCurrentThreadToTimeCritical();
-    sched_param param{};
-    ::pthread_getschedparam(::pthread_self(), &policy, &param);
-  });
-  worker.join();
-  raiseProcessToHighPriority();
-  EXPECT_EQ(policy, SCHED_OTHER);
-  EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), niceBefore);
 }
 
 }  // namespace
