@@ -1,5 +1,6 @@
-#include "engine/toolkit.h"
 #include "platform/thread.h"
+
+#include "engine/toolkit.h"
 
 namespace corvane::tk {
 

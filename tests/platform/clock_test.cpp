@@ -1,10 +1,9 @@
 // The real clock's sleep.
+#include "platform/clock.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/time.h>
-
-
-#include "platform/clock.h"
 
 namespace corvane::platform {
 namespace {

@@ -157,7 +157,8 @@ TEST(PlatformThread, AStartTheSystemRefusesIsAnErrorCode) {
   if (child == 0) {
     long pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
-    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (1 << 20);
+    const rlim_t limit =
+        static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (1 << 20);
     const rlimit cap{limit, limit};
     if (::setrlimit(RLIMIT_AS, &cap) != 0) ::_exit(2);
     std::latch release(1);
