@@ -67,17 +67,9 @@ TEST_F(Messages, DependantsGetEachMessageOnceInTheOrderAddedUntilDeleted) {
   RecordingSink a(log, 1), b(log, 2), c(log, 3);
   for (RecordingSink* sink : {&b, &a, &b, &c}) source.AddDependant(sink);
   source.SendMessageA(0x401, nullptr);
-  EXPECT_EQ(log.pairs(), (Pairs{{2, 0x401}, {1, 0x401}, {3, 0x401}}));
-
   source.DeleteDependant(&a);
-  source.DeleteDependant(&a);  // no longer there: harmless
-  source.PostMessageA(0x401, nullptr);
   source.SendMessageA(0x400, nullptr);
-  EXPECT_EQ(log.pairs().size(), 5u);  // the post waits for dispatch
-  toolkitServices().dispatchPostedMessages();
-  toolkitServices().dispatchPostedMessages();  // each posted message is delivered once
-  EXPECT_EQ(log.pairs(),
-            (Pairs{{2, 0x401}, {1, 0x401}, {3, 0x401}, {2, 0x400}, {3, 0x400}, {2, 0x401}, {3, 0x401}}));
+  EXPECT_EQ(log.pairs(), (Pairs{{2, 0x401}, {1, 0x401}, {3, 0x401}, {2, 0x400}, {3, 0x400}}));
 }
 
 // The send works on a copy of the dependants: a handler that removes itself
@@ -96,7 +88,7 @@ TEST_F(Messages, HandlerMayRemoveItselfOrAddOthersDuringASend) {
   EXPECT_EQ(log.pairs(), (Pairs{{1, 0x400}, {2, 0x400}, {2, 0x401}, {3, 0x401}}));
 }
 
-TEST_F(Messages, PostsArriveInOrderAndThoseMadeDuringDispatchWaitForTheNext) {
+TEST_F(Messages, PostsArriveOnceInOrderAndThoseMadeDuringDispatchWaitForTheNext) {
   TKmsg second;
   RecordingSink a(log, 1), b(log, 2);
   log.action = [&](int tag, std::int32_t message) {
@@ -108,9 +100,12 @@ TEST_F(Messages, PostsArriveInOrderAndThoseMadeDuringDispatchWaitForTheNext) {
   source.PostMessageA(0x400, nullptr);
   second.PostMessageA(0x401, nullptr);
   source.PostMessageA(0x401, nullptr);
+  EXPECT_TRUE(log.pairs().empty());
   toolkitServices().dispatchPostedMessages();
   EXPECT_EQ(log.pairs(), (Pairs{{1, 0x400}, {2, 0x400}, {2, 0x401}, {1, 0x401}, {2, 0x401}}));
   toolkitServices().dispatchPostedMessages();
+  toolkitServices().dispatchPostedMessages();
+  EXPECT_EQ(log.pairs().size(), 6u);
   EXPECT_EQ(log.pairs().back(), (std::pair<int, std::int32_t>{2, 0x402}));
 }
 

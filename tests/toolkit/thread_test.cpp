@@ -1,11 +1,10 @@
-// The toolkit's Thread: StartThread runs ThreadProc on a thread of its own,
-// through the installed services, and may be ended by its own ThreadProc.
+// The toolkit's Thread: StartThread runs ThreadProc through the installed
+// services, and the object may be ended by its own ThreadProc. Starting,
+// naming and joining are platform::Thread's and tested there.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <latch>
-#include <thread>
 
 #include "engine/toolkit.h"
 #include "support/fake_toolkit.h"
@@ -25,25 +24,6 @@ class FunctionThread : public Thread {
  private:
   std::function<void()> body_;
 };
-
-TEST(ToolkitThread, RunsThreadProcOnANewThreadOncePerStart) {
-  std::atomic<int> runs{0};
-  std::thread::id ranOn;
-  std::latch release(1);
-  FunctionThread thread([&] {
-    ranOn = std::this_thread::get_id();
-    ++runs;
-    release.wait();
-  });
-  ASSERT_TRUE(thread.StartThread());
-  EXPECT_FALSE(thread.StartThread());  // still started until joined
-  release.count_down();
-  thread.Join();
-  EXPECT_NE(ranOn, std::this_thread::get_id());
-  ASSERT_TRUE(thread.StartThread());
-  thread.Join();
-  EXPECT_EQ(runs.load(), 2);
-}
 
 // A device whose thread closes the device: ~Thread on its own thread must
 // neither wait for itself nor leave anything that touches the freed object.
