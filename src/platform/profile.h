@@ -3,8 +3,18 @@
 // Semantics follow the classic profile functions: section and key names
 // compare case-insensitively, values are trimmed of surrounding blanks, and
 // every line that a write does not replace (other sections, comments, unknown
-// keys) is kept as it was. Writes replace the file atomically under an
-// exclusive lock, so a crash or a concurrent writer never leaves a torn file.
+// keys) is kept as it was.
+//
+// Writes are read-modify-write under an exclusive lock shared by every process,
+// into a temporary file beside the file that is then renamed over it, so a
+// crash or a concurrent writer never leaves a torn file. A symbolic link is
+// written through: its target is replaced and the link stays. A target that is
+// not a regular file (a link to /dev/null) is never replaced, and a file
+// without write permission (no write bit at all binds root too) is left as it
+// is. In a folder where no temporary can be made, a writable file is rewritten
+// in place. The first access to a file in a process removes the temporaries
+// that saves killed midway left behind. The first failed write of the process
+// says on stderr which file could not be saved and why.
 #pragma once
 
 #include <optional>
@@ -26,8 +36,8 @@ std::optional<std::string> readProfileValue(const std::string& path, std::string
                                             std::string_view key);
 
 // Sets key = value in section, adding the section and the key where missing
-// and creating the directory and file. False when the file cannot be written;
-// the old file is then untouched.
+// and creating the directory and file. False when the file cannot be written
+// (the old file is then untouched) or the entry would not read back as given.
 bool writeProfileValue(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value);
 

@@ -1,29 +1,20 @@
-#include <system_error>
+#include "platform/thread.h"
 
 #include "engine/toolkit.h"
 
 namespace corvane::tk {
 
+Thread::Thread() : Thread("corvane-worker") {}
+
+Thread::Thread(std::string name, ThreadPriority priority)
+    : name_(std::move(name)), priority_(priority), thread_(std::make_unique<platform::Thread>()) {}
+
 Thread::~Thread() { Join(); }
 
 bool Thread::StartThread() {
-  if (thread_.joinable()) return false;
-  try {
-    thread_ = std::thread([this] { ThreadProc(); });
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
+  return toolkitServices().startThread(*thread_, name_, priority_, [this] { ThreadProc(); });
 }
 
-void Thread::Join() {
-  if (!thread_.joinable()) return;
-  // Joining itself would throw; a thread that ends its own object lets go instead.
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
-}
+void Thread::Join() { thread_->join(); }
 
 }  // namespace corvane::tk

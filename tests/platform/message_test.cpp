@@ -1,5 +1,6 @@
-// Message boxes: the stderr line and the log line format, and whole lines when
-// many threads show boxes at once.
+// Message boxes from many threads at once: every one lands whole, as
+// "caption: text" on stderr and "caption<TAB>text" in the log. (The log lines
+// of the plug-in's own boxes are checked through the loaded plug-in.)
 #include "platform/message.h"
 
 #include <gtest/gtest.h>
@@ -14,25 +15,6 @@
 
 namespace corvane::platform {
 namespace {
-
-TEST(MessageBox, GoesToStderrAndIsAppendedToTheLog) {
-  test::TempDir dir;
-  const std::string log = dir / "messages.log";
-  test::writeFile(log, "earlier\tline\n");
-  {
-    test::ScopedEnv env("CORVANE_MESSAGE_LOG", log);
-    ::testing::internal::CaptureStderr();
-    showMessageBox("AVFILE_ReadImageFrame", "Unknown Internal Error");
-    showMessageBox("Error", "");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "AVFILE_ReadImageFrame: Unknown Internal Error\nError: \n");
-  }
-  test::ScopedEnv env("CORVANE_MESSAGE_LOG", std::nullopt);
-  ::testing::internal::CaptureStderr();
-  showMessageBox("Warning !", "text");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Warning !: text\n");
-  EXPECT_EQ(test::readFile(log), "earlier\tline\nAVFILE_ReadImageFrame\tUnknown Internal Error\nError\t\n");
-}
 
 TEST(MessageBox, ConcurrentBoxesNeverMixTheirLogLines) {
   test::TempDir dir;
@@ -49,7 +31,8 @@ TEST(MessageBox, ConcurrentBoxesNeverMixTheirLogLines) {
     });
   }
   for (auto& thread : threads) thread.join();
-  (void)::testing::internal::GetCapturedStderr();
+  const std::string shown = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(shown.find("\nT3: 49" + padding + "\n"), std::string::npos);
 
   std::istringstream lines(test::readFile(dir / "messages.log"));
   std::set<std::string> seen;

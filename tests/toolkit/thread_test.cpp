@@ -1,60 +1,56 @@
+// The toolkit's Thread: StartThread runs ThreadProc through the installed
+// services, and the object may be ended by its own ThreadProc. Starting,
+// naming and joining are platform::Thread's and tested there.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <latch>
 
 #include "engine/toolkit.h"
+#include "support/fake_toolkit.h"
 
 namespace corvane::tk {
 namespace {
 
 class FunctionThread : public Thread {
  public:
-  explicit FunctionThread(std::function<void()> body) : body_(std::move(body)) {}
+  explicit FunctionThread(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal)
+      : Thread("function", priority), body_(std::move(body)) {}
+  ~FunctionThread() override { Join(); }  // before body_ goes
 
  protected:
-  void ThreadProc() override {
-    auto body = body_;  // ~Thread joins after the derived part, body_, is gone
-    body();
-  }
+  void ThreadProc() override { body_(); }
 
  private:
   std::function<void()> body_;
 };
 
-TEST(ToolkitThread, RunsThreadProcOnANewThreadOncePerStart) {
-  std::atomic<int> runs{0};
-  std::thread::id ranOn;
-  FunctionThread thread([&] {
-    ranOn = std::this_thread::get_id();
-    ++runs;
+// A device whose thread closes the device: ~Thread on its own thread must
+// neither wait for itself nor leave anything that touches the freed object.
+TEST(ToolkitThread, ThreadProcMayDestroyItsOwnObject) {
+  std::latch done(1);
+  FunctionThread* self = nullptr;
+  self = new FunctionThread([&] {
+    std::latch& finished = done;  // the closure dies with the object
+    delete self;
+    finished.count_down();
   });
-  ASSERT_TRUE(thread.StartThread());
-  EXPECT_FALSE(thread.StartThread());  // still started until joined
-  thread.Join();
-  EXPECT_NE(ranOn, std::this_thread::get_id());
-  ASSERT_TRUE(thread.StartThread());
-  thread.Join();
-  EXPECT_EQ(runs.load(), 2);
+  ASSERT_TRUE(self->StartThread());
+  done.wait();
 }
 
-// The work after the gate takes a while; a destructor that did not wait would
-// return before it is done.
-TEST(ToolkitThread, DestructorWaitsForThreadProc) {
-  std::latch started(1);
-  std::atomic<bool> finished{false};
-  {
-    FunctionThread thread([&] {
-      started.count_down();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      finished = true;
-    });
-    ASSERT_TRUE(thread.StartThread());
-    started.wait();
-  }
-  EXPECT_TRUE(finished.load());
+TEST(ToolkitThread, StartsGoThroughTheInstalledServices) {
+  testing::FakeToolkit fake;
+  int runs = 0;
+  FunctionThread thread([&] { ++runs; }, ThreadPriority::TimeCritical);
+  EXPECT_TRUE(thread.StartThread());
+  EXPECT_EQ(runs, 1);
+  fake.refuseThreads = true;
+  EXPECT_FALSE(thread.StartThread());
+  EXPECT_EQ(runs, 1);
+  ASSERT_EQ(fake.starts.size(), 2u);
+  EXPECT_EQ(fake.starts[0].name, "function");
+  EXPECT_EQ(fake.starts[0].priority, ThreadPriority::TimeCritical);
 }
 
 }  // namespace

@@ -1,12 +1,20 @@
 #include "platform/profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <system_error>
 #include <utility>
 
 #include "platform/environment.h"
@@ -20,6 +28,7 @@ using posix::UniqueFd;
 
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewDirMode = 0755;
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit for a path
 
 std::string nonEmptyEnvironment(const char* name) {
   auto value = environmentValue(name);
@@ -73,26 +82,127 @@ ReadStatus readWholeFile(const std::string& path, std::string& text) {
   }
 }
 
-// Holds an exclusive flock on the profile's lock file for its lifetime. The
-// lock file is separate from the profile because the profile itself is
-// replaced by rename at every write.
-class ProfileWriteLock {
+std::string systemReason(int error) { return std::generic_category().message(error); }
+
+// The file a save must change: path with every symbolic link of its last
+// component followed, so a link (into a dotfiles folder, say) keeps pointing
+// at the settings instead of being replaced by a copy. A target that does not
+// exist yet is where the file will be created.
+bool resolveLinks(const std::string& path, std::string& target) {
+  target = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISLNK(st.st_mode)) return true;
+    std::string link(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) return false;
+    link.resize(static_cast<std::size_t>(n));
+    target = link.starts_with('/') ? link : directoryOf(target) + "/" + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// Side files of a settings file live beside it, hidden, named after it.
+std::string sideFilePrefix(const std::string& target) {
+  return directoryOf(target) + "/." + baseNameOf(target) + ".";
+}
+
+constexpr std::string_view kTemporarySuffix = "XXXXXX";  // mkostemp's letters and digits
+
+// An exclusive flock that every save of the file holds. It is taken on a lock
+// file beside the settings file, because saves replace the file itself. In a
+// folder where that lock file cannot be made, the settings file is locked
+// instead: saves there are written in place, so its inode stays.
+class ProfileLock {
  public:
-  explicit ProfileWriteLock(const std::string& lockPath)
-      : fd_(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode)) {
-    if (!fd_.valid()) return;
-    while (::flock(fd_.get(), LOCK_EX) != 0) {
+  enum class Wait : std::uint8_t { Block, Try };
+
+  ProfileLock(const std::string& target, Wait wait) {
+    const std::string lockPath = sideFilePrefix(target) + "lock";
+    fd_ = UniqueFd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode));
+    const int createError = errno;
+    if (!fd_.valid()) fd_ = UniqueFd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd_.valid()) fd_ = UniqueFd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd_.valid()) {
+      error_ = createError;
+      return;
+    }
+    const int operation = wait == Wait::Block ? LOCK_EX : LOCK_EX | LOCK_NB;
+    while (::flock(fd_.get(), operation) != 0) {
       if (errno != EINTR) {
+        error_ = errno;
         fd_.reset();
         return;
       }
     }
   }
   bool held() const { return fd_.valid(); }
+  int error() const { return error_; }
 
  private:
   UniqueFd fd_;  // closing it releases the lock
+  int error_ = 0;
 };
+
+bool isStaleTemporaryName(std::string_view name, std::string_view prefix) {
+  if (name.size() != prefix.size() + kTemporarySuffix.size() || !name.starts_with(prefix)) return false;
+  for (const char c : name.substr(prefix.size())) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// Removes the temporaries that saves of this file killed before their rename
+// left behind. Only under the save lock: then no save is running, so every
+// temporary of the file is stale.
+void removeStaleTemporaries(const std::string& target) {
+  const std::string dir = directoryOf(target);
+  const std::string prefix = "." + baseNameOf(target) + ".";
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(dir.c_str()), ::closedir);
+  if (!listing) return;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    if (isStaleTemporaryName(entry->d_name, prefix))
+      (void)::unlinkat(::dirfd(listing.get()), entry->d_name, 0);
+  }
+}
+
+// Each file is swept once per process, by its first read or save.
+class SweptFiles {
+ public:
+  bool contains(const std::string& target) {
+    std::lock_guard guard(lock_);
+    return swept_.contains(target);
+  }
+  void add(const std::string& target) {
+    std::lock_guard guard(lock_);
+    swept_.insert(target);
+  }
+
+ private:
+  std::mutex lock_;
+  std::set<std::string> swept_;  // guarded by lock_
+};
+
+SweptFiles& sweptFiles() {
+  static SweptFiles* instance = new SweptFiles;  // never destroyed: saves may run at exit
+  return *instance;
+}
+
+void sweepWhileLocked(const std::string& target) {
+  if (sweptFiles().contains(target)) return;
+  removeStaleTemporaries(target);
+  sweptFiles().add(target);
+}
+
+// A read does not wait for a running save: the sweep is then left to the next
+// access.
+void sweepBeforeFirstRead(const std::string& target) {
+  if (sweptFiles().contains(target) || !isDirectory(directoryOf(target))) return;
+  ProfileLock lock(target, ProfileLock::Wait::Try);
+  if (lock.held()) sweepWhileLocked(target);
+}
 
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
@@ -122,27 +232,98 @@ class TemporaryFile {
   UniqueFd fd_;
 };
 
-mode_t modeFor(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-  return kNewFileMode;
-}
-
 void syncDirectory(const std::string& dir) {
   UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.valid()) ::fsync(fd.get());  // best effort: the rename already happened
 }
 
-bool replaceFile(const std::string& path, const std::string& dir, const std::string& text) {
-  TemporaryFile temp(dir + "/." + baseNameOf(path) + ".XXXXXX");
-  if (!temp.valid()) return false;
-  if (::fchmod(temp.fd(), modeFor(path)) != 0) return false;
-  if (!posix::writeAll(temp.fd(), text.data(), text.size())) return false;
-  if (::fsync(temp.fd()) != 0) return false;
-  if (!temp.close()) return false;
-  if (!temp.renameTo(path)) return false;
-  syncDirectory(dir);
-  return true;
+enum class Replace : std::uint8_t { Done, NoTemporary, Failed };
+
+// Atomic: a crash leaves the old file or the new one, never a mix.
+Replace replaceFile(const std::string& target, mode_t mode, const std::string& text) {
+  TemporaryFile temp(sideFilePrefix(target) + std::string(kTemporarySuffix));
+  if (!temp.valid()) return Replace::NoTemporary;
+  if (::fchmod(temp.fd(), mode) != 0 || !posix::writeAll(temp.fd(), text.data(), text.size()) ||
+      ::fsync(temp.fd()) != 0 || !temp.close() || !temp.renameTo(target)) {
+    return Replace::Failed;
+  }
+  syncDirectory(directoryOf(target));
+  return Replace::Done;
+}
+
+// For a file in a folder we may not create files in, as the native calls
+// always write. The new text goes out in one write from the start, padded with
+// blank lines to the old length, and only then is the file cut: a crash in
+// between leaves the new settings followed by blank lines, which read the
+// same, instead of the tail of the old text.
+bool rewriteInPlace(const std::string& target, const std::string& old, const std::string& text) {
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!fd.valid()) return false;
+  std::string padded = text;
+  if (old.size() > text.size()) padded.append(old.size() - text.size(), '\n');
+  return posix::writeAll(fd.get(), padded.data(), padded.size()) &&
+         ::ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0 && ::fsync(fd.get()) == 0 && fd.close();
+}
+
+// errno-style reason why the file must not be written, or 0. A file without
+// any write bit is read-only for everyone, root included, as the native
+// read-only attribute is.
+int writeRefusal(const std::string& target, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+  return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+// Saves key = value; on failure, reason says why in words for the user.
+bool saveProfileValue(const std::string& path, std::string_view section, std::string_view key,
+                      std::string_view value, std::string& reason) {
+  const auto failWith = [&reason](int error) {
+    reason = systemReason(error);
+    return false;
+  };
+  std::string target;
+  if (!resolveLinks(path, target)) return failWith(errno);
+  if (!makeDirectories(directoryOf(target))) return failWith(errno);
+
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return failWith(errno);
+  if (exists && !S_ISREG(st.st_mode)) {
+    reason = target + " is not a regular file";
+    return false;
+  }
+  if (exists) {
+    if (const int refusal = writeRefusal(target, st); refusal != 0) return failWith(refusal);
+  }
+
+  ProfileLock lock(target, ProfileLock::Wait::Block);
+  if (!lock.held()) return failWith(lock.error());
+  sweepWhileLocked(target);
+
+  std::string text;
+  if (readWholeFile(target, text) == ReadStatus::Failed) return failWith(errno);
+  const std::string updated = posix::withProfileValue(text, section, key, value);
+  if (updated == text) return true;
+  switch (replaceFile(target, exists ? (st.st_mode & 07777) : kNewFileMode, updated)) {
+    case Replace::Done:
+      return true;
+    case Replace::NoTemporary:
+      if (exists && (errno == EACCES || errno == EPERM)) {
+        return rewriteInPlace(target, text, updated) || failWith(errno);
+      }
+      return failWith(errno);
+    case Replace::Failed:
+      break;
+  }
+  return failWith(errno);
+}
+
+// One line on stderr for the first failed save of the process: the settings
+// then live in memory only, and the user should know why.
+void reportUnsavedOnce(const std::string& path, const std::string& reason) {
+  static std::atomic<bool> reported{false};
+  if (reported.exchange(true)) return;
+  const std::string line = "Corvane: settings could not be saved to " + path + ": " + reason + "\n";
+  posix::writeAll(STDERR_FILENO, line.data(), line.size());
 }
 
 }  // namespace
@@ -162,6 +343,7 @@ std::string profilePath(std::string_view fileName) {
 
 std::optional<std::string> readProfileValue(const std::string& path, std::string_view section,
                                             std::string_view key) {
+  if (std::string target; resolveLinks(path, target)) sweepBeforeFirstRead(target);
   std::string text;
   if (readWholeFile(path, text) != ReadStatus::Ok) return std::nullopt;
   return posix::findProfileValue(text, section, key);
@@ -169,18 +351,12 @@ std::optional<std::string> readProfileValue(const std::string& path, std::string
 
 bool writeProfileValue(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value) {
+  // A refused entry is the caller's mistake, not the system's: no notice.
   if (path.empty() || !posix::isStorableProfileEntry(section, key, value)) return false;
-  const std::string dir = directoryOf(path);
-  if (!makeDirectories(dir)) return false;
-
-  ProfileWriteLock lock(dir + "/." + baseNameOf(path) + ".lock");
-  if (!lock.held()) return false;
-
-  std::string text;
-  if (readWholeFile(path, text) == ReadStatus::Failed) return false;
-  const std::string updated = posix::withProfileValue(text, section, key, value);
-  if (updated == text) return true;
-  return replaceFile(path, dir, updated);
+  std::string reason;
+  if (saveProfileValue(path, section, key, value, reason)) return true;
+  reportUnsavedOnce(path, reason);
+  return false;
 }
 
 }  // namespace corvane::platform

@@ -1,0 +1,57 @@
+// Toolkit services for tests: installed for the fake's lifetime. Thread starts
+// are recorded and their bodies run at once on the caller's thread (or
+// refused), posted messages are recorded and delivered only when the test says.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/toolkit.h"
+
+namespace corvane::testing {
+
+class FakeToolkit : public tk::ToolkitServices {
+ public:
+  struct Start {
+    std::string name;
+    tk::ThreadPriority priority;
+  };
+  struct Post {
+    tk::HWND target;
+    std::int32_t message;
+    tk::ToolkitUI* sender;
+  };
+
+  FakeToolkit() : previous_(tk::installToolkitServices(this)) {}
+  ~FakeToolkit() override { tk::installToolkitServices(previous_); }
+  FakeToolkit(const FakeToolkit&) = delete;
+  FakeToolkit& operator=(const FakeToolkit&) = delete;
+
+  bool refuseThreads = false;
+  std::vector<Start> starts;
+  std::vector<Post> posts;
+
+  bool startThread(platform::Thread&, std::string_view name, tk::ThreadPriority priority,
+                   std::function<void()> body) override {
+    starts.push_back(Start{std::string(name), priority});
+    if (refuseThreads) return false;
+    body();
+    return true;
+  }
+  void postMessage(tk::HWND target, std::int32_t message, tk::ToolkitUI* sender) override {
+    posts.push_back(Post{target, message, sender});
+  }
+  // Delivers the recorded posts straight to their targets.
+  void dispatchPostedMessages() override {
+    std::vector<Post> batch;
+    batch.swap(posts);
+    for (const Post& p : batch) p.target->onToolkitMessage(p.message, p.sender);
+  }
+
+ private:
+  tk::ToolkitServices* previous_;
+};
+
+}  // namespace corvane::testing
