@@ -73,17 +73,5 @@ TEST(KnownColours, SeventyFivePercentBarsEncodeToTheirPublishedLevelsAndRoundTri
   }
 }
 
-TEST(KnownColours, EncodeSharesChromaFromTheAverageOfThePair) {
-  // Pure blue beside black: the pair's chroma is that of half-intensity blue,
-  // while each luma is its own pixel's.
-  const std::array<std::uint8_t, 8> bgra = {255, 0, 0, 255, 0, 0, 0, 255};
-  std::array<std::uint8_t, 4> yuv{};
-  encode_bgra_ycbcr8(yuv.data(), bgra.data(), 2);
-  EXPECT_EQ(184, yuv[0]);  // 128 + 112 * 127.5 / 255
-  EXPECT_EQ(41, yuv[1]);   // 16 + 24.966
-  EXPECT_EQ(119, yuv[2]);  // 128 - 18.214 * 127.5 / 255
-  EXPECT_EQ(16, yuv[3]);
-}
-
 }  // namespace
 }  // namespace corvane
