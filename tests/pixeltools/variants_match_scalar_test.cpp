@@ -33,51 +33,50 @@ struct LimitCase {
   Limit reference, candidate;
 };
 
-const KernelSet& scalarSet() { return kernelSets().front(); }
-const LayoutKernelSet& scalarLayout() { return layoutKernelSets().front(); }
+// One kernel of one set as a plain conversion.
+template <class Set, void (*Driver)(const Set&, std::uint8_t*, const std::uint8_t*, std::size_t)>
+Convert by(const Set& set) {
+  return [&set](std::uint8_t* dst, const std::uint8_t* src, std::size_t n) { Driver(set, dst, src, n); };
+}
 
 std::vector<RowCase> rowCases() {
+  const KernelSet& scalar = kernelSets().front();
+  const LayoutKernelSet& scalarLayout = layoutKernelSets().front();
   std::vector<RowCase> cases;
-  auto decodeBy = [](const KernelSet& s) {
-    return [&s](auto* d, auto* src, auto n) { decodeWith(s, d, src, n); };
-  };
-  auto encodeBy = [](const KernelSet& s) {
-    return [&s](auto* d, auto* src, auto n) { encodeWith(s, d, src, n); };
-  };
-  auto expandBy = [](const LayoutKernelSet& s) {
-    return [&s](auto* d, auto* src, auto n) { expand444With(s, d, src, n); };
-  };
-  auto packBy = [](const LayoutKernelSet& s) {
-    return [&s](auto* d, auto* src, auto n) { pack444With(s, d, src, n); };
-  };
   for (const KernelSet& set : kernelSets()) {
     if (!set.available) continue;
-    cases.push_back({std::string("decode ") + set.name, 2, 4, decodeBy(scalarSet()), decodeBy(set)});
-    cases.push_back({std::string("encode ") + set.name, 4, 2, encodeBy(scalarSet()), encodeBy(set)});
+    cases.push_back({std::string("decode ") + set.name, 2, 4, by<KernelSet, decodeWith>(scalar),
+                     by<KernelSet, decodeWith>(set)});
+    cases.push_back({std::string("encode ") + set.name, 4, 2, by<KernelSet, encodeWith>(scalar),
+                     by<KernelSet, encodeWith>(set)});
   }
   for (const LayoutKernelSet& set : layoutKernelSets()) {
     if (!set.available) continue;
-    cases.push_back({std::string("expand444 ") + set.name, 2, 4, expandBy(scalarLayout()), expandBy(set)});
-    cases.push_back({std::string("pack444 ") + set.name, 4, 2, packBy(scalarLayout()), packBy(set)});
+    cases.push_back({std::string("expand444 ") + set.name, 2, 4,
+                     by<LayoutKernelSet, expand444With>(scalarLayout),
+                     by<LayoutKernelSet, expand444With>(set)});
+    cases.push_back({std::string("pack444 ") + set.name, 4, 2, by<LayoutKernelSet, pack444With>(scalarLayout),
+                     by<LayoutKernelSet, pack444With>(set)});
   }
-  cases.push_back({"decode dispatched", 2, 4, decodeBy(scalarSet()), [](auto* d, auto* src, auto n) {
-                     decode_ycbcr8_bgra(d, src, static_cast<std::uint32_t>(n));
-                   }});
-  cases.push_back({"encode dispatched", 4, 2, encodeBy(scalarSet()), [](auto* d, auto* src, auto n) {
-                     encode_bgra_ycbcr8(d, src, static_cast<std::uint32_t>(n));
-                   }});
+  cases.push_back(
+      {"decode dispatched", 2, 4, by<KernelSet, decodeWith>(scalar),
+       [](auto* d, auto* src, auto n) { decode_ycbcr8_bgra(d, src, static_cast<std::uint32_t>(n)); }});
+  cases.push_back(
+      {"encode dispatched", 4, 2, by<KernelSet, encodeWith>(scalar),
+       [](auto* d, auto* src, auto n) { encode_bgra_ycbcr8(d, src, static_cast<std::uint32_t>(n)); }});
   return cases;
 }
 
 std::vector<LimitCase> limitCases() {
+  const LayoutKernelSet& scalar = layoutKernelSets().front();
   std::vector<LimitCase> cases;
   for (const LayoutKernelSet& set : layoutKernelSets()) {
     if (!set.available) continue;
-    cases.push_back({std::string("limit422 ") + set.name, scalarLayout().limit422, set.limit422});
-    cases.push_back({std::string("limit444 ") + set.name, scalarLayout().limit444, set.limit444});
+    cases.push_back({std::string("limit422 ") + set.name, scalar.limit422, set.limit422});
+    cases.push_back({std::string("limit444 ") + set.name, scalar.limit444, set.limit444});
   }
-  cases.push_back({"limit422 dispatched", scalarLayout().limit422, limitYcbcr422InPlace});
-  cases.push_back({"limit444 dispatched", scalarLayout().limit444, limitYcbcr444InPlace});
+  cases.push_back({"limit422 dispatched", scalar.limit422, limitYcbcr422InPlace});
+  cases.push_back({"limit444 dispatched", scalar.limit444, limitYcbcr444InPlace});
   return cases;
 }
 
