@@ -5,6 +5,10 @@
 // "hot" reuses one frame (in cache); "cold" cycles through 64 frames.
 // Each frame benchmark also reports max_err, the largest difference from the
 // exact matrix (tests/pixeltools/color_model.h) on a random frame.
+// The byte-moving kernels run side by side too: 4:4:4 rows (expand444: two
+// fields to a top-down Y Cb Cr A frame; pack444: back), and the value limits
+// of a frame the host writes (limit422 over W x H x 2 + 4 bytes, limit444
+// over W x H x 4), against the byte loop the file output runs today.
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -23,12 +27,16 @@ extern "C" {
 
 #include "engine/pixeltools.h"
 #include "pixeltools/color_model.h"
+#include "pixeltools/field_rows.h"
 #include "pixeltools/kernel_table.h"
+#include "pixeltools/value_limits.h"
 
 namespace {
 
 using corvane::pixeltools::KernelSet;
 using corvane::pixeltools::kernelSets;
+using corvane::pixeltools::LayoutKernelSet;
+using corvane::pixeltools::layoutKernelSets;
 
 constexpr int kWidth = 720;
 constexpr int kHeight = 480;
@@ -265,6 +273,114 @@ void runCopy(benchmark::State& state, bool perFrame, bool cold) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(2 * bytes));
 }
 
+// The byte-moving kernels. A row is one 720-pixel call; a frame is what the
+// engine does per frame: both fields of 240 rows to or from 480 frame rows,
+// or one limiting pass over the host's frame.
+constexpr std::size_t kField = kYuvRow * (kHeight / 2);
+constexpr std::size_t kLimit422Bytes = kYuvFrame + 4;  // with the trailer
+const corvane::pixeltools::FieldGeometry kGeometry{kWidth, kHeight / 2};
+
+struct LayoutCandidate {
+  std::string name;
+  std::string kind;                                               // expand444, pack444, limit422, limit444
+  std::function<void(std::uint8_t*, const std::uint8_t*)> row;    // empty for limits
+  std::function<void(std::uint8_t*, const std::uint8_t*)> frame;  // limits: in place on the first
+};
+
+// Frames of random bytes that the limits may change, kBgraFrame apart.
+std::vector<std::uint8_t>& limitPool() {
+  static std::vector<std::uint8_t> frames = [] {
+    std::vector<std::uint8_t> bytes(kBgraFrame * kColdFrames);
+    std::mt19937 rng(7);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    return bytes;
+  }();
+  return frames;
+}
+
+// The byte loop the file output runs today, kept out of line as it is there.
+[[gnu::noinline]] void limitLoop(std::span<std::uint8_t> frame, std::size_t limitedPerStep) {
+  for (std::size_t i = 0; i + 4 <= frame.size(); i += 4)
+    for (std::size_t b = 0; b < limitedPerStep; ++b) frame[i + b] = std::min(frame[i + b], std::uint8_t{254});
+}
+
+std::vector<LayoutCandidate> layoutCandidates() {
+  namespace px = corvane::pixeltools;
+  std::vector<LayoutCandidate> all;
+  for (const LayoutKernelSet& set : layoutKernelSets()) {
+    if (!set.available) continue;
+    const LayoutKernelSet* s = &set;
+    const std::string who = std::string("ours/") + set.name;
+    all.push_back({who, "expand444",
+                   [s](std::uint8_t* o, const std::uint8_t* i) { px::expand444With(*s, o, i, kWidth); },
+                   [s](std::uint8_t* o, const std::uint8_t* i) {
+                     for (int r = 0; r < kHeight; ++r)
+                       px::expand444With(*s, o + kBgraRow * r, i + kField * (r % 2) + kYuvRow * (r / 2),
+                                         kWidth);
+                   }});
+    all.push_back(
+        {who, "pack444", [s](std::uint8_t* o, const std::uint8_t* i) { px::pack444With(*s, o, i, kWidth); },
+         [s](std::uint8_t* o, const std::uint8_t* i) {
+           for (int r = 0; r < kHeight; ++r)
+             px::pack444With(*s, o + kField * (r % 2) + kYuvRow * (r / 2), i + kBgraRow * r, kWidth);
+         }});
+    all.push_back({who, "limit422", {}, [s](std::uint8_t* f, const std::uint8_t*) {
+                     s->limit422({f, kLimit422Bytes});
+                   }});
+    all.push_back({who, "limit444", {}, [s](std::uint8_t* f, const std::uint8_t*) {
+                     s->limit444({f, kBgraFrame});
+                   }});
+  }
+  all.push_back({"ours/dispatched", "expand444", {}, [](std::uint8_t* o, const std::uint8_t* i) {
+                   px::fieldsTo444(i, i + kField, o, kGeometry);
+                 }});
+  all.push_back({"ours/dispatched", "pack444", {}, [](std::uint8_t* o, const std::uint8_t* i) {
+                   px::fieldsFrom444(i, o, o + kField, kGeometry);
+                 }});
+  all.push_back({"ours/dispatched", "limit422", {}, [](std::uint8_t* f, const std::uint8_t*) {
+                   px::limitYcbcr422InPlace({f, kLimit422Bytes});
+                 }});
+  all.push_back({"ours/dispatched", "limit444", {}, [](std::uint8_t* f, const std::uint8_t*) {
+                   px::limitYcbcr444InPlace({f, kBgraFrame});
+                 }});
+  all.push_back({"before/loop", "limit422", {}, [](std::uint8_t* f, const std::uint8_t*) {
+                   limitLoop({f, kLimit422Bytes}, 4);
+                 }});
+  all.push_back({"before/loop", "limit444", {}, [](std::uint8_t* f, const std::uint8_t*) {
+                   limitLoop({f, kBgraFrame}, 3);
+                 }});
+  return all;
+}
+
+void runLayout(benchmark::State& state, const LayoutCandidate& c, bool perFrame, bool cold) {
+  Pool& p = pool();
+  const bool expand = c.kind == "expand444", limit = c.kind.starts_with("limit");
+  const Direction d = expand ? Direction::Decode : Direction::Encode;  // by the sides' byte counts
+  if (limit) limitPool();                                              // made before the clock starts
+  int frame = 0, row = 0;
+  for (auto _ : state) {
+    if (limit) {
+      c.frame(&limitPool()[kBgraFrame * frame], nullptr);
+    } else if (perFrame) {
+      c.frame(p.dst(d, frame), p.src(d, frame));
+    } else {
+      c.row(p.dst(d, frame) + dstRowBytes(d) * row, p.src(d, frame) + srcRowBytes(d) * row);
+    }
+    benchmark::ClobberMemory();
+    if (!cold) continue;
+    if (perFrame || ++row == kHeight) {
+      row = 0;
+      frame = (frame + 1) % kColdFrames;
+    }
+  }
+  const std::size_t bytes =
+      limit ? 2 * (c.kind == "limit422" ? kLimit422Bytes : kBgraFrame)
+            : (perFrame ? srcFrameBytes(d) + dstFrameBytes(d) : srcRowBytes(d) + dstRowBytes(d));
+  state.SetItemsProcessed(state.iterations() * kWidth * (perFrame ? kHeight : 1));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+  if (c.name == "ours/dispatched") state.SetLabel(corvane::pixeltools::selectedLayoutKernelSet().name);
+}
+
 const bool registered = [] {
   static const std::vector<Candidate> all = candidates();
   for (const Candidate& c : all) {
@@ -278,6 +394,19 @@ const bool registered = [] {
       }
       benchmark::RegisterBenchmark(("pixel/" + dir + "/frame/" + temp + "/" + c.name).c_str(),
                                    [&c, cold, maxErr](benchmark::State& s) { runFrame(s, c, cold, maxErr); })
+          ->Unit(benchmark::kMicrosecond);
+    }
+  }
+  static const std::vector<LayoutCandidate> layouts = layoutCandidates();
+  for (const LayoutCandidate& c : layouts) {
+    for (bool cold : {false, true}) {
+      const std::string temp = cold ? "cold" : "hot";
+      if (c.row) {
+        benchmark::RegisterBenchmark(("pixel/" + c.kind + "/row/" + temp + "/" + c.name).c_str(),
+                                     [&c, cold](benchmark::State& s) { runLayout(s, c, false, cold); });
+      }
+      benchmark::RegisterBenchmark(("pixel/" + c.kind + "/frame/" + temp + "/" + c.name).c_str(),
+                                   [&c, cold](benchmark::State& s) { runLayout(s, c, true, cold); })
           ->Unit(benchmark::kMicrosecond);
     }
   }

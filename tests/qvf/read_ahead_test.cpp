@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "qvf/field_conversions.h"
+#include "pixeltools/field_rows.h"
 #include "qvf_test_support.h"
 
 namespace corvane::qvf {
@@ -14,7 +14,7 @@ using test::patternFrame422;
 using test::TempDir;
 
 constexpr std::uint32_t kField = 720 * 240 * 2;  // large enough to be read ahead
-const FieldGeometry kGeometry{720, 240};
+const pixeltools::FieldGeometry kGeometry{720, 240};
 
 class ReadAheadTest : public ::testing::Test {
  protected:
@@ -25,7 +25,7 @@ class ReadAheadTest : public ::testing::Test {
 
   std::vector<std::uint8_t> expectedBgra(const platform::PageBuffer& frame) const {
     std::vector<std::uint8_t> bgra(720 * 480 * 4);
-    fieldsToBgra(frame.data(), frame.data() + kField, bgra.data(), kGeometry);
+    pixeltools::fieldsToBgra(frame.data(), frame.data() + kField, bgra.data(), kGeometry);
     return bgra;
   }
 

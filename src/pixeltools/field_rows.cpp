@@ -1,35 +1,19 @@
-#include "qvf/field_conversions.h"
+#include "pixeltools/field_rows.h"
 
 #include <cstddef>
 
 #include "engine/pixeltools.h"
+#include "pixeltools/kernel_table.h"
 
-namespace corvane::qvf {
+namespace corvane::pixeltools {
 namespace {
-
-constexpr std::uint8_t kOpaque = 255;
 
 std::size_t fieldRowBytes(FieldGeometry g) { return std::size_t{g.width} * 2; }
 std::size_t frameRowBytes(FieldGeometry g) { return std::size_t{g.width} * 4; }
 
-// One field row of (Cb Y0 Cr Y1) macropixels to 2 x (Y Cb Cr A) pixels each.
-void expandRow(const std::uint8_t* from, std::uint8_t* to, std::uint32_t pairs) {
-  for (std::uint32_t p = 0; p < pairs; ++p, from += 4, to += 8) {
-    const std::uint8_t cb = from[0], y0 = from[1], cr = from[2], y1 = from[3];
-    to[0] = y0, to[1] = cb, to[2] = cr, to[3] = kOpaque;
-    to[4] = y1, to[5] = cb, to[6] = cr, to[7] = kOpaque;
-  }
-}
-
-// The reverse, consuming pairs x 8 bytes of the source; returns where it ends.
-const std::uint8_t* packRow(const std::uint8_t* from, std::uint8_t* to, std::uint32_t pairs) {
-  for (std::uint32_t p = 0; p < pairs; ++p, from += 8, to += 4) {
-    to[0] = from[1];  // Cb of the first pixel
-    to[1] = from[0];  // Y of the first pixel
-    to[2] = from[2];  // Cr of the first pixel
-    to[3] = from[4];  // Y of the second pixel
-  }
-  return from;
+const LayoutKernelSet& layoutKernels() {
+  static const LayoutKernelSet& set = selectedLayoutKernelSet();
+  return set;
 }
 
 }  // namespace
@@ -38,11 +22,12 @@ void fieldRowsToFrame(FrameLayout layout, const std::uint8_t* field, std::uint32
                       std::uint8_t* destination, FieldGeometry g, std::uint32_t firstRow,
                       std::uint32_t endRow) {
   const std::size_t height = 2 * std::size_t{g.lines};
+  const LayoutKernelSet& kernels = layoutKernels();
   for (std::uint32_t i = firstRow; i < endRow; ++i) {
     const std::size_t displayRow = 2 * std::size_t{i} + parity;
     const std::uint8_t* from = field + i * fieldRowBytes(g);
     if (layout == FrameLayout::Ycbcr444) {
-      expandRow(from, destination + displayRow * frameRowBytes(g), g.width / 2);
+      expand444With(kernels, destination + displayRow * frameRowBytes(g), from, g.width);
     } else {
       decode_ycbcr8_bgra(destination + (height - 1 - displayRow) * frameRowBytes(g), from, g.width);
     }
@@ -58,10 +43,13 @@ void fieldsTo444(const std::uint8_t* field0, const std::uint8_t* field1, std::ui
 void fieldsFrom444(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1, FieldGeometry g) {
   // The source is read straight through, pair after pair: with an odd width
   // its rows are not width x 4 bytes apart.
-  const std::uint32_t pairs = g.width / 2;
+  const std::size_t consumed = (std::size_t{g.width} & ~std::size_t{1}) * 4;
+  const LayoutKernelSet& kernels = layoutKernels();
   for (std::uint32_t i = 0; i < g.lines; ++i) {
-    source = packRow(source, field0 + i * fieldRowBytes(g), pairs);
-    source = packRow(source, field1 + i * fieldRowBytes(g), pairs);
+    pack444With(kernels, field0 + i * fieldRowBytes(g), source, g.width);
+    source += consumed;
+    pack444With(kernels, field1 + i * fieldRowBytes(g), source, g.width);
+    source += consumed;
   }
 }
 
@@ -81,4 +69,4 @@ void fieldsFromBgra(const std::uint8_t* source, std::uint8_t* field0, std::uint8
                        source + (height - 2 - 2 * std::size_t{i}) * frameRowBytes(g), g.width);
 }
 
-}  // namespace corvane::qvf
+}  // namespace corvane::pixeltools

@@ -2,12 +2,13 @@
 // whole-frame layouts. Field 0 carries display rows 0, 2, 4, ...; field 1
 // rows 1, 3, 5, .... A field is lines rows of width x 2 bytes; a frame buffer
 // is 2 x lines rows of width x 4 bytes. Callers make sure the buffers hold
-// that much.
+// that much. With an odd width the last pixel of every row is neither read
+// nor written.
 #pragma once
 
 #include <cstdint>
 
-namespace corvane::qvf {
+namespace corvane::pixeltools {
 
 struct FieldGeometry {
   std::uint32_t width = 0;  // pixels per row
@@ -39,4 +40,4 @@ void fieldsToBgra(const std::uint8_t* field0, const std::uint8_t* field1, std::u
 void fieldsFromBgra(const std::uint8_t* source, std::uint8_t* field0, std::uint8_t* field1,
                     FieldGeometry geometry);
 
-}  // namespace corvane::qvf
+}  // namespace corvane::pixeltools
