@@ -10,8 +10,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <mutex>
+#include <memory>
 
 #include "platform/clock.h"
 #include "qvf/file_io.h"
@@ -53,32 +52,11 @@ class FaultyStorage final : public Storage {
   void refuseFrameOpens(std::uint32_t n);
   void refuseHeaderOpens(std::uint32_t n);
 
-  // Used by the files this storage opened.
-  struct Plan {
-    bool fail = false;
-    std::size_t maxBytes = ~std::size_t{0};
-    std::uint32_t delayMs = 0;
-  };
-  Plan nextTransfer();
-  // How many of want bytes a write may move now; counts them as written.
-  std::size_t admitWrite(std::size_t want);
-  bool takeCloseFailure(bool frame);
-  void sleep(std::uint32_t milliseconds) { clock_.sleepMilliseconds(milliseconds); }
+  struct Plan;  // the armed faults, shared with the files opened
 
  private:
   Storage& inner_;
-  platform::Clock& clock_;
-  mutable std::mutex lock_;
-  // Everything below is guarded by lock_.
-  std::uint64_t transfers_ = 0;
-  std::map<std::uint64_t, Plan> planned_;  // by absolute transfer number
-  bool diskLimited_ = false;
-  std::uint64_t diskLeft_ = 0;
-  std::uint32_t delayMs_ = 0;
-  bool failFrameClose_ = false;
-  bool failHeaderClose_ = false;
-  std::uint32_t refuseFrameOpens_ = 0;
-  std::uint32_t refuseHeaderOpens_ = 0;
+  std::shared_ptr<Plan> plan_;
 };
 
 }  // namespace corvane::qvf

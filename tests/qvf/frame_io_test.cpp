@@ -159,22 +159,6 @@ TEST(FrameIoDisk, ReadOnlyFileReadsButRefusesEveryWrite) {
   EXPECT_EQ(frameCount(registry, path.c_str()), 2u);
 }
 
-// A caller sizes its buffer from a geometry it asked for earlier; a file
-// re-created meanwhile may be larger. Sized conversions check under the lock.
-TEST_F(FrameIo, SizedConversionsRefuseABufferSmallerThanTheFilesFrame) {
-  writeFrames(1);
-  std::vector<std::uint8_t> storage(kFrameBytes4, 0xEE);
-  const std::span<std::uint8_t> tooShort = std::span(storage).first(kFrameBytes4 - 1);
-  EXPECT_FALSE(readFrameBgra(registry_, path(), 0, tooShort));
-  EXPECT_FALSE(readFrame444(registry_, path(), 0, tooShort));
-  EXPECT_TRUE(std::all_of(storage.begin(), storage.end(), [](std::uint8_t b) { return b == 0xEE; }));
-  EXPECT_FALSE(writeFrameBgra(registry_, path(), tooShort));
-  EXPECT_FALSE(writeFrame444(registry_, path(), tooShort));
-  EXPECT_EQ(registry_.access(path())->frameCounter, 1u) << "a refused frame takes no frame block";
-  EXPECT_TRUE(readFrame444(registry_, path(), 0, std::span(storage)));
-  EXPECT_TRUE(writeFrameBgra(registry_, path(), std::span<const std::uint8_t>(storage)));
-}
-
 TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {
   TempDir dir;
   const std::string path = dir / "large.qvf";
