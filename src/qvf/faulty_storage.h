@@ -41,7 +41,8 @@ class FaultyStorage final : public Storage {
   // reached every write moves nothing and reports an error. Reads are not
   // affected.
   void fillDiskAfter(std::uint64_t bytes);
-  // Every transfer from now first sleeps this long on the clock (0: none).
+  // Every transfer from now first sleeps this long on the clock (0: none),
+  // on the thread that makes it: the read-ahead's helper thread too.
   void delayTransfers(std::uint32_t milliseconds);
   // The next close of a frame file releases it as usual but reports failure.
   void failNextFrameClose();

@@ -44,7 +44,10 @@ class StreamingFile {
   // 0 when the size cannot be taken.
   std::uint64_t fileSize() const;
   bool writable() const { return file_ && file_->writable(); }
-  StreamOpenAttempt openAttempt() const { return file_->attempt(); }
+  // Which open succeeded; meaningful while open.
+  StreamOpenAttempt openAttempt() const {
+    return file_ ? file_->attempt() : StreamOpenAttempt::ReadWriteUnbuffered;
+  }
   std::uint64_t cachedPosition() const { return cached_; }
   // Seeks that reached the file since it was opened.
   std::uint64_t seekCount() const { return seeks_; }
