@@ -7,6 +7,9 @@
 // no buffered open for writing succeeds; a streaming open fails while another
 // handle (streaming or buffered) has write access. Buffered opens for reading
 // always succeed. Two paths naming the same file conflict as one.
+//
+// Only regular files open: a FIFO, device, directory or socket is refused at
+// once, and no open ever waits for the other end of a pipe.
 #pragma once
 
 #include <cstddef>
@@ -83,10 +86,6 @@ class StreamHandle {
   bool unbuffered_ = false;
   std::uint64_t seekCount_ = 0;
 };
-
-// Fault injection for tests: the next StreamHandle::close() in the process
-// releases its handle as usual but reports failure.
-void failNextStreamClose();
 
 // A std::FILE opened under the sharing rules above. Move-only.
 class BufferedFile {

@@ -14,7 +14,7 @@ ReadAhead::ReadAhead(std::uint32_t firstChunkSize, std::uint32_t secondChunkSize
 void ReadAhead::start(BackgroundJob& job, QvfStream& stream, std::uint32_t n) {
   stream_ = &stream;
   frame_ = n;
-  writesAtStart_ = stream.file.writeCount();
+  writesAtStart_ = stream.file().writeCount();
   pending_ = true;
   complete_ = false;
   job.start(&ReadAhead::run, this);
@@ -27,13 +27,13 @@ void ReadAhead::run(void* self) {
   const std::uint64_t at = first.positionOf(ahead->frame_);
   // Only chunks that lie side by side: one request, as the frame reads make.
   ahead->complete_ = second.positionOf(ahead->frame_) == at + first.chunkSize &&
-                     ahead->stream_->file.readAhead(at, std::span(ahead->spare_[0].data(), first.chunkSize),
-                                                    std::span(ahead->spare_[1].data(), second.chunkSize));
+                     ahead->stream_->file().readAhead(at, std::span(ahead->spare_[0].data(), first.chunkSize),
+                                                      std::span(ahead->spare_[1].data(), second.chunkSize));
 }
 
 bool ReadAhead::take(QvfStream& stream, std::uint32_t n) {
   const bool usable = pending_ && complete_ && frame_ == n && stream_ == &stream &&
-                      stream.file.writeCount() == writesAtStart_;
+                      stream.file().writeCount() == writesAtStart_;
   pending_ = false;
   if (!usable) return false;
   std::swap(stream.video(0)->chunkBuffer, spare_[0]);

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <new>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engine/error.h"
 #include "pixeltools/field_rows.h"
-#include "platform/file.h"
 
 namespace corvane::qvf {
 namespace {
@@ -20,16 +20,16 @@ constexpr std::uint32_t kLastAddressableFrame = 0x7FFF'FFFF;
 constexpr std::size_t kStreamHeaderReserve = 64;
 
 template <std::size_t N>
-bool readItem(std::FILE* file, std::array<std::uint8_t, N>& bytes) {
-  return std::fread(bytes.data(), N, 1, file) == 1;
+bool readItem(HeaderFile& file, std::array<std::uint8_t, N>& bytes) {
+  return file.read(bytes) == N;
 }
 
-void readStreamHeaders(std::FILE* file, QvfStream& stream) {
-  const auto count = static_cast<std::int32_t>(stream.header.streamCount);
+std::vector<QvfStreamHeader> readStreamHeaders(HeaderFile& file, const QvfFileHeader& header) {
+  const auto count = static_cast<std::int32_t>(header.streamCount);
+  std::vector<QvfStreamHeader> headers;
   try {
     if (count < 0) throw std::bad_alloc();
-    stream.streamHeaders.reserve(
-        std::min<std::size_t>(static_cast<std::size_t>(count), kStreamHeaderReserve));
+    headers.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kStreamHeaderReserve));
   } catch (const std::bad_alloc&) {
     throw EngineError("Cannot allocate required memory.");
   }
@@ -37,48 +37,60 @@ void readStreamHeaders(std::FILE* file, QvfStream& stream) {
   for (std::int32_t i = 0; i < count; ++i) {
     if (!readItem(file, bytes)) throw EngineError("Cannot read input stream header.");
     try {
-      stream.streamHeaders.push_back(QvfStreamHeader::decode(bytes));
+      headers.push_back(QvfStreamHeader::decode(bytes));
     } catch (const std::bad_alloc&) {
       throw EngineError("Cannot allocate required memory.");
     }
   }
+  return headers;
 }
 
-void countStreams(QvfStream& stream) {
-  for (const QvfStreamHeader& header : stream.streamHeaders) {
+// The audio stream count; refuses the counts no file may have.
+std::int32_t countStreams(const std::vector<QvfStreamHeader>& headers) {
+  std::int32_t audio = 0;
+  std::int32_t video = 0;
+  for (const QvfStreamHeader& header : headers) {
     if (header.is(StreamType::Invalid)) throw EngineError("Unknown Video Streaming Type");
-    if (header.is(StreamType::Video)) ++stream.videoStreamCount;
-    if (header.is(StreamType::Audio)) ++stream.audioStreamCount;
+    if (header.is(StreamType::Video)) ++video;
+    if (header.is(StreamType::Audio)) ++audio;
   }
-  if (stream.audioStreamCount % 2 != 0)
-    throw EngineError("There are an odd number of audio streams in the QVF file.");
-  if (stream.videoStreamCount % 2 != 0)
-    throw EngineError("There are an odd number of video streams in the QVF file.");
+  if (audio % 2 != 0) throw EngineError("There are an odd number of audio streams in the QVF file.");
+  if (video % 2 != 0) throw EngineError("There are an odd number of video streams in the QVF file.");
+  return audio;
 }
 
-void makeContexts(QvfStream& stream) {
+// Bytes a video stream's field needs in its chunk, rounded up to sectors.
+std::uint64_t fieldSectorBytes(const QvfStreamHeader& header) {
+  const std::int32_t width = widthOf(header);
+  const std::uint64_t field = width > 0 ? std::uint64_t(std::uint32_t(width)) * header.lines * 2 : 0;
+  return (field + kSectorSize - 1) / kSectorSize * kSectorSize;
+}
+
+std::vector<std::unique_ptr<VideoStreamContext>> makeContexts(const QvfFileHeader& file,
+                                                              const std::vector<QvfStreamHeader>& headers) {
   // Audio contexts are never made: any audio stream refuses the file below.
-  try {
-    stream.videoContexts.reserve(static_cast<std::size_t>(stream.videoStreamCount));
-  } catch (const std::bad_alloc&) {
-    throw EngineError("Cannot allocate required video memory for stream context.");
-  }
-  std::uint32_t offset = stream.header.dataOffset;
-  for (const QvfStreamHeader& header : stream.streamHeaders) {
+  std::vector<std::unique_ptr<VideoStreamContext>> contexts;
+  std::uint32_t offset = file.dataOffset;
+  std::uint64_t claimed = 0;
+  for (const QvfStreamHeader& header : headers) {
     if (header.is(StreamType::Audio)) throw EngineError("Unknown Audio SubType");
     if (!header.is(StreamType::Video)) continue;  // other types take no room in the addressing
     if (header.subtype != kVideoSubtype422) throw EngineError("Unknown Video SubType");
-    // Checked before the chunk buffer is allocated rather than after: a bogus
-    // size must not cost a huge allocation first.
-    if (header.chunkSize % stream.sectorSize != 0) throw EngineError("Invalid chunk size in video stream.");
+    // Both checked before the chunk buffer exists: a hostile header must not
+    // cost a huge allocation first, nor every read a huge transfer after.
+    if (header.chunkSize % kSectorSize != 0 || header.chunkSize > fieldSectorBytes(header) + kMaxChunkPadding)
+      throw EngineError("Invalid chunk size in video stream.");
+    claimed += header.chunkSize;
+    if (claimed > kMaxChunkBuffersPerFile)
+      throw EngineError("Cannot allocate required video memory for stream context.");
     try {
-      stream.videoContexts.push_back(
-          std::make_unique<VideoStreamContext>(header, offset, stream.header.frameBlockSize));
+      contexts.push_back(std::make_unique<VideoStreamContext>(header, offset, file.frameBlockSize));
     } catch (const std::bad_alloc&) {
       throw EngineError("Cannot allocate required video memory for stream context.");
     }
     offset += header.chunkSize;
   }
+  return contexts;
 }
 
 bool addressable(std::uint32_t n) { return n <= kLastAddressableFrame; }
@@ -95,8 +107,8 @@ bool readBothFields(QvfStream& stream, std::uint32_t n) {
   VideoStreamContext& second = *stream.video(1);
   const std::uint64_t at = first.positionOf(n);
   if (second.positionOf(n) == at + first.chunkSize &&
-      stream.file.readAt(at, std::span(first.chunkBuffer.data(), first.chunkSize),
-                         std::span(second.chunkBuffer.data(), second.chunkSize)))
+      stream.file().readAt(at, std::span(first.chunkBuffer.data(), first.chunkSize),
+                           std::span(second.chunkBuffer.data(), second.chunkSize)))
     return true;
   const bool firstRead = stream.readFieldIntoContext(2 * n, 0) != nullptr;
   const bool secondRead = stream.readFieldIntoContext(2 * n + 1, 0) != nullptr;
@@ -132,41 +144,40 @@ bool readConverted(OpenFileEntry& entry, std::uint32_t n, std::uint8_t* destinat
 
 }  // namespace
 
-bool isQvfFile(const char* path) {
-  platform::BufferedFile file = platform::BufferedFile::open(path, "rb");
+bool isQvfFile(Storage& storage, const char* path) {
+  const std::unique_ptr<HeaderFile> file = storage.openHeaderFile(path, HeaderMode::Read);
   if (!file) return false;
-  char magic[4];
-  for (char& c : magic) {
-    const int got = std::fgetc(file.get());
-    if (got == EOF) return false;
-    c = static_cast<char>(got);
-  }
-  return std::string_view(magic, 4) == "FMTR";
+  std::array<std::uint8_t, 4> magic;
+  if (!readItem(*file, magic)) return false;
+  return std::string_view(reinterpret_cast<const char*>(magic.data()), magic.size()) == "FMTR";
 }
 
-std::unique_ptr<QvfStream> openQvfStream(const char* path) {
-  platform::BufferedFile file = platform::BufferedFile::open(path, "r+b");
-  if (!file) file = platform::BufferedFile::open(path, "rb");
+bool isQvfFile(const char* path) { return isQvfFile(diskStorage(), path); }
+
+std::unique_ptr<QvfStream> openQvfStream(Storage& storage, const char* path) {
+  std::unique_ptr<HeaderFile> file = storage.openHeaderFile(path, HeaderMode::ReadWrite);
+  if (!file) file = storage.openHeaderFile(path, HeaderMode::Read);
   if (!file) throw EngineError("Could not open the file.");
 
-  auto stream = std::make_unique<QvfStream>();
   std::array<std::uint8_t, QvfFileHeader::kSize> headerBytes;
-  if (!readItem(file.get(), headerBytes)) throw EngineError("Could not read file header.");
-  stream->header = QvfFileHeader::decode(headerBytes);
-  if (stream->header.magic != kQvfMagic) throw EngineError("This is not an QVF file.");
-  if (stream->header.fileType != kQvfFileType)
-    throw EngineError("This reader can only read QVF type 1 files.");
-  if (stream->header.streamCount == 0) throw EngineError("There are no streams in the file.");
+  if (!readItem(*file, headerBytes)) throw EngineError("Could not read file header.");
+  const QvfFileHeader header = QvfFileHeader::decode(headerBytes);
+  if (header.magic != kQvfMagic) throw EngineError("This is not an QVF file.");
+  if (header.fileType != kQvfFileType) throw EngineError("This reader can only read QVF type 1 files.");
+  if (header.streamCount == 0) throw EngineError("There are no streams in the file.");
 
-  readStreamHeaders(file.get(), *stream);
-  countStreams(*stream);
-  stream->sectorSize = kSectorSize;
-  makeContexts(*stream);
+  std::vector<QvfStreamHeader> streamHeaders = readStreamHeaders(*file, header);
+  const std::int32_t audioStreamCount = countStreams(streamHeaders);
+  std::vector<std::unique_ptr<VideoStreamContext>> contexts = makeContexts(header, streamHeaders);
 
-  if (!file.close()) throw EngineError("Could not close file pointer.");
-  stream->file.open(path);
+  if (!file->close()) throw EngineError("Could not close file pointer.");
+  auto stream =
+      std::make_unique<QvfStream>(header, std::move(streamHeaders), audioStreamCount, std::move(contexts));
+  stream->file().open(storage, path);
   return stream;
 }
+
+std::unique_ptr<QvfStream> openQvfStream(const char* path) { return openQvfStream(diskStorage(), path); }
 
 std::uint32_t frameCount(OpenFileRegistry& registry, const char* path) {
   OpenFileRegistry::Access entry = registry.access(path);
@@ -192,7 +203,7 @@ bool readFrame422(OpenFileRegistry& registry, const char* path, std::uint32_t n,
   const std::uint64_t both = std::uint64_t{field0->chunkSize} + field1->chunkSize;
   if (entry->fieldBytes == field0->chunkSize && both <= 0xFFFF'FFFF &&
       field1->positionOf(n) == field0->positionOf(n) + field0->chunkSize &&
-      stream.file.readAt(field0->positionOf(n), buffer, static_cast<std::uint32_t>(both)))
+      stream.file().readAt(field0->positionOf(n), buffer, static_cast<std::uint32_t>(both)))
     return true;
   const bool first = stream.readField(2 * n, 0, buffer);
   const bool second = stream.readField(2 * n + 1, 0, buffer + entry->fieldBytes);

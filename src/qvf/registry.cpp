@@ -8,7 +8,7 @@
 
 namespace corvane::qvf {
 
-OpenFileRegistry::OpenFileRegistry() = default;
+OpenFileRegistry::OpenFileRegistry(Storage& storage) : storage_(storage) {}
 
 OpenFileRegistry::~OpenFileRegistry() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -71,7 +71,7 @@ OpenFileEntry* OpenFileRegistry::lookupOrOpen(const char* path) {
     } catch (const std::bad_alloc&) {
       throw EngineError("Could not allocate memory for filename");
     }
-    entry->stream = openQvfStream(path);
+    entry->stream = openQvfStream(storage_, path);
     // A file without a video pair, or whose field is empty or larger than the
     // chunks it is read from, has no frame to serve: converting it would run
     // over rows that are not there (a hostile header can claim 2^31 of them).

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "qvf/file_io.h"
 #include "qvf/stream.h"
 
 namespace corvane::qvf {
@@ -28,7 +29,8 @@ class OpenFileRegistry {
  public:
   static constexpr std::size_t kSlots = 8;
 
-  OpenFileRegistry();
+  // Files are opened from storage, which must outlive the registry.
+  explicit OpenFileRegistry(Storage& storage = diskStorage());
   // Closes every open file; errors of the closes are swallowed at this point.
   ~OpenFileRegistry();
   OpenFileRegistry(const OpenFileRegistry&) = delete;
@@ -62,6 +64,7 @@ class OpenFileRegistry {
   // Waits for the entry's lock, closes its stream and empties the slot. A
   // failed close throws EngineError after both are done. Registry lock held.
   void closeSlot(std::size_t k);
+  Storage& storage_;
   std::recursive_mutex lock_;
   std::array<std::unique_ptr<OpenFileEntry>, kSlots> slots_;  // guarded by lock_
 };

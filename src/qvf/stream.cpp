@@ -1,6 +1,7 @@
 #include "qvf/stream.h"
 
 #include <system_error>
+#include <utility>
 
 #include "engine/pixeltools.h"
 
@@ -31,10 +32,18 @@ void VideoStreamContext::encodeFromBgra(const std::uint8_t* source) {
   encode_bgra_ycbcr8(chunkBuffer.data(), source, static_cast<std::uint32_t>(width) * lines);
 }
 
+QvfStream::QvfStream(const QvfFileHeader& header, std::vector<QvfStreamHeader> streamHeaders,
+                     std::int32_t audioStreamCount,
+                     std::vector<std::unique_ptr<VideoStreamContext>> videoContexts)
+    : header_(header),
+      streamHeaders_(std::move(streamHeaders)),
+      audioStreamCount_(audioStreamCount),
+      videoContexts_(std::move(videoContexts)) {}
+
 QvfStream::~QvfStream() {
   settleHelper();
   try {
-    if (file.isOpen()) file.close();
+    if (file_.isOpen()) file_.close();
   } catch (...) {
     // Nobody is left to tell; the handle is released all the same.
   }
@@ -42,7 +51,7 @@ QvfStream::~QvfStream() {
 
 void QvfStream::close() {
   settleHelper();
-  file.close();
+  file_.close();
 }
 
 void QvfStream::settleHelper() {
@@ -50,7 +59,7 @@ void QvfStream::settleHelper() {
 }
 
 ReadAhead* QvfStream::readAhead() {
-  if (!readAhead_ && backgroundJob() != nullptr && videoContexts.size() >= 2) {
+  if (!readAhead_ && backgroundJob() != nullptr && videoContexts_.size() >= 2) {
     try {
       readAhead_ = std::make_unique<ReadAhead>(video(0)->chunkSize, video(1)->chunkSize);
     } catch (const std::bad_alloc&) {
@@ -62,32 +71,32 @@ ReadAhead* QvfStream::readAhead() {
 
 VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pair) {
   const std::uint64_t index = std::uint64_t{pair} * 2 + (field & 1);
-  return index < videoContexts.size() ? videoContexts[index].get() : nullptr;
+  return index < videoContexts_.size() ? videoContexts_[index].get() : nullptr;
 }
 
 bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr) return false;
-  return file.readAt(context->positionOf(field >> 1), buffer, context->chunkSize);
+  return file_.readAt(context->positionOf(field >> 1), buffer, context->chunkSize);
 }
 
 std::uint8_t* QvfStream::readFieldIntoContext(std::uint32_t field, std::uint32_t pair) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr) return nullptr;
   std::uint8_t* buffer = context->chunkBuffer.data();
-  return file.readAt(context->positionOf(field >> 1), buffer, context->chunkSize) ? buffer : nullptr;
+  return file_.readAt(context->positionOf(field >> 1), buffer, context->chunkSize) ? buffer : nullptr;
 }
 
 bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, const std::uint8_t* buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr) return false;
-  return file.writeAt(context->positionOf(field >> 1), buffer, context->chunkSize);
+  return file_.writeAt(context->positionOf(field >> 1), buffer, context->chunkSize);
 }
 
 bool QvfStream::writeFieldFromContext(std::uint32_t field, std::uint32_t pair) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr) return false;
-  return file.writeAt(context->positionOf(field >> 1), context->chunkBuffer.data(), context->chunkSize);
+  return file_.writeAt(context->positionOf(field >> 1), context->chunkBuffer.data(), context->chunkSize);
 }
 
 std::uint8_t* QvfStream::contextBuffer(std::uint32_t field, std::uint32_t pair) {
@@ -109,7 +118,7 @@ BackgroundJob* QvfStream::backgroundJob() {
 }
 
 std::uint32_t QvfStream::frameCount() const {
-  return frameCountFor(file.fileSize(), header.dataOffset, header.frameBlockSize);
+  return frameCountFor(file_.fileSize(), header_.dataOffset, header_.frameBlockSize);
 }
 
 }  // namespace corvane::qvf

@@ -48,7 +48,9 @@ class VideoStreamContext {
 
 class QvfStream {
  public:
-  QvfStream() = default;
+  // What the validating open read and built; the file is opened afterwards.
+  QvfStream(const QvfFileHeader& header, std::vector<QvfStreamHeader> streamHeaders,
+            std::int32_t audioStreamCount, std::vector<std::unique_ptr<VideoStreamContext>> videoContexts);
   // A stream still open here is closed quietly; close() reports failures.
   ~QvfStream();
   QvfStream(const QvfStream&) = delete;
@@ -58,10 +60,19 @@ class QvfStream {
   // streaming file handle." on failure, after releasing the handle.
   void close();
 
+  StreamingFile& file() { return file_; }
+  const StreamingFile& file() const { return file_; }
+  const QvfFileHeader& header() const { return header_; }
+  const std::vector<QvfStreamHeader>& streamHeaders() const { return streamHeaders_; }
+  std::int32_t audioStreamCount() const { return audioStreamCount_; }
+  std::int32_t videoStreamCount() const { return static_cast<std::int32_t>(videoContexts_.size()); }
+  std::uint32_t sectorSize() const { return kSectorSize; }
+
   // The context of field f of pair k; nullptr when the file has no such stream.
   VideoStreamContext* contextFor(std::uint32_t field, std::uint32_t pair);
+  // Video stream index in video stream order; nullptr past the last.
   VideoStreamContext* video(std::size_t index) {
-    return index < videoContexts.size() ? videoContexts[index].get() : nullptr;
+    return index < videoContexts_.size() ? videoContexts_[index].get() : nullptr;
   }
 
   bool readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer);
@@ -84,15 +95,12 @@ class QvfStream {
   // Waits until the helper thread is idle (no conversion or read-ahead runs).
   void settleHelper();
 
-  StreamingFile file;
-  std::uint32_t sectorSize = kSectorSize;
-  QvfFileHeader header;
-  std::vector<QvfStreamHeader> streamHeaders;
-  std::int32_t audioStreamCount = 0;
-  std::int32_t videoStreamCount = 0;
-  std::vector<std::unique_ptr<VideoStreamContext>> videoContexts;  // in video stream order
-
  private:
+  StreamingFile file_;
+  QvfFileHeader header_;
+  std::vector<QvfStreamHeader> streamHeaders_;
+  std::int32_t audioStreamCount_ = 0;
+  std::vector<std::unique_ptr<VideoStreamContext>> videoContexts_;  // in video stream order
   // The destructor and close() let the helper finish before the file goes.
   std::unique_ptr<BackgroundJob> background_;
   std::unique_ptr<ReadAhead> readAhead_;

@@ -6,11 +6,12 @@
 
 namespace corvane::qvf {
 
-void StreamingFile::open(const char* path) {
-  handle_ = platform::StreamHandle::open(path);
+void StreamingFile::open(Storage& storage, const char* path) {
+  file_ = storage.openFrameFile(path);
   cached_ = kInvalidPosition;
   pointer_ = 0;
-  if (!handle_.isOpen()) {
+  seeks_ = 0;
+  if (!file_) {
     pointer_ = kInvalidPosition;
     throw EngineError("Could not open the file for Win32 streaming.");
   }
@@ -19,12 +20,16 @@ void StreamingFile::open(const char* path) {
 void StreamingFile::close() {
   cached_ = kInvalidPosition;
   pointer_ = kInvalidPosition;
-  if (!handle_.close()) throw EngineError("Could not close the Win32 streaming file handle.");
+  if (!file_) return;
+  const bool closed = file_->close();
+  file_.reset();
+  if (!closed) throw EngineError("Could not close the Win32 streaming file handle.");
 }
 
 bool StreamingFile::seekTo(std::uint64_t target) {
   if (target == cached_) return true;
-  if (!handle_.seek(target)) {
+  if (file_) ++seeks_;
+  if (!file_ || !file_->seek(target)) {
     // Never let a later transfer to this target skip its seek.
     cached_ = kInvalidPosition;
     pointer_ = kInvalidPosition;
@@ -42,7 +47,8 @@ void StreamingFile::advance(std::uint64_t moved) {
 
 bool StreamingFile::readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length) {
   if (!seekTo(target)) return false;
-  const platform::Transfer moved = handle_.read(std::span<std::uint8_t>(buffer, length));
+  if (!file_) return false;
+  const Transfer moved = file_->read(std::span<std::uint8_t>(buffer, length));
   advance(moved.count);
   return moved.ok && moved.count == length;
 }
@@ -51,7 +57,7 @@ bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first,
                            std::span<std::uint8_t> second) {
   if (!seekTo(target)) return false;
   const std::span<std::uint8_t> buffers[2] = {first, second};
-  const platform::Transfer moved = handle_.readScatter(buffers);
+  const Transfer moved = file_->readScatter(buffers);
   advance(moved.count);
   return moved.ok && moved.count == first.size() + second.size();
 }
@@ -59,21 +65,23 @@ bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first,
 bool StreamingFile::readAhead(std::uint64_t target, std::span<std::uint8_t> first,
                               std::span<std::uint8_t> second) const {
   const std::span<std::uint8_t> buffers[2] = {first, second};
-  const platform::Transfer moved = handle_.readScatterAt(target, buffers);
+  if (!file_) return false;
+  const Transfer moved = file_->readScatterAt(target, buffers);
   return moved.ok && moved.count == first.size() + second.size();
 }
 
 bool StreamingFile::writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length) {
   ++writes_;
   if (!seekTo(target)) return false;
-  const platform::Transfer moved = handle_.write(std::span<const std::uint8_t>(buffer, length));
+  const Transfer moved = file_->write(std::span<const std::uint8_t>(buffer, length));
   advance(moved.count);
   return moved.ok && moved.count == length;
 }
 
 bool StreamingFile::writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length) {
   ++writes_;
-  const platform::Transfer moved = handle_.write(std::span<const std::uint8_t>(buffer, length));
+  if (!file_) return false;
+  const Transfer moved = file_->write(std::span<const std::uint8_t>(buffer, length));
   cached_ = kInvalidPosition;
   if (pointer_ != kInvalidPosition) pointer_ += moved.count;
   return moved.ok && moved.count == length;
@@ -84,6 +92,6 @@ bool StreamingFile::placeFilePointer(std::uint64_t target) {
   return seekTo(target);
 }
 
-std::uint64_t StreamingFile::fileSize() const { return handle_.size().value_or(0); }
+std::uint64_t StreamingFile::fileSize() const { return file_ ? file_->size().value_or(0) : 0; }
 
 }  // namespace corvane::qvf

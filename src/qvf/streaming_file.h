@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
-#include "platform/file.h"
 #include "qvf/container.h"
+#include "qvf/file_io.h"
 
 namespace corvane::qvf {
 
@@ -15,11 +16,11 @@ class StreamingFile {
  public:
   // Throws EngineError "Could not open the file for Win32 streaming." when no
   // open attempt succeeds. The position cache starts invalid.
-  void open(const char* path);
+  void open(Storage& storage, const char* path);
   // Throws EngineError "Could not close the Win32 streaming file handle." when
   // the close fails; the handle is released either way.
   void close();
-  bool isOpen() const { return handle_.isOpen(); }
+  bool isOpen() const { return file_ != nullptr; }
 
   // Places the file pointer at target, skipping the system call when the
   // cache says it is there already. A failed seek leaves the cache invalid.
@@ -42,20 +43,25 @@ class StreamingFile {
 
   // 0 when the size cannot be taken.
   std::uint64_t fileSize() const;
-  bool writable() const { return handle_.writable(); }
-  platform::StreamOpenAttempt openAttempt() const { return handle_.attempt(); }
+  bool writable() const { return file_ && file_->writable(); }
+  // Which open succeeded; meaningful while open.
+  StreamOpenAttempt openAttempt() const {
+    return file_ ? file_->attempt() : StreamOpenAttempt::ReadWriteUnbuffered;
+  }
   std::uint64_t cachedPosition() const { return cached_; }
-  std::uint64_t seekCount() const { return handle_.seekCount(); }
+  // Seeks that reached the file since it was opened.
+  std::uint64_t seekCount() const { return seeks_; }
 
  private:
   void advance(std::uint64_t moved);
 
-  platform::StreamHandle handle_;
+  std::unique_ptr<FrameFile> file_;
   // Where the last positioned transfer left the pointer, for seek skipping.
   std::uint64_t cached_ = kInvalidPosition;
   // Where the file pointer is known to stand, whatever moved it last.
   std::uint64_t pointer_ = kInvalidPosition;
   std::uint64_t writes_ = 0;
+  std::uint64_t seeks_ = 0;
 };
 
 }  // namespace corvane::qvf

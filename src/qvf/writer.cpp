@@ -1,11 +1,10 @@
 #include "qvf/writer.h"
 
 #include <array>
-#include <cstdio>
+#include <memory>
 
 #include "engine/error.h"
 #include "pixeltools/field_rows.h"
-#include "platform/file.h"
 #include "qvf/container.h"
 
 namespace corvane::qvf {
@@ -14,8 +13,8 @@ namespace {
 constexpr std::uint32_t kLastAddressableFrame = 0x7FFF'FFFF;
 
 template <std::size_t N>
-void writeItem(std::FILE* file, const std::array<std::uint8_t, N>& bytes) {
-  if (std::fwrite(bytes.data(), N, 1, file) != 1) throw EngineError("Cannot write to output file.");
+void writeItem(HeaderFile& file, const std::array<std::uint8_t, N>& bytes) {
+  if (!file.write(bytes)) throw EngineError("Cannot write to output file.");
 }
 
 // Frame n of the entry from the chunk buffers of pair 0 after fill() has put
@@ -36,12 +35,12 @@ bool writeConverted(OpenFileEntry& entry, Fill fill) {
 
 }  // namespace
 
-void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
+void create(Storage& storage, const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
             std::int32_t width, std::int32_t linesPerField, float frameRate) {
-  platform::BufferedFile file = platform::BufferedFile::open(path, "wb");
+  const std::unique_ptr<HeaderFile> file = storage.openHeaderFile(path, HeaderMode::Create);
   if (!file) throw EngineError("Cannot open file for output.");
   if (audioStreamCount != 0) {
-    file.close();
+    file->close();
     throw EngineError("Currently audio stream writing is not supported.");
   }
   const std::uint32_t chunkSize = chunkSizeFor(width, linesPerField);
@@ -50,7 +49,7 @@ void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioS
   header.streamCount = static_cast<std::uint32_t>(videoStreamCount);
   header.frameBlockSize = static_cast<std::uint32_t>(videoStreamCount) * chunkSize;
   header.fieldRate = 2.0f * frameRate;
-  writeItem(file.get(), header.encode());
+  writeItem(*file, header.encode());
 
   for (std::int32_t i = 0; i < videoStreamCount; ++i) {
     const RasterPlacement raster = rasterPlacementFor(linesPerField, i);
@@ -62,12 +61,16 @@ void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioS
     stream.linePitch = raster.linePitch;
     stream.activeLineBytes = static_cast<std::uint32_t>(width) * 2;
     stream.lines = static_cast<std::uint32_t>(linesPerField);
-    writeItem(file.get(), stream.encode());
+    writeItem(*file, stream.encode());
   }
 
-  if (std::fseek(file.get(), kWrittenDataOffset, SEEK_SET) != 0)
-    throw EngineError("Cannot move to the correct position in the file.");
-  if (!file.close()) throw EngineError("Could not close file pointer.");
+  if (!file->seek(kWrittenDataOffset)) throw EngineError("Cannot move to the correct position in the file.");
+  if (!file->close()) throw EngineError("Could not close file pointer.");
+}
+
+void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
+            std::int32_t width, std::int32_t linesPerField, float frameRate) {
+  create(diskStorage(), path, videoStreamCount, audioStreamCount, width, linesPerField, frameRate);
 }
 
 bool writeFrame422(OpenFileRegistry& registry, const char* path, const std::uint8_t* buffer) {
@@ -132,9 +135,9 @@ bool appendFrameRaw(OpenFileRegistry& registry, const char* path, const std::uin
   if (frameBytes > 0xFFFF'FFFF) return false;
   // After a reopen the handle stands at offset 0, not at frame block n: the
   // append must never land on the headers.
-  const std::uint64_t target = chunkPosition(stream.header.dataOffset, stream.header.frameBlockSize, n);
-  return stream.file.placeFilePointer(target) &&
-         stream.file.writeUnpositioned(buffer, static_cast<std::uint32_t>(frameBytes));
+  const std::uint64_t target = chunkPosition(stream.header().dataOffset, stream.header().frameBlockSize, n);
+  return stream.file().placeFilePointer(target) &&
+         stream.file().writeUnpositioned(buffer, static_cast<std::uint32_t>(frameBytes));
 }
 
 }  // namespace corvane::qvf

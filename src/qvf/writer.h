@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <span>
 
+#include "qvf/file_io.h"
 #include "qvf/registry.h"
 
 namespace corvane::qvf {
 
 // Writes the file and stream headers of a new file (truncating any old one)
 // and closes it. Throws EngineError with the writer's messages. The caller
-// first closes any registry entry of the path.
+// first closes any registry entry of the path. Without a storage, on disk.
+void create(Storage& storage, const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
+            std::int32_t width, std::int32_t linesPerField, float frameRate);
 void create(const char* path, std::int32_t videoStreamCount, std::int32_t audioStreamCount,
             std::int32_t width, std::int32_t linesPerField, float frameRate);
 

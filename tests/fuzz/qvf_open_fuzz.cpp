@@ -1,8 +1,10 @@
 // Any bytes as a QVF file: the validating open, then the frame count and
 // every read layout of frames 0 and 1 through a registry. Nothing may crash,
-// leak, or read or write outside its buffers.
+// leak, hang, or read or write outside its buffers. Files live in memory, or
+// on disk under CORVANE_FUZZ_DISK_DIR.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -11,6 +13,7 @@
 
 #include "engine/error.h"
 #include "platform/memory.h"
+#include "qvf/memory_storage.h"
 #include "qvf/reader.h"
 #include "qvf/registry.h"
 
@@ -21,32 +24,47 @@ using namespace corvane;
 // Buffers above this are not worth allocating for one input.
 constexpr std::uint64_t kBufferCap = 64u << 20;
 
-// One scratch file per process, removed at exit.
-class ScratchFile {
+// Where each input goes. In memory by default, so the engine alone is timed;
+// with CORVANE_FUZZ_DISK_DIR set, a scratch file in that directory, read back
+// through the real unbuffered handle (what a memory file cannot show:
+// O_DIRECT alignment, the page cache, the sharing locks). Much slower.
+class FuzzFile {
  public:
-  ScratchFile() {
+  FuzzFile() {
+    const char* dir = std::getenv("CORVANE_FUZZ_DISK_DIR");
+    if (dir == nullptr || *dir == '\0') {
+      path_ = "input.qvf";
+      return;
+    }
     std::random_device random;
-    // A memory filesystem where there is one: on a disk every input's
-    // unbuffered read would first flush the buffered write of it.
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::is_directory("/dev/shm", ec)
-                                          ? std::filesystem::path("/dev/shm")
-                                          : std::filesystem::temp_directory_path();
-    path_ = (dir / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
+    path_ = (std::filesystem::path(dir) / ("corvane-fuzz-" + std::to_string(random()) + ".qvf")).string();
+    storage_ = &qvf::diskStorage();
   }
-  ~ScratchFile() {
+  ~FuzzFile() {
     std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    if (storage_ != &memory_) std::filesystem::remove(path_, ec);
   }
-  const std::string& path() const { return path_; }
+
+  void put(const std::uint8_t* data, std::size_t size) {
+    if (storage_ == &memory_) {
+      memory_.setBytes(path_, std::span(data, size));
+      return;
+    }
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  qvf::Storage& storage() { return *storage_; }
+  const char* path() const { return path_.c_str(); }
 
  private:
+  qvf::MemoryStorage memory_;
+  qvf::Storage* storage_ = &memory_;
   std::string path_;
 };
 
-const std::string& scratchPath() {
-  static const ScratchFile file;
-  return file.path();
+FuzzFile& fuzzFile() {
+  static FuzzFile file;
+  return file;
 }
 
 // Bytes readFrame422 may write: field 0's chunk at 0, field 1's at field bytes.
@@ -83,19 +101,16 @@ void readFrames(qvf::OpenFileRegistry& registry, const char* path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = scratchPath();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  FuzzFile& file = fuzzFile();
+  file.put(data, size);
   try {
-    (void)qvf::openQvfStream(path.c_str());
+    (void)qvf::openQvfStream(file.storage(), file.path());
   } catch (const EngineError&) {
     // Refusing damaged input is the expected outcome.
   }
   try {
-    qvf::OpenFileRegistry registry;
-    readFrames(registry, path.c_str());
+    qvf::OpenFileRegistry registry(file.storage());
+    readFrames(registry, file.path());
   } catch (const EngineError&) {
   }
   return 0;

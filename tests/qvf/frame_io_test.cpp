@@ -3,6 +3,7 @@
 // larger than 4 GiB.
 #include <gtest/gtest.h>
 
+#include "qvf/memory_storage.h"
 #include "qvf_test_support.h"
 
 namespace corvane::qvf {
@@ -17,16 +18,17 @@ using test::TempDir;
 
 constexpr std::uint32_t kFrameBytes4 = kSmallWidth * kSmallLines * 2 * 4;
 
+// In memory: the engine's arithmetic and caching, whatever the disk does.
 class FrameIo : public ::testing::Test {
  protected:
-  void SetUp() override { test::createSmall(path_); }
+  void SetUp() override { test::createSmall(path_, storage_); }
   const char* path() const { return path_.c_str(); }
   auto writeFrames(std::uint32_t count) { return test::writeFrames(registry_, path_, count); }
-  StreamingFile& file() { return registry_.access(path())->stream->file; }
+  StreamingFile& file() { return registry_.access(path())->stream->file(); }
 
-  TempDir dir_;
-  std::string path_ = dir_ / "clip.qvf";
-  OpenFileRegistry registry_;
+  MemoryStorage storage_;
+  std::string path_ = "clip.qvf";
+  OpenFileRegistry registry_{storage_};
   platform::PageBuffer frame_{kSmallFieldBytes * 2};
 };
 
@@ -53,7 +55,7 @@ TEST_F(FrameIo, ReadBeyondTheEndFailsAndAdvancesTheCacheByWhatWasRead) {
     QvfStream& stream = *entry->stream;
     ASSERT_TRUE(stream.writeField(2, 0, half.data()));
     EXPECT_FALSE(stream.readField(3, 0, frame_.data()));
-    EXPECT_EQ(stream.file.cachedPosition(), 512u + 3 * kSmallFieldBytes) << "nothing read past the end";
+    EXPECT_EQ(stream.file().cachedPosition(), 512u + 3 * kSmallFieldBytes) << "nothing read past the end";
   }
   EXPECT_FALSE(readFrame422(registry_, path(), 1, frame_.data()));
   EXPECT_TRUE(sameBytes(half, frame_.data())) << "the first field is delivered even though the second fails";
@@ -111,7 +113,7 @@ TEST_F(FrameIo, A444FrameWrittenBackGivesTheSameFileBytes) {
     ASSERT_TRUE(writeFrame444(registry_, path(), yuva.data()));
   }
   ASSERT_TRUE(registry_.closeByName(path()));
-  const auto bytes = test::readFileBytes(path_);
+  const auto bytes = storage_.bytes(path_);
   const std::size_t block = 2 * kSmallFieldBytes;
   ASSERT_EQ(bytes.size(), 512 + 4 * block);
   EXPECT_TRUE(
@@ -132,39 +134,29 @@ TEST_F(FrameIo, BgraFramesAreEncodedRowByRowFromTheBottom) {
   }
 }
 
-TEST_F(FrameIo, ReadOnlyFileReadsButRefusesEveryWrite) {
-  const auto frames = writeFrames(2);
-  ASSERT_TRUE(registry_.closeByName(path()));
-  test::ReadOnlyFile readOnly(path_);
+TEST(FrameIoDisk, ReadOnlyFileReadsButRefusesEveryWrite) {
+  TempDir dir;
+  const std::string path = dir / "clip.qvf";
+  test::createSmall(path);
+  OpenFileRegistry registry;
+  const auto frames = test::writeFrames(registry, path, 2);
+  ASSERT_TRUE(registry.closeByName(path.c_str()));
+  test::ReadOnlyFile readOnly(path);
   if (readOnly.writable()) GTEST_SKIP() << "cannot make a read-only file here";
-  ASSERT_TRUE(readFrame422(registry_, path(), 1, frame_.data()));
-  EXPECT_TRUE(sameBytes(frames[1], frame_.data()));
-  EXPECT_EQ(file().openAttempt(), platform::StreamOpenAttempt::ReadOnlyUnbuffered);
+  platform::PageBuffer frame(kSmallFieldBytes * 2);
+  ASSERT_TRUE(readFrame422(registry, path.c_str(), 1, frame.data()));
+  EXPECT_TRUE(sameBytes(frames[1], frame.data()));
+  EXPECT_EQ(registry.access(path.c_str())->stream->file().openAttempt(),
+            StreamOpenAttempt::ReadOnlyUnbuffered);
   OpenFileRegistry other;
-  EXPECT_EQ(frameCount(other, path()), 2u) << "readers share";
-  EXPECT_FALSE(writeFrame422(registry_, path(), frames[0].data()));
+  EXPECT_EQ(frameCount(other, path.c_str()), 2u) << "readers share";
+  EXPECT_FALSE(writeFrame422(registry, path.c_str(), frames[0].data()));
   std::vector<std::uint8_t> yuva(kFrameBytes4, 50);
-  EXPECT_FALSE(writeFrame444(registry_, path(), yuva.data()));
-  EXPECT_FALSE(writeFrameBgra(registry_, path(), yuva.data()));
-  EXPECT_FALSE(appendFrameRaw(registry_, path(), frames[0].data()));
-  EXPECT_EQ(registry_.access(path())->frameCounter, 6u);
-  EXPECT_EQ(frameCount(registry_, path()), 2u);
-}
-
-// A caller sizes its buffer from a geometry it asked for earlier; a file
-// re-created meanwhile may be larger. Sized conversions check under the lock.
-TEST_F(FrameIo, SizedConversionsRefuseABufferSmallerThanTheFilesFrame) {
-  writeFrames(1);
-  std::vector<std::uint8_t> storage(kFrameBytes4, 0xEE);
-  const std::span<std::uint8_t> tooShort = std::span(storage).first(kFrameBytes4 - 1);
-  EXPECT_FALSE(readFrameBgra(registry_, path(), 0, tooShort));
-  EXPECT_FALSE(readFrame444(registry_, path(), 0, tooShort));
-  EXPECT_TRUE(std::all_of(storage.begin(), storage.end(), [](std::uint8_t b) { return b == 0xEE; }));
-  EXPECT_FALSE(writeFrameBgra(registry_, path(), tooShort));
-  EXPECT_FALSE(writeFrame444(registry_, path(), tooShort));
-  EXPECT_EQ(registry_.access(path())->frameCounter, 1u) << "a refused frame takes no frame block";
-  EXPECT_TRUE(readFrame444(registry_, path(), 0, std::span(storage)));
-  EXPECT_TRUE(writeFrameBgra(registry_, path(), std::span<const std::uint8_t>(storage)));
+  EXPECT_FALSE(writeFrame444(registry, path.c_str(), yuva.data()));
+  EXPECT_FALSE(writeFrameBgra(registry, path.c_str(), yuva.data()));
+  EXPECT_FALSE(appendFrameRaw(registry, path.c_str(), frames[0].data()));
+  EXPECT_EQ(registry.access(path.c_str())->frameCounter, 6u);
+  EXPECT_EQ(frameCount(registry, path.c_str()), 2u);
 }
 
 TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {

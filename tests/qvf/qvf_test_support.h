@@ -55,8 +55,8 @@ inline constexpr std::uint32_t kSmallLines = 16;
 inline constexpr std::uint32_t kSmallFieldBytes = kSmallWidth * kSmallLines * 2;
 inline constexpr std::uint32_t kFullFieldBytes = 720 * 240 * 2;
 
-inline void createSmall(const std::string& path) {
-  create(path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
+inline void createSmall(const std::string& path, Storage& storage = diskStorage()) {
+  create(storage, path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
 }
 
 // A sector-aligned 4:2:2 frame (two fields) whose bytes depend on seed and

@@ -1,5 +1,5 @@
-// The unbuffered handle: scatter reads, the sharing rules between handles
-// (whatever path names the file), and free disk space.
+// The files on disk: scatter reads, sharing through every name of a file,
+// special files refused without blocking, and free disk space.
 #include <gtest/gtest.h>
 
 #include "platform/disk.h"
@@ -40,40 +40,44 @@ TEST(StreamHandle, AScatterReadFillsItsBuffersInTurnAndStopsShortAtTheEnd) {
   EXPECT_EQ(handle.readScatter(both).count, 0u);
 }
 
-TEST(StreamHandle, OneWriterExcludesEveryOtherStreamingOpen) {
+// The rules themselves are checked against the memory storage's in
+// storage_test; here, that every name of the file is the same file.
+TEST(StreamHandle, AWriterExcludesOpensThroughEveryNameOfItsFile) {
   TempDir dir;
   const std::string path = dir / "shared.bin";
   writeFileBytes(path, bytesOf(1024, 3));
   StreamHandle writer = StreamHandle::open(path.c_str());
   ASSERT_TRUE(writer.writable());
-
-  // Another spelling, a symbolic link and a hard link all name the same file.
   std::filesystem::create_directory(dir / "sub");
   std::filesystem::create_symlink(path, dir / "link.bin");
   std::filesystem::create_hard_link(path, dir / "hard.bin");
-  for (const std::string& other : {path, dir / "sub/../shared.bin", dir / "link.bin", dir / "hard.bin"}) {
+  for (const std::string& other : {dir / "sub/../shared.bin", dir / "link.bin", dir / "hard.bin"}) {
     SCOPED_TRACE(other);
     EXPECT_FALSE(StreamHandle::open(other.c_str()).isOpen());
-    EXPECT_FALSE(BufferedFile::open(other.c_str(), "r+b"));
     EXPECT_FALSE(BufferedFile::open(other.c_str(), "wb"));
-    BufferedFile reader = BufferedFile::open(other.c_str(), "rb");
-    ASSERT_TRUE(reader);
-    EXPECT_EQ(std::fgetc(reader.get()), 3);
+    EXPECT_TRUE(BufferedFile::open(other.c_str(), "rb"));
   }
   EXPECT_EQ(readFileBytes(path).size(), 1024u) << "a refused \"wb\" truncated the file";
-
   ASSERT_TRUE(writer.close());
   EXPECT_TRUE(StreamHandle::open((dir / "link.bin").c_str()).writable())
       << "the lock went with the closed handle";
+}
 
-  // Buffered writers share with each other but exclude streaming opens.
-  BufferedFile buffered = BufferedFile::open(path.c_str(), "r+b");
-  BufferedFile secondBuffered = BufferedFile::open(path.c_str(), "r+b");
-  ASSERT_TRUE(buffered && secondBuffered);
-  EXPECT_FALSE(StreamHandle::open(path.c_str()).isOpen());
-  buffered.close();
-  secondBuffered.close();
-  EXPECT_TRUE(StreamHandle::open(path.c_str()).isOpen());
+// Opening a FIFO that has no writer blocks until one comes; none of these
+// opens may wait, and none may take anything but a regular file.
+TEST(StreamHandle, OnlyRegularFilesOpenAndNoneWaitsForAPipe) {
+  TempDir dir;
+  const std::string fifo = dir / "pipe.qvf";
+  ASSERT_EQ(std::system(("mkfifo '" + fifo + "'").c_str()), 0);
+  for (const std::string& path : {fifo, dir.path(), std::string("/dev/null")}) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(StreamHandle::open(path.c_str()).isOpen());
+    for (const char* mode : {"rb", "r+b", "wb"}) EXPECT_FALSE(BufferedFile::open(path.c_str(), mode)) << mode;
+    EXPECT_FALSE(qvf::isQvfFile(path.c_str()));
+    EXPECT_EQ(qvf::test::errorOf([&] { qvf::openQvfStream(path.c_str()); }), "Could not open the file.");
+    EXPECT_EQ(qvf::test::errorOf([&] { qvf::create(path.c_str(), 2, 0, 16, 16, 25.0f); }),
+              "Cannot open file for output.");
+  }
 }
 
 TEST(FreeDiskBytes, LooksAtTheNearestExistingDirectory) {

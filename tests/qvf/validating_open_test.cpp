@@ -3,6 +3,10 @@
 // keeping anything of the failed attempt.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
+#include "qvf/memory_storage.h"
 #include "qvf_test_support.h"
 
 namespace corvane::qvf {
@@ -11,7 +15,6 @@ namespace {
 using test::errorOf;
 using test::headerBytes;
 using test::smallStream;
-using test::TempDir;
 
 const QvfStreamHeader kVideo = smallStream();
 const QvfStreamHeader kAudio = smallStream(2);
@@ -76,17 +79,17 @@ const DamagedHeader kDamaged[] = {
 };
 
 TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
-  TempDir dir;
-  EXPECT_EQ(errorOf([&] { openQvfStream((dir / "absent.qvf").c_str()); }), "Could not open the file.");
-  OpenFileRegistry registry;
-  const std::string good = dir / "good.qvf";
-  test::createSmall(good);
+  MemoryStorage storage;
+  EXPECT_EQ(errorOf([&] { openQvfStream(storage, "absent.qvf"); }), "Could not open the file.");
+  OpenFileRegistry registry(storage);
+  const std::string good = "good.qvf";
+  test::createSmall(good, storage);
   ASSERT_EQ(frameCount(registry, good.c_str()), 0u);  // opens it
   for (const DamagedHeader& damaged : kDamaged) {
     SCOPED_TRACE(damaged.name);
-    const std::string path = dir / (std::string(damaged.name) + ".qvf");
-    test::writeFileBytes(path, damaged.bytes);
-    EXPECT_EQ(errorOf([&] { openQvfStream(path.c_str()); }),
+    const std::string path = std::string(damaged.name) + ".qvf";
+    storage.setBytes(path, damaged.bytes);
+    EXPECT_EQ(errorOf([&] { openQvfStream(storage, path.c_str()); }),
               damaged.message ? damaged.message : "(no error)");
 
     std::uint8_t frame[64];
@@ -96,44 +99,95 @@ TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
     EXPECT_FALSE(registry.closeByName(path.c_str()));
     EXPECT_LE(registry.openCount(), 1u);
     // A refused open leaves no handle behind: the file can be rewritten and opened at once.
-    create(path.c_str(), 2, 0, test::kSmallWidth, test::kSmallLines, 25.0f);
+    create(storage, path.c_str(), 2, 0, test::kSmallWidth, test::kSmallLines, 25.0f);
     EXPECT_TRUE(frameGeometry(registry, path.c_str()).has_value());
     registry.closeByName(path.c_str());
   }
 }
 
 TEST(ValidatingOpen, RecognitionLooksAtTheFirstFourBytesOnly) {
-  TempDir dir;
-  const std::string path = dir / "f.qvf";
+  MemoryStorage storage;
+  const std::string path = "f.qvf";
   const std::pair<std::vector<std::uint8_t>, bool> cases[] = {
       {patched(fileWith({kVideo, kVideo}), QvfFileHeader::kFileTypeOffset, 2), true},
       {{'F', 'M', 'T'}, false},
       {{'F', 'M', 'T', 'S', 0}, false},
       {{'F', 'M', 'T', 'R'}, true}};
   for (const auto& [bytes, recognised] : cases) {
-    test::writeFileBytes(path, bytes);
-    EXPECT_EQ(isQvfFile(path.c_str()), recognised) << bytes.size();
+    storage.setBytes(path, bytes);
+    EXPECT_EQ(isQvfFile(storage, path.c_str()), recognised) << bytes.size();
   }
-  EXPECT_FALSE(isQvfFile((dir / "absent").c_str()));
+  EXPECT_FALSE(isQvfFile(storage, "absent"));
 }
 
 TEST(ValidatingOpen, SkippedStreamTypesTakeNoRoomInTheAddressing) {
-  TempDir dir;
-  const std::string path = dir / "skip.qvf";
+  MemoryStorage storage;
+  const std::string path = "skip.qvf";
   QvfFileHeader header;
   header.streamCount = 4;
   header.dataOffset = 1024;
   header.frameBlockSize = 1024 + 512;
   // The first video chunk is bigger than its field.
-  test::writeFileBytes(path, headerBytes(header, {smallStream(7, kVideoSubtype422, 4096),
-                                                  smallStream(1, kVideoSubtype422, 1024),
-                                                  smallStream(-1, kVideoSubtype422, 512), kVideo}));
-  const std::unique_ptr<QvfStream> stream = openQvfStream(path.c_str());
-  ASSERT_EQ(stream->videoStreamCount, 2);
-  ASSERT_EQ(stream->videoContexts.size(), 2u);
+  storage.setBytes(path, headerBytes(header, {smallStream(7, kVideoSubtype422, 4096),
+                                              smallStream(1, kVideoSubtype422, 1024),
+                                              smallStream(-1, kVideoSubtype422, 512), kVideo}));
+  const std::unique_ptr<QvfStream> stream = openQvfStream(storage, path.c_str());
+  ASSERT_EQ(stream->videoStreamCount(), 2);
   EXPECT_EQ(stream->video(0)->base, 1024u);
   EXPECT_EQ(stream->video(1)->positionOf(3), 2048u + 3u * 1536u);
   EXPECT_EQ(stream->video(0)->width, test::kSmallWidth);
+}
+
+// The largest virtual size the process has had, from the kernel's report;
+// nullopt where there is none.
+std::optional<std::uint64_t> peakVirtualBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmPeak:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+  return std::nullopt;
+}
+
+// A 4 KB file claiming 1 GiB chunks once made a host export grow to 1 GB.
+// Whatever the header says, an open claims little memory, and nothing at all
+// before the headers are checked.
+TEST(ValidatingOpen, ChunkBuffersAreBoundedBeforeAnyIsAllocated) {
+  const auto pair = [](std::uint32_t width, std::uint32_t lines, std::uint32_t chunkSize) {
+    QvfStreamHeader stream = smallStream(1, kVideoSubtype422, chunkSize);
+    stream.activeLineBytes = width * 2;
+    stream.lines = lines;
+    QvfFileHeader header;
+    header.streamCount = 2;
+    header.frameBlockSize = 2 * chunkSize;
+    std::vector<std::uint8_t> bytes = headerBytes(header, {stream, stream});
+    bytes.resize(4096);
+    return bytes;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    const char* message;
+  } cases[] = {
+      {"1 GiB chunks", pair(720, 240, 1u << 30), "Invalid chunk size in video stream."},
+      {"padded by the most allowed", pair(720, 240, 345600 + kMaxChunkPadding), nullptr},
+      {"padded by a sector more", pair(720, 240, 345600 + kMaxChunkPadding + 512),
+       "Invalid chunk size in video stream."},
+      {"1920 x 540 fields", pair(1920, 540, 2073600), nullptr},
+      {"2048 x 540 fields", pair(2048, 540, 2211840),
+       "Cannot allocate required video memory for stream context."},
+      {"2^20 x 512 fields", pair(1u << 20, 512, 1u << 30),
+       "Cannot allocate required video memory for stream context."},
+  };
+  MemoryStorage storage;
+  const std::optional<std::uint64_t> peakBefore = peakVirtualBytes();
+  for (const auto& hostile : cases) {
+    SCOPED_TRACE(hostile.name);
+    storage.setBytes("hostile.qvf", hostile.bytes);
+    EXPECT_EQ(errorOf([&] { openQvfStream(storage, "hostile.qvf"); }),
+              hostile.message ? hostile.message : "(no error)");
+  }
+  if (peakBefore) {
+    EXPECT_LT(*peakVirtualBytes() - *peakBefore, 256u << 20) << "a refused open allocated";
+  }
 }
 
 }  // namespace

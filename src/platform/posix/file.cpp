@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -27,8 +26,6 @@ constexpr off_t kBufferedWriterByte = kStreamingByte + 1;
 constexpr std::uint32_t kSectorSize = 512;
 // One system call moves at most this much; larger transfers loop.
 constexpr std::size_t kMaxChunkPerCall = std::size_t{1} << 30;
-
-std::atomic<bool> gFailNextClose{false};
 
 struct flock lockRecord(short type, off_t start) {
   struct flock record;
@@ -77,11 +74,24 @@ bool directAlignmentFits(int fd) {
          info.stx_dio_mem_align <= kSectorSize;
 }
 
-int openRetrying(const char* path, int flags) {
+// Opens path only when it names a regular file. The open itself must not
+// wait: without O_NONBLOCK, opening a FIFO for reading blocks until a writer
+// comes, maybe forever. A pipe, device, directory or socket is closed again at
+// once (errno ENXIO); a regular file gets blocking transfers back.
+int openRegular(const char* path, int flags) {
   int fd;
   do {
-    fd = ::open(path, flags | O_CLOEXEC, 0666);
+    fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat info;
+  const int status = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || status == -1 ||
+      ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    errno = ENXIO;
+    return -1;
+  }
   return fd;
 }
 
@@ -90,7 +100,7 @@ int openAttempt(const char* path, int flags, bool tryDirect, bool write, bool& u
   int fd = -1;
   unbuffered = false;
   if (tryDirect) {
-    fd = openRetrying(path, flags | O_DIRECT);
+    fd = openRegular(path, flags | O_DIRECT);
     if (fd >= 0 && directAlignmentFits(fd)) {
       unbuffered = true;
     } else {
@@ -101,7 +111,7 @@ int openAttempt(const char* path, int flags, bool tryDirect, bool write, bool& u
       fd = -1;
     }
   }
-  if (fd < 0) fd = openRetrying(path, flags);
+  if (fd < 0) fd = openRegular(path, flags);
   if (fd < 0) return -1;
   if (!claimStreaming(fd, write)) {
     ::close(fd);
@@ -264,12 +274,8 @@ bool StreamHandle::close() {
   if (fd_ < 0) return true;
   // Linux releases the descriptor even when close reports an error; retrying
   // could close someone else's.
-  const int rc = ::close(std::exchange(fd_, -1));
-  const bool injected = gFailNextClose.exchange(false, std::memory_order_relaxed);
-  return rc == 0 && !injected;
+  return ::close(std::exchange(fd_, -1)) == 0;
 }
-
-void failNextStreamClose() { gFailNextClose.store(true, std::memory_order_relaxed); }
 
 BufferedFile::~BufferedFile() {
   if (file_ != nullptr) std::fclose(file_);
@@ -288,12 +294,18 @@ BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
 BufferedFile BufferedFile::open(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr) return {};
   const std::string_view m(mode);
-  if (m == "rb") return BufferedFile(std::fopen(path, "rb"));
   const bool truncate = m == "wb";
+  if (m == "rb") {
+    const int fd = openRegular(path, O_RDONLY);
+    if (fd < 0) return {};
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return BufferedFile(file);
+  }
   if (!truncate && m != "r+b") return {};
   // Read-write even for "wb": the sharing lock needs read access, and the
   // truncation must wait until the lock is held.
-  const int fd = openRetrying(path, O_RDWR | (truncate ? O_CREAT : 0));
+  const int fd = openRegular(path, O_RDWR | (truncate ? O_CREAT : 0));
   if (fd < 0) return {};
   if (!claimBufferedWriter(fd) || (truncate && ::ftruncate(fd, 0) != 0)) {
     ::close(fd);
