@@ -106,12 +106,12 @@ void BM_Read_PlainUnbuffered(benchmark::State& state) {
 
 void readAsHost(benchmark::State& state, PixelFormat format) {
   qvf::OpenFileRegistry registry;
-  const input::FrameSize size{kMode.frameWidth, kMode.frameHeight};
-  HostFrame frame(input::requiredBufferBytes(format, size));
+  HostFrame frame(input::requiredBufferBytes(format, {kMode.frameWidth, kMode.frameHeight}));
   std::uint32_t n = 0;
   for (auto _ : state) {
-    if (!input::readFrame(registry, clipPath().c_str(), n, format, size, frame.bytes()))
-      state.SkipWithError("read failed");
+    // As the shim does: the registry entered once, the frame read under its lock.
+    qvf::OpenFileRegistry::Access entry = registry.access(clipPath().c_str());
+    if (!entry || !input::readFrame(*entry, n, format, frame.bytes())) state.SkipWithError("read failed");
     n = (n + 1) % kFrames;
   }
   reportFrames(state);

@@ -9,6 +9,14 @@ HostRecord::HostRecord(void* address, std::size_t extent)
   if (address == nullptr) throw HostRecordError("null host record");
 }
 
+void HostRecord::probeWritable() {
+  if (extent_ == 0) return;
+  for (std::uint8_t* at : {base_, base_ + extent_ - 1}) {
+    volatile std::uint8_t* byte = at;
+    *byte = *byte;
+  }
+}
+
 void HostRecord::check(std::size_t offset, std::size_t count) const {
   if (offset > extent_ || count > extent_ - offset) throw HostRecordError("host record field out of range");
 }

@@ -48,6 +48,12 @@ class HostRecord {
 
   std::uint8_t* bytes(std::size_t offset, std::size_t count);
 
+  // Reads and rewrites the first and last byte of the extent, so that a
+  // record the host cannot lend whole faults here, before the caller takes
+  // any lock (a fault inside a guarded body abandons the locks it holds).
+  // The extent spans at most two pages.
+  void probeWritable();
+
   void setFixedWords(std::span<const FixedWord> words) {
     for (const FixedWord& word : words) setU32(word.offset, word.value);
   }

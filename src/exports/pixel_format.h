@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "qvf/frame_transfer.h"
+
 namespace corvane::exports {
 
 enum class PixelFormat : std::uint8_t {
@@ -42,5 +44,19 @@ std::optional<PixelFormat> matchFormatExact(std::string_view guid);
 std::optional<PixelFormat> matchFormatIgnoringCase(std::string_view guid);
 
 const PixelFormatId& formatId(PixelFormat format);
+
+// The file engine's layout of a host format; a "4:2:2" frame is its two
+// fields, the trailer word being the host's business.
+constexpr qvf::FrameLayout frameLayoutOf(PixelFormat format) {
+  switch (format) {
+    case PixelFormat::Ycbcr422:
+      return qvf::FrameLayout::Fields422;
+    case PixelFormat::Ycbcr444:
+      return qvf::FrameLayout::Ycbcr444;
+    case PixelFormat::Rgba32:
+      break;
+  }
+  return qvf::FrameLayout::Bgra32;
+}
 
 }  // namespace corvane::exports

@@ -17,17 +17,19 @@ struct FrameSize {
   std::uint32_t height = 0;
 };
 
+FrameSize frameSizeOf(const qvf::OpenFileEntry& entry);
+
 // The least a destination buffer must hold: 2 x W x H + 4 for "4:2:2" (its
 // trailer word included), 4 x W x H for the other two. 64-bit, since a
 // damaged file may claim any geometry.
 std::uint64_t requiredBufferBytes(exports::PixelFormat format, FrameSize size);
 
-// Frame n of path into buffer in format. False when the buffer is smaller
-// than requiredBufferBytes or any read fails. A "4:2:2" frame ends with the
-// little-endian word W x H (the bytes of one field) at byte 2 x W x H.
-// Any buffer alignment works; allocates nothing once the file is open.
-// Throws EngineError only when opening the file evicts one that fails to close.
-bool readFrame(qvf::OpenFileRegistry& registry, const char* path, std::uint32_t n,
-               exports::PixelFormat format, FrameSize size, std::span<std::uint8_t> buffer);
+// Frame n of the entry (whose lock the caller holds) into buffer in format.
+// False when the buffer is smaller than requiredBufferBytes for the entry's
+// geometry, or any read fails. A "4:2:2" frame ends with the little-endian
+// word W x H (the bytes of one field) at byte 2 x W x H. Any buffer alignment
+// works; allocates nothing once the file is open.
+bool readFrame(qvf::OpenFileEntry& entry, std::uint32_t n, exports::PixelFormat format,
+               std::span<std::uint8_t> buffer);
 
 }  // namespace corvane::input

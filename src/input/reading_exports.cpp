@@ -9,7 +9,7 @@
 #include "exports/report_error.h"
 #include "exports/services.h"
 #include "input/frame_reading.h"
-#include "qvf/reader.h"
+#include "qvf/validating_open.h"
 
 namespace corvane::input {
 namespace {
@@ -53,15 +53,16 @@ std::int32_t getReadingFileInfo(void* handle, void* address) {
   using L = ReadingFileInfoLayout;
   if (address == nullptr || exports::recordSize(address) < L::kSize) return 0;
   HostRecord info(address, L::kSize);
+  info.probeWritable();
   exports::Services& services = exports::services();
-  const char* path = exports::pathOf(handle);
   info.setFixedWords(kReadingInfoFixedWords);
   info.setText(L::kReaderName, L::kTextCapacity, kReaderName);
-  info.setU32(L::kFrameCount, qvf::frameCount(services.registry, path));
   info.setU32(L::kFrameCountHigh, 0);
-  const std::optional<qvf::FrameGeometry> geometry = qvf::frameGeometry(services.registry, path);
-  if (!geometry) return 0;
-  const std::uint8_t* offered = services.formatTables.offered(geometry->width, geometry->linesPerField * 2);
+  qvf::OpenFileRegistry::Access entry = services.registry.access(exports::pathOf(handle));
+  info.setU32(L::kFrameCount, entry ? entry->stream->frameCount() : 0);
+  if (!entry) return 0;
+  const FrameSize size = frameSizeOf(*entry);
+  const std::uint8_t* offered = services.formatTables.offered(size.width, size.height);
   if (offered == nullptr) return 0;
   info.setFixedWords(kReadingInfoTrailingWords);
   info.setAddress(L::kHandle, handle);
@@ -87,25 +88,23 @@ void fillDeliveredFormat(HostRecord& request, FrameSize size) {
     request.setU32(L::kDelivered + word, request.u32(L::kRequested + word));
 }
 
+// The file is entered once: its geometry, the delivered format and the read
+// all come from the same open entry, under its lock.
 std::int32_t readImageFrame(void* handle, void* address) {
   using L = ReadFrameRequestLayout;
   if (address == nullptr || exports::recordSize(address) < L::kSize) return 0;
   HostRecord request(address, L::kSize);
-  exports::Services& services = exports::services();
-  const std::optional<qvf::FrameGeometry> geometry =
-      qvf::frameGeometry(services.registry, exports::pathOf(handle));
-  if (!geometry) return 0;
-  const FrameSize size{geometry->width, geometry->linesPerField * 2};
-  fillDeliveredFormat(request, size);
+  request.probeWritable();
+  qvf::OpenFileRegistry::Access entry = exports::services().registry.access(exports::pathOf(handle));
+  if (!entry) return 0;
+  fillDeliveredFormat(request, frameSizeOf(*entry));
 
   const std::optional<exports::PixelFormat> format =
       exports::matchFormatExact(request.text(L::kRequested + FD::kPixelFormatId, FD::kTextCapacity));
   if (!format) return 0;
   const std::span<std::uint8_t> buffer(static_cast<std::uint8_t*>(request.address(L::kBuffer)),
                                        request.u32(L::kBufferSize));
-  if (!readFrame(services.registry, exports::pathOf(handle), request.u32(L::kFrameNumber), *format, size,
-                 buffer))
-    return 0;
+  if (!readFrame(*entry, request.u32(L::kFrameNumber), *format, buffer)) return 0;
   request.setU32(L::kDelivered + FD::kFlags, exports::formatId(*format).flags);
   return 1;
 }

@@ -17,11 +17,12 @@ void limitFrameValues(exports::PixelFormat format, std::span<std::uint8_t> frame
 
 // Appends frame (in the host's layout of format) to the open file path.
 // False, with nothing touched, when the frame is not exactly the load-time
-// frame size of its format. Otherwise limits the host's own bytes, then
-// gives false when the file cannot be opened or its geometry differs, else
-// the writer's result (a failed transfer still advances the frame counter). Any buffer alignment works;
-// nothing is allocated once the file is open. Throws EngineError only when opening the file evicts one that
-// fails to close.
+// frame size of its format. Otherwise limits the host's own bytes, then gives
+// false when the file cannot be opened or its geometry differs from the
+// load-time one, else the writer's result (a failed transfer still advances
+// the frame counter). The registry is entered once; any buffer alignment
+// works; nothing is allocated once the file is open. Throws EngineError only
+// when opening the file evicts one that fails to close.
 bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
                 exports::PixelFormat format, std::span<std::uint8_t> frame);
 

@@ -71,6 +71,9 @@ class StreamHandle {
   // and counting no seek: safe beside another thread's positioned transfers.
   Transfer readScatterAt(std::uint64_t position, std::span<const std::span<std::uint8_t>> buffers) const;
   Transfer write(std::span<const std::uint8_t> buffer);
+  // One write request from several buffers in turn, at the file pointer, as
+  // readScatter reads: at most kMaxScatterBuffers buffers.
+  Transfer writeGather(std::span<const std::span<const std::uint8_t>> buffers);
   // nullopt when the size cannot be taken.
   std::optional<std::uint64_t> size() const;
   // Closes the handle (it is empty afterwards, whatever the result); false

@@ -21,7 +21,9 @@ class DiskFrameFile final : public FrameFile {
                          std::span<const std::span<std::uint8_t>> buffers) const override {
     return handle_.readScatterAt(position, buffers);
   }
-  Transfer write(std::span<const std::uint8_t> buffer) override { return handle_.write(buffer); }
+  Transfer writeGather(std::span<const std::span<const std::uint8_t>> buffers) override {
+    return handle_.writeGather(buffers);
+  }
   std::optional<std::uint64_t> size() const override { return handle_.size(); }
   bool close() override { return handle_.close(); }
 

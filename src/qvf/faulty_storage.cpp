@@ -71,10 +71,11 @@ namespace {
 using Plan = FaultyStorage::Plan;
 
 // The buffers cut to at most maxBytes in all; the number of buffers kept.
-std::size_t cut(std::span<const std::span<std::uint8_t>> buffers, std::size_t maxBytes,
-                std::array<std::span<std::uint8_t>, platform::StreamHandle::kMaxScatterBuffers>& out) {
+template <class Byte>
+std::size_t cut(std::span<const std::span<Byte>> buffers, std::size_t maxBytes,
+                std::array<std::span<Byte>, platform::StreamHandle::kMaxScatterBuffers>& out) {
   std::size_t kept = 0;
-  for (std::span<std::uint8_t> buffer : buffers) {
+  for (std::span<Byte> buffer : buffers) {
     if (kept == out.size()) break;
     const std::size_t take = std::min(buffer.size(), maxBytes);
     out[kept++] = buffer.first(take);
@@ -114,12 +115,16 @@ class FaultyFrameFile final : public FrameFile {
     return inner_->readScatterAt(position, std::span(kept.data(), cut(buffers, plan.maxBytes, kept)));
   }
 
-  Transfer write(std::span<const std::uint8_t> buffer) override {
+  Transfer writeGather(std::span<const std::span<const std::uint8_t>> buffers) override {
     const Plan::Transfer plan = begin();
     if (plan.fail) return {};
-    const std::size_t want = std::min(buffer.size(), plan.maxBytes);
+    std::size_t total = 0;
+    for (std::span<const std::uint8_t> buffer : buffers) total += buffer.size();
+    const std::size_t want = std::min(total, plan.maxBytes);
     const std::size_t allowed = plan_->admitWrite(want);
-    Transfer moved = inner_->write(buffer.first(allowed));
+    std::array<std::span<const std::uint8_t>, platform::StreamHandle::kMaxScatterBuffers> kept;
+    if (buffers.size() > kept.size()) return inner_->writeGather(buffers);  // refused there
+    Transfer moved = inner_->writeGather(std::span(kept.data(), cut(buffers, allowed, kept)));
     if (allowed < want) moved.ok = false;
     return moved;
   }

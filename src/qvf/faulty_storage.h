@@ -4,7 +4,7 @@
 // Safe for concurrent use; faults count across every file it opened.
 //
 // Transfers are the reads and writes of frame files: read, readScatter,
-// readScatterAt (the read-ahead) and write, one per call, numbered in the
+// readScatterAt (the read-ahead) and writeGather (write included), one per call, numbered in the
 // order they start. Header files (the writer's create, the validating open's
 // header reads, recognition) make no transfers in that count.
 #pragma once

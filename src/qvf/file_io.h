@@ -44,7 +44,13 @@ class FrameFile {
   // call another thread may make beside the owner's transfers.
   virtual Transfer readScatterAt(std::uint64_t position,
                                  std::span<const std::span<std::uint8_t>> buffers) const = 0;
-  virtual Transfer write(std::span<const std::uint8_t> buffer) = 0;
+  // One write request from the buffers in turn (at most 8), at the file
+  // pointer, advancing it.
+  virtual Transfer writeGather(std::span<const std::span<const std::uint8_t>> buffers) = 0;
+  Transfer write(std::span<const std::uint8_t> buffer) {
+    const std::span<const std::uint8_t> one[1] = {buffer};
+    return writeGather(one);
+  }
   // nullopt when the size cannot be taken.
   virtual std::optional<std::uint64_t> size() const = 0;
   // Releases the file whatever happens; false when the close reports failure.

@@ -87,12 +87,16 @@ class MemoryFrameFile final : public FrameFile {
     return {true, copyOut(*file_, position, buffers)};
   }
 
-  Transfer write(std::span<const std::uint8_t> buffer) override {
-    if (!file_ || !writable()) return {};
+  Transfer writeGather(std::span<const std::span<const std::uint8_t>> buffers) override {
+    if (!file_ || !writable() || buffers.size() > platform::StreamHandle::kMaxScatterBuffers) return {};
     std::lock_guard<std::mutex> guard(file_->lock);
-    if (!copyIn(*file_, position_, buffer)) return {};
-    position_ += buffer.size();
-    return {true, buffer.size()};
+    Transfer moved{true, 0};
+    for (std::span<const std::uint8_t> buffer : buffers) {
+      if (!copyIn(*file_, position_, buffer)) return {false, moved.count};
+      position_ += buffer.size();
+      moved.count += buffer.size();
+    }
+    return moved;
   }
 
   std::optional<std::uint64_t> size() const override {

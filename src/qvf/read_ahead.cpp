@@ -26,9 +26,10 @@ void ReadAhead::run(void* self) {
   const VideoStreamContext& second = *ahead->stream_->video(1);
   const std::uint64_t at = first.positionOf(ahead->frame_);
   // Only chunks that lie side by side: one request, as the frame reads make.
+  const std::span<std::uint8_t> spares[2] = {{ahead->spare_[0].data(), first.chunkSize},
+                                             {ahead->spare_[1].data(), second.chunkSize}};
   ahead->complete_ = second.positionOf(ahead->frame_) == at + first.chunkSize &&
-                     ahead->stream_->file().readAhead(at, std::span(ahead->spare_[0].data(), first.chunkSize),
-                                                      std::span(ahead->spare_[1].data(), second.chunkSize));
+                     ahead->stream_->file().readAhead(at, spares);
 }
 
 bool ReadAhead::take(QvfStream& stream, std::uint32_t n) {

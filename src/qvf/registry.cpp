@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "engine/error.h"
-#include "qvf/reader.h"
+#include "qvf/validating_open.h"
 
 namespace corvane::qvf {
 

@@ -74,34 +74,16 @@ VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pai
   return index < videoContexts_.size() ? videoContexts_[index].get() : nullptr;
 }
 
-bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer) {
+bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::span<std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
-  if (context == nullptr) return false;
-  return file_.readAt(context->positionOf(field >> 1), buffer, context->chunkSize);
+  if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  return file_.readAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
-std::uint8_t* QvfStream::readFieldIntoContext(std::uint32_t field, std::uint32_t pair) {
+bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, std::span<const std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
-  if (context == nullptr) return nullptr;
-  std::uint8_t* buffer = context->chunkBuffer.data();
-  return file_.readAt(context->positionOf(field >> 1), buffer, context->chunkSize) ? buffer : nullptr;
-}
-
-bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, const std::uint8_t* buffer) {
-  VideoStreamContext* context = contextFor(field, pair);
-  if (context == nullptr) return false;
-  return file_.writeAt(context->positionOf(field >> 1), buffer, context->chunkSize);
-}
-
-bool QvfStream::writeFieldFromContext(std::uint32_t field, std::uint32_t pair) {
-  VideoStreamContext* context = contextFor(field, pair);
-  if (context == nullptr) return false;
-  return file_.writeAt(context->positionOf(field >> 1), context->chunkBuffer.data(), context->chunkSize);
-}
-
-std::uint8_t* QvfStream::contextBuffer(std::uint32_t field, std::uint32_t pair) {
-  VideoStreamContext* context = contextFor(field, pair);
-  return context == nullptr ? nullptr : context->chunkBuffer.data();
+  if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  return file_.writeAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
 BackgroundJob* QvfStream::backgroundJob() {

@@ -75,13 +75,11 @@ class QvfStream {
     return index < videoContexts_.size() ? videoContexts_[index].get() : nullptr;
   }
 
-  bool readField(std::uint32_t field, std::uint32_t pair, std::uint8_t* buffer);
-  // The context's chunk buffer holding the field, or nullptr when the read fails.
-  std::uint8_t* readFieldIntoContext(std::uint32_t field, std::uint32_t pair);
-  bool writeField(std::uint32_t field, std::uint32_t pair, const std::uint8_t* buffer);
-  bool writeFieldFromContext(std::uint32_t field, std::uint32_t pair);
-  // The chunk buffer that writeFieldFromContext will write, for filling first.
-  std::uint8_t* contextBuffer(std::uint32_t field, std::uint32_t pair);
+  // One field's whole chunk, between the file and a caller's buffer of at
+  // least the chunk size; false when the file has no such stream or the
+  // transfer fails or falls short. Frames move through frame_transfer.h.
+  bool readField(std::uint32_t field, std::uint32_t pair, std::span<std::uint8_t> buffer);
+  bool writeField(std::uint32_t field, std::uint32_t pair, std::span<const std::uint8_t> buffer);
 
   // Whole frames in the file now.
   std::uint32_t frameCount() const;

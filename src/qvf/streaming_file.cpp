@@ -40,51 +40,60 @@ bool StreamingFile::seekTo(std::uint64_t target) {
   return true;
 }
 
+namespace {
+
+template <class Byte>
+std::uint64_t totalBytes(std::span<const std::span<Byte>> buffers) {
+  std::uint64_t total = 0;
+  for (std::span<Byte> buffer : buffers) total += buffer.size();
+  return total;
+}
+
+}  // namespace
+
 void StreamingFile::advance(std::uint64_t moved) {
   if (cached_ != kInvalidPosition) cached_ += moved;
   if (pointer_ != kInvalidPosition) pointer_ += moved;
 }
 
-bool StreamingFile::readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length) {
-  if (!seekTo(target)) return false;
-  if (!file_) return false;
-  const Transfer moved = file_->read(std::span<std::uint8_t>(buffer, length));
-  advance(moved.count);
-  return moved.ok && moved.count == length;
+bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> buffer) {
+  const std::span<std::uint8_t> one[1] = {buffer};
+  return readAt(target, one);
 }
 
-bool StreamingFile::readAt(std::uint64_t target, std::span<std::uint8_t> first,
-                           std::span<std::uint8_t> second) {
-  if (!seekTo(target)) return false;
-  const std::span<std::uint8_t> buffers[2] = {first, second};
+bool StreamingFile::readAt(std::uint64_t target, std::span<const std::span<std::uint8_t>> buffers) {
+  if (!file_ || !seekTo(target)) return false;
   const Transfer moved = file_->readScatter(buffers);
   advance(moved.count);
-  return moved.ok && moved.count == first.size() + second.size();
+  return moved.ok && moved.count == totalBytes(buffers);
 }
 
-bool StreamingFile::readAhead(std::uint64_t target, std::span<std::uint8_t> first,
-                              std::span<std::uint8_t> second) const {
-  const std::span<std::uint8_t> buffers[2] = {first, second};
+bool StreamingFile::readAhead(std::uint64_t target, std::span<const std::span<std::uint8_t>> buffers) const {
   if (!file_) return false;
   const Transfer moved = file_->readScatterAt(target, buffers);
-  return moved.ok && moved.count == first.size() + second.size();
+  return moved.ok && moved.count == totalBytes(buffers);
 }
 
-bool StreamingFile::writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length) {
+bool StreamingFile::writeAt(std::uint64_t target, std::span<const std::uint8_t> buffer) {
+  const std::span<const std::uint8_t> one[1] = {buffer};
+  return writeAt(target, one);
+}
+
+bool StreamingFile::writeAt(std::uint64_t target, std::span<const std::span<const std::uint8_t>> buffers) {
   ++writes_;
-  if (!seekTo(target)) return false;
-  const Transfer moved = file_->write(std::span<const std::uint8_t>(buffer, length));
+  if (!file_ || !seekTo(target)) return false;
+  const Transfer moved = file_->writeGather(buffers);
   advance(moved.count);
-  return moved.ok && moved.count == length;
+  return moved.ok && moved.count == totalBytes(buffers);
 }
 
-bool StreamingFile::writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length) {
+bool StreamingFile::writeUnpositioned(std::span<const std::uint8_t> buffer) {
   ++writes_;
   if (!file_) return false;
-  const Transfer moved = file_->write(std::span<const std::uint8_t>(buffer, length));
+  const Transfer moved = file_->write(buffer);
   cached_ = kInvalidPosition;
   if (pointer_ != kInvalidPosition) pointer_ += moved.count;
-  return moved.ok && moved.count == length;
+  return moved.ok && moved.count == buffer.size();
 }
 
 bool StreamingFile::placeFilePointer(std::uint64_t target) {

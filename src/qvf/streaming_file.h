@@ -25,18 +25,19 @@ class StreamingFile {
   // Places the file pointer at target, skipping the system call when the
   // cache says it is there already. A failed seek leaves the cache invalid.
   bool seekTo(std::uint64_t target);
-  // Exactly length bytes at target; the cache advances by what was moved.
-  bool readAt(std::uint64_t target, std::uint8_t* buffer, std::uint32_t length);
-  // Two buffers filled by one read at target: first, then second.
-  bool readAt(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second);
+  // Exactly the buffer's bytes at target, or the buffers' in turn with one
+  // request; the cache advances by what was moved.
+  bool readAt(std::uint64_t target, std::span<std::uint8_t> buffer);
+  bool readAt(std::uint64_t target, std::span<const std::span<std::uint8_t>> buffers);
   // The same without touching the file pointer or the cache; the one call
   // that another thread may make while the entry's owner works on the file.
-  bool readAhead(std::uint64_t target, std::span<std::uint8_t> first, std::span<std::uint8_t> second) const;
+  bool readAhead(std::uint64_t target, std::span<const std::span<std::uint8_t>> buffers) const;
   // Counts every write attempted, so read-ahead data can tell it is stale.
   std::uint64_t writeCount() const { return writes_; }
-  bool writeAt(std::uint64_t target, const std::uint8_t* buffer, std::uint32_t length);
+  bool writeAt(std::uint64_t target, std::span<const std::uint8_t> buffer);
+  bool writeAt(std::uint64_t target, std::span<const std::span<const std::uint8_t>> buffers);
   // One write wherever the file pointer stands; the cache is invalid after.
-  bool writeUnpositioned(const std::uint8_t* buffer, std::uint32_t length);
+  bool writeUnpositioned(std::span<const std::uint8_t> buffer);
   // Makes the next unpositioned write land at target: no system call when the
   // file pointer is known to stand there (after an unpositioned write, say).
   bool placeFilePointer(std::uint64_t target);

@@ -30,7 +30,7 @@ void writeClip(const std::string& path, std::int32_t width, std::int32_t lines) 
   for (std::uint32_t n = 0; n < 2; ++n) {
     for (std::size_t i = 0; i < frame.size(); ++i)
       frame.data()[i] = static_cast<std::uint8_t>(i * 31 + n * 7);
-    writeFrame422(registry, path.c_str(), frame.data());
+    writeFrame(registry, path.c_str(), FrameLayout::Fields422, frame.bytes());
   }
 }
 

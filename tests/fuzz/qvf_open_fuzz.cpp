@@ -1,5 +1,5 @@
-// Any bytes as a QVF file: the validating open, then the frame count and
-// every read layout of frames 0 and 1 through a registry. Nothing may crash,
+// Any bytes as a QVF file: the validating open, then the frame count, every
+// read layout of frames 0 and 1 and a write in every layout through a registry. Nothing may crash,
 // leak, hang, or read or write outside its buffers. Files live in memory, or
 // on disk under CORVANE_FUZZ_DISK_DIR.
 #include <cstddef>
@@ -13,9 +13,10 @@
 
 #include "engine/error.h"
 #include "platform/memory.h"
+#include "qvf/frame_transfer.h"
 #include "qvf/memory_storage.h"
-#include "qvf/reader.h"
 #include "qvf/registry.h"
+#include "qvf/validating_open.h"
 
 namespace {
 
@@ -67,34 +68,21 @@ FuzzFile& fuzzFile() {
   return file;
 }
 
-// Bytes readFrame422 may write: field 0's chunk at 0, field 1's at field bytes.
-std::uint64_t bytes422(qvf::OpenFileEntry& entry) {
-  const std::uint64_t first = entry.stream->video(0)->chunkSize;
-  const std::uint64_t second = std::uint64_t{entry.fieldBytes} + entry.stream->video(1)->chunkSize;
-  return std::max(first, second);
-}
-
-void readFrames(qvf::OpenFileRegistry& registry, const char* path) {
-  (void)qvf::frameCount(registry, path);
-  const auto geometry = qvf::frameGeometry(registry, path);
-  if (!geometry) return;
-  std::uint64_t need422 = 0;
-  {
-    qvf::OpenFileRegistry::Access entry = registry.access(path);
-    if (!entry) return;
-    need422 = bytes422(*entry);
-  }
-  const std::uint64_t need4 = std::uint64_t{geometry->width} * geometry->linesPerField * 2 * 4;
-  for (std::uint32_t n = 0; n < 2; ++n) {
-    if (need422 <= kBufferCap) {
-      platform::PageBuffer frame(static_cast<std::size_t>(need422));
-      (void)qvf::readFrame422(registry, path, n, frame.data());
+// Reads frames 0 and 1 in every layout, into a page-aligned buffer and into
+// one a byte off the sector grid (the two paths of a 4:2:2 read), then writes
+// a frame in every layout: all under the entry's one lock, as the shims do.
+void transferFrames(qvf::OpenFileEntry& entry) {
+  (void)entry.stream->frameCount();
+  for (qvf::FrameLayout layout :
+       {qvf::FrameLayout::Fields422, qvf::FrameLayout::Bgra32, qvf::FrameLayout::Ycbcr444}) {
+    const std::uint64_t bytes = qvf::frameBytes(entry, layout);
+    if (bytes > kBufferCap) continue;
+    platform::PageBuffer buffer(static_cast<std::size_t>(bytes) + 1);
+    for (std::uint32_t n = 0; n < 2; ++n) {
+      (void)qvf::readFrame(entry, n, layout, buffer.bytes().first(static_cast<std::size_t>(bytes)));
+      (void)qvf::readFrame(entry, n, layout, buffer.bytes().subspan(1));
     }
-    if (need4 <= kBufferCap) {
-      std::vector<std::uint8_t> frame(static_cast<std::size_t>(need4));
-      (void)qvf::readFrameBgra(registry, path, n, frame.data());
-      (void)qvf::readFrame444(registry, path, n, frame.data());
-    }
+    (void)qvf::writeFrame(entry, layout, buffer.bytes().subspan(1));
   }
 }
 
@@ -110,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     qvf::OpenFileRegistry registry(file.storage());
-    readFrames(registry, file.path());
+    if (qvf::OpenFileRegistry::Access entry = registry.access(file.path())) transferFrames(*entry);
   } catch (const EngineError&) {
   }
   return 0;

@@ -54,7 +54,7 @@ TEST(CreateForWriting, ClosesAReaderOfTheSameNameSoTheNextReadSeesTheEmptyFile) 
   qvf::test::createSmall(path);
   qvf::OpenFileRegistry registry;
   auto frame = qvf::test::patternFrame422(qvf::test::kSmallFieldBytes, 7);
-  ASSERT_TRUE(qvf::writeFrame422(registry, path.c_str(), frame.data()));
+  ASSERT_TRUE(qvf::writeFrame(registry, path.c_str(), qvf::FrameLayout::Fields422, frame.bytes()));
   ASSERT_EQ(qvf::frameCount(registry, path.c_str()), 1u);
 
   VideoMode small;

@@ -29,21 +29,22 @@ class FrameIo : public ::testing::Test {
   MemoryStorage storage_;
   std::string path_ = "clip.qvf";
   OpenFileRegistry registry_{storage_};
-  platform::PageBuffer frame_{kSmallFieldBytes * 2};
+  platform::PageBuffer frame_{kSmallFieldBytes * 4};  // a 4:4:4 frame; a 4:2:2 one is half
 };
 
 TEST_F(FrameIo, ReadingAFrameSeeksAtMostOnceAndConsecutiveFramesNotAgain) {
   writeFrames(3);
   ASSERT_TRUE(registry_.closeByName(path()));
-  ASSERT_TRUE(readFrame422(registry_, path(), 1, frame_.data()));
+  ASSERT_TRUE(readFrame(registry_, path(), 1, FrameLayout::Fields422, test::all(frame_)));
   EXPECT_EQ(file().seekCount(), 1u);
-  ASSERT_TRUE(readFrame422(registry_, path(), 2, frame_.data()));
+  ASSERT_TRUE(readFrame(registry_, path(), 2, FrameLayout::Fields422, test::all(frame_)));
   EXPECT_EQ(file().seekCount(), 1u) << "frame 2 starts where frame 1 ended";
-  ASSERT_TRUE(readFrame444(registry_, path(), 0, frame_.data()));
-  ASSERT_TRUE(readFrame444(registry_, path(), 0, frame_.data()));
+  ASSERT_TRUE(readFrame(registry_, path(), 0, FrameLayout::Ycbcr444, test::all(frame_)));
+  ASSERT_TRUE(readFrame(registry_, path(), 0, FrameLayout::Ycbcr444, test::all(frame_)));
   EXPECT_EQ(file().seekCount(), 3u);
-  EXPECT_FALSE(readFrame422(registry_, path(), 3, frame_.data())) << "frame number equal to the count";
-  EXPECT_FALSE(readFrame444(registry_, path(), 3, frame_.data()));
+  EXPECT_FALSE(readFrame(registry_, path(), 3, FrameLayout::Fields422, test::all(frame_)))
+      << "frame number equal to the count";
+  EXPECT_FALSE(readFrame(registry_, path(), 3, FrameLayout::Ycbcr444, test::all(frame_)));
 }
 
 TEST_F(FrameIo, ReadBeyondTheEndFailsAndAdvancesTheCacheByWhatWasRead) {
@@ -53,11 +54,11 @@ TEST_F(FrameIo, ReadBeyondTheEndFailsAndAdvancesTheCacheByWhatWasRead) {
   {
     auto entry = registry_.access(path());
     QvfStream& stream = *entry->stream;
-    ASSERT_TRUE(stream.writeField(2, 0, half.data()));
-    EXPECT_FALSE(stream.readField(3, 0, frame_.data()));
+    ASSERT_TRUE(stream.writeField(2, 0, test::all(half)));
+    EXPECT_FALSE(stream.readField(3, 0, test::all(frame_)));
     EXPECT_EQ(stream.file().cachedPosition(), 512u + 3 * kSmallFieldBytes) << "nothing read past the end";
   }
-  EXPECT_FALSE(readFrame422(registry_, path(), 1, frame_.data()));
+  EXPECT_FALSE(readFrame(registry_, path(), 1, FrameLayout::Fields422, test::all(frame_)));
   EXPECT_TRUE(sameBytes(half, frame_.data())) << "the first field is delivered even though the second fails";
 }
 
@@ -75,11 +76,11 @@ TEST_F(FrameIo, FailedSeekNeverLetsTheNextTransferSkipItsSeek) {
 
 TEST_F(FrameIo, UnpositionedWriteForcesTheNextPositionedTransferToSeek) {
   writeFrames(1);  // leaves the pointer at frame block 1
-  ASSERT_TRUE(appendFrameRaw(registry_, path(), patternFrame422(kSmallFieldBytes, 11).data()));
+  ASSERT_TRUE(appendFrameRaw(registry_, path(), test::all(patternFrame422(kSmallFieldBytes, 11))));
   EXPECT_EQ(file().seekCount(), 1u) << "the append followed the previous frame without a seek";
   EXPECT_EQ(file().cachedPosition(), kInvalidPosition);
   // Field 4 starts exactly where the append ended; it must still seek.
-  EXPECT_FALSE(registry_.access(path())->stream->readField(4, 0, frame_.data()));  // past the end
+  EXPECT_FALSE(registry_.access(path())->stream->readField(4, 0, test::all(frame_)));  // past the end
   EXPECT_EQ(file().seekCount(), 2u);
   EXPECT_EQ(file().cachedPosition(), 512u + 4 * kSmallFieldBytes);
 }
@@ -96,12 +97,12 @@ TEST(FrameConversions, MatchTheRowByRowDefinition) {
     const auto frames = test::writeFrames(registry, path, 3, 70, width * lines * 2);
     std::vector<std::uint8_t> got(std::size_t{width} * lines * 8);
     for (std::uint32_t n : {2u, 0u, 1u}) {
-      ASSERT_TRUE(readFrameBgra(registry, path.c_str(), n, got.data()));
+      ASSERT_TRUE(readFrame(registry, path.c_str(), n, FrameLayout::Bgra32, test::all(got)));
       EXPECT_EQ(got, test::bgraByRows(frames[n].data(), width, lines)) << n;
-      ASSERT_TRUE(readFrame444(registry, path.c_str(), n, got.data()));
+      ASSERT_TRUE(readFrame(registry, path.c_str(), n, FrameLayout::Ycbcr444, test::all(got)));
       EXPECT_EQ(got, test::yuvaByRows(frames[n].data(), width, lines)) << n;
     }
-    EXPECT_FALSE(readFrameBgra(registry, path.c_str(), 3, got.data()));
+    EXPECT_FALSE(readFrame(registry, path.c_str(), 3, FrameLayout::Bgra32, test::all(got)));
   }
 }
 
@@ -109,8 +110,8 @@ TEST_F(FrameIo, A444FrameWrittenBackGivesTheSameFileBytes) {
   writeFrames(2);
   std::vector<std::uint8_t> yuva(kFrameBytes4);
   for (std::uint32_t n = 0; n < 2; ++n) {
-    ASSERT_TRUE(readFrame444(registry_, path(), n, yuva.data()));
-    ASSERT_TRUE(writeFrame444(registry_, path(), yuva.data()));
+    ASSERT_TRUE(readFrame(registry_, path(), n, FrameLayout::Ycbcr444, test::all(yuva)));
+    ASSERT_TRUE(writeFrame(registry_, path(), FrameLayout::Ycbcr444, test::all(yuva)));
   }
   ASSERT_TRUE(registry_.closeByName(path()));
   const auto bytes = storage_.bytes(path_);
@@ -123,8 +124,8 @@ TEST_F(FrameIo, A444FrameWrittenBackGivesTheSameFileBytes) {
 TEST_F(FrameIo, BgraFramesAreEncodedRowByRowFromTheBottom) {
   std::vector<std::uint8_t> bgra(kFrameBytes4);
   for (std::size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<std::uint8_t>(i * 13 + i / 64);
-  ASSERT_TRUE(writeFrameBgra(registry_, path(), bgra.data()));
-  ASSERT_TRUE(readFrame422(registry_, path(), 0, frame_.data()));
+  ASSERT_TRUE(writeFrame(registry_, path(), FrameLayout::Bgra32, test::all(bgra)));
+  ASSERT_TRUE(readFrame(registry_, path(), 0, FrameLayout::Fields422, test::all(frame_)));
   std::vector<std::uint8_t> expected(kSmallWidth * 2);
   for (std::uint32_t row = 0; row < 2 * kSmallLines; ++row) {
     encode_bgra_ycbcr8(expected.data(), &bgra[(2 * kSmallLines - 1 - row) * kSmallWidth * 4], kSmallWidth);
@@ -144,17 +145,17 @@ TEST(FrameIoDisk, ReadOnlyFileReadsButRefusesEveryWrite) {
   test::ReadOnlyFile readOnly(path);
   if (readOnly.writable()) GTEST_SKIP() << "cannot make a read-only file here";
   platform::PageBuffer frame(kSmallFieldBytes * 2);
-  ASSERT_TRUE(readFrame422(registry, path.c_str(), 1, frame.data()));
+  ASSERT_TRUE(readFrame(registry, path.c_str(), 1, FrameLayout::Fields422, test::all(frame)));
   EXPECT_TRUE(sameBytes(frames[1], frame.data()));
   EXPECT_EQ(registry.access(path.c_str())->stream->file().openAttempt(),
             StreamOpenAttempt::ReadOnlyUnbuffered);
   OpenFileRegistry other;
   EXPECT_EQ(frameCount(other, path.c_str()), 2u) << "readers share";
-  EXPECT_FALSE(writeFrame422(registry, path.c_str(), frames[0].data()));
+  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, test::all(frames[0])));
   std::vector<std::uint8_t> yuva(kFrameBytes4, 50);
-  EXPECT_FALSE(writeFrame444(registry, path.c_str(), yuva.data()));
-  EXPECT_FALSE(writeFrameBgra(registry, path.c_str(), yuva.data()));
-  EXPECT_FALSE(appendFrameRaw(registry, path.c_str(), frames[0].data()));
+  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Ycbcr444, test::all(yuva)));
+  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Bgra32, test::all(yuva)));
+  EXPECT_FALSE(appendFrameRaw(registry, path.c_str(), test::all(frames[0])));
   EXPECT_EQ(registry.access(path.c_str())->frameCounter, 6u);
   EXPECT_EQ(frameCount(registry, path.c_str()), 2u);
 }
@@ -169,7 +170,7 @@ TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {
   OpenFileRegistry registry;
   ASSERT_EQ(frameCount(registry, path.c_str()), kFrame);
   const platform::PageBuffer frame = patternFrame422(test::kFullFieldBytes, 42);
-  ASSERT_TRUE(writeFrame422(registry, path.c_str(), frame.data()));
+  ASSERT_TRUE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, test::all(frame)));
   EXPECT_EQ(frameCount(registry, path.c_str()), kFrame + 1);
   EXPECT_EQ(std::filesystem::file_size(path), 512 + (kFrame + 1) * kBlock);
 
@@ -179,7 +180,7 @@ TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {
   // not wrap to 32 bits.
   const std::uint32_t wrapped = static_cast<std::uint32_t>((512 + kFrame * kBlock) & 0xFFFF'FFFF) / kBlock;
   platform::PageBuffer back(kBlock);
-  ASSERT_TRUE(readFrame422(registry, path.c_str(), wrapped, back.data()));
+  ASSERT_TRUE(readFrame(registry, path.c_str(), wrapped, FrameLayout::Fields422, test::all(back)));
   EXPECT_TRUE(std::all_of(back.data(), back.data() + back.size(), [](std::uint8_t b) { return b == 0; }));
 }
 

@@ -59,6 +59,12 @@ inline void createSmall(const std::string& path, Storage& storage = diskStorage(
   create(storage, path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
 }
 
+// The whole of a buffer (a vector or a page buffer) as a span.
+template <class Buffer>
+auto all(Buffer&& buffer) {
+  return std::span(buffer.data(), buffer.size());
+}
+
 // A sector-aligned 4:2:2 frame (two fields) whose bytes depend on seed and
 // position and never exceed 254.
 inline platform::PageBuffer patternFrame422(std::uint32_t fieldBytes, std::uint32_t seed) {
@@ -82,7 +88,7 @@ inline std::vector<platform::PageBuffer> writeFrames(OpenFileRegistry& registry,
   std::vector<platform::PageBuffer> frames;
   for (std::uint32_t i = 0; i < count; ++i) {
     frames.push_back(patternFrame422(fieldBytes, seed + i));
-    EXPECT_TRUE(writeFrame422(registry, path.c_str(), frames.back().data())) << i;
+    EXPECT_TRUE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, all(frames.back()))) << i;
   }
   return frames;
 }
@@ -91,7 +97,7 @@ inline std::vector<platform::PageBuffer> writeFrames(OpenFileRegistry& registry,
 inline bool frameMatches(OpenFileRegistry& registry, const std::string& path, std::uint32_t n,
                          std::uint32_t seed, std::uint32_t fieldBytes = kSmallFieldBytes) {
   platform::PageBuffer buffer(std::size_t{fieldBytes} * 2);
-  return readFrame422(registry, path.c_str(), n, buffer.data()) &&
+  return readFrame(registry, path.c_str(), n, FrameLayout::Fields422, all(buffer)) &&
          sameBytes(patternFrame422(fieldBytes, seed), buffer.data());
 }
 

@@ -29,7 +29,9 @@ class ReadAheadTest : public ::testing::Test {
     return bgra;
   }
 
-  bool readBgra(std::uint32_t n) { return readFrameBgra(registry_, path_.c_str(), n, got_.data()); }
+  bool readBgra(std::uint32_t n) {
+    return readFrame(registry_, path_.c_str(), n, FrameLayout::Bgra32, test::all(got_));
+  }
 
   TempDir dir_;
   std::string path_ = dir_ / "ahead.qvf";
@@ -53,7 +55,7 @@ TEST_F(ReadAheadTest, AWriteAfterTheReadAheadIsWhatTheNextReadSees) {
     ASSERT_TRUE(entry);
     entry->frameCounter = 3;  // the next frame write goes to block 3
   }
-  ASSERT_TRUE(writeFrame422(registry_, path_.c_str(), frames_[3].data()));
+  ASSERT_TRUE(writeFrame(registry_, path_.c_str(), FrameLayout::Fields422, test::all(frames_[3])));
   ASSERT_TRUE(readBgra(3));
   EXPECT_EQ(got_, expectedBgra(frames_[3]));
 }
@@ -74,7 +76,9 @@ TEST_F(ReadAheadTest, TwoThreadsReadingOneFileEachGetTheirFrame) {
     std::vector<std::uint8_t> frame(720 * 480 * 4);
     for (std::uint32_t i = 0; i < 40; ++i) {
       const std::uint32_t n = (i + offset) % 4;
-      if (!readFrameBgra(registry_, path_.c_str(), n, frame.data()) || frame != expected[n]) ++*mismatches;
+      if (!readFrame(registry_, path_.c_str(), n, FrameLayout::Bgra32, test::all(frame)) ||
+          frame != expected[n])
+        ++*mismatches;
     }
   };
   int first = 0, second = 0;

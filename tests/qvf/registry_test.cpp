@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "qvf/faulty_storage.h"
+#include "qvf/validating_open.h"
 #include "qvf_test_support.h"
 
 namespace corvane::qvf {
@@ -107,8 +108,8 @@ TEST(OpenFileRegistry, CaptureSequenceSurvivesEvictionOfItsEntry) {
     }
     evictions += n % 2 == 0;
     model.use(capture);
-    ASSERT_TRUE(
-        appendFrameRaw(registry, capture.c_str(), test::patternFrame422(test::kSmallFieldBytes, n).data()));
+    ASSERT_TRUE(appendFrameRaw(registry, capture.c_str(),
+                               test::all(test::patternFrame422(test::kSmallFieldBytes, n))));
     EXPECT_EQ(registry.openCount(), model.occupied());
   }
   ASSERT_TRUE(registry.closeByName(capture.c_str()));
@@ -130,7 +131,7 @@ TEST(OpenFileRegistry, TwoSpellingsOfOneFileCannotBothHoldIt) {
 
   const auto second = test::writeFrames(registry, paths[0], 1, 55);
   EXPECT_EQ(frameCount(registry, other.c_str()), 0u);
-  EXPECT_FALSE(writeFrame422(registry, other.c_str(), second[0].data()));
+  EXPECT_FALSE(writeFrame(registry, other.c_str(), FrameLayout::Fields422, test::all(second[0])));
   EXPECT_FALSE(frameGeometry(registry, other.c_str()).has_value());
   EXPECT_EQ(registry.openCount(), 1u);
   // Nothing was corrupted, and the first spelling still works.

@@ -4,6 +4,7 @@
 
 #include "platform/disk.h"
 #include "platform/file.h"
+#include "qvf/validating_open.h"
 #include "qvf_test_support.h"
 
 namespace corvane::platform {

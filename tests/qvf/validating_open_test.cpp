@@ -1,6 +1,8 @@
 // The validating open refuses every damaged header with its own message, in
 // a fixed order, and the registry turns any refusal into "not open" without
 // keeping anything of the failed attempt.
+#include "qvf/validating_open.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -95,7 +97,7 @@ TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
     std::uint8_t frame[64];
     EXPECT_EQ(frameCount(registry, path.c_str()), 0u);
     EXPECT_FALSE(frameGeometry(registry, path.c_str()).has_value());
-    EXPECT_FALSE(readFrameBgra(registry, path.c_str(), 0, frame));
+    EXPECT_FALSE(readFrame(registry, path.c_str(), 0, FrameLayout::Bgra32, frame));
     EXPECT_FALSE(registry.closeByName(path.c_str()));
     EXPECT_LE(registry.openCount(), 1u);
     // A refused open leaves no handle behind: the file can be rewritten and opened at once.

@@ -209,25 +209,24 @@ Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
 
 namespace {
 
-// Fills buffers in turn from the descriptor; position -1 reads at the file
-// pointer, anything else at that offset. Short reads go on where they stopped.
-Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<std::uint8_t>> buffers) {
+// One request over several buffers in turn: call(pieces, count, done) is
+// readv, writev or their positioned forms, done being the bytes moved so far.
+// Short transfers go on where they stopped; a read that meets the end of the
+// file stops there.
+template <class Byte, class Call>
+Transfer vectored(int fd, std::span<const std::span<Byte>> buffers, Call call) {
   Transfer result;
   if (fd < 0 || buffers.size() > StreamHandle::kMaxScatterBuffers) return result;
   std::array<iovec, StreamHandle::kMaxScatterBuffers> pieces{};
   std::size_t total = 0;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
-    pieces[i] = iovec{buffers[i].data(), buffers[i].size()};
+    pieces[i] = iovec{const_cast<std::uint8_t*>(buffers[i].data()), buffers[i].size()};
     total += buffers[i].size();
   }
   std::size_t first = 0;
   result.ok = true;
   while (result.count < total) {
-    const int count = static_cast<int>(buffers.size() - first);
-    const ssize_t n = position < 0
-                          ? ::readv(fd, pieces.data() + first, count)
-                          : ::preadv(fd, pieces.data() + first, count,
-                                     static_cast<off_t>(position + static_cast<std::int64_t>(result.count)));
+    const ssize_t n = call(pieces.data() + first, static_cast<int>(buffers.size() - first), result.count);
     if (n < 0) {
       if (errno == EINTR) continue;
       result.ok = false;
@@ -246,6 +245,15 @@ Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<st
   return result;
 }
 
+// position -1 reads at the file pointer, anything else at that offset.
+Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<std::uint8_t>> buffers) {
+  return vectored(fd, buffers, [&](const iovec* pieces, int count, std::size_t done) {
+    return position < 0
+               ? ::readv(fd, pieces, count)
+               : ::preadv(fd, pieces, count, static_cast<off_t>(position + static_cast<std::int64_t>(done)));
+  });
+}
+
 }  // namespace
 
 Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buffers) {
@@ -256,6 +264,11 @@ Transfer StreamHandle::readScatterAt(std::uint64_t position,
                                      std::span<const std::span<std::uint8_t>> buffers) const {
   if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 2)) return {};
   return scatterRead(fd_, static_cast<std::int64_t>(position), buffers);
+}
+
+Transfer StreamHandle::writeGather(std::span<const std::span<const std::uint8_t>> buffers) {
+  return vectored(fd_, buffers,
+                  [&](const iovec* pieces, int count, std::size_t) { return ::writev(fd_, pieces, count); });
 }
 
 Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
