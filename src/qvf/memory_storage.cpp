@@ -221,11 +221,6 @@ std::vector<std::uint8_t> MemoryStorage::bytes(const std::string& path) const {
   return file->data;
 }
 
-bool MemoryStorage::exists(const std::string& path) const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return files_.count(path) != 0;
-}
-
 void MemoryStorage::setReadOnly(const std::string& path, bool readOnly) {
   const std::shared_ptr<File> file = find(path, true);
   std::lock_guard<std::mutex> guard(file->lock);

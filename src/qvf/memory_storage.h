@@ -32,7 +32,6 @@ class MemoryStorage final : public Storage {
   void setBytes(const std::string& path, std::span<const std::uint8_t> bytes);
   // The file's bytes now; empty when there is no such file.
   std::vector<std::uint8_t> bytes(const std::string& path) const;
-  bool exists(const std::string& path) const;
   // Frame-file opens of this path then find it read-only, as a file whose
   // write permission is gone.
   void setReadOnly(const std::string& path, bool readOnly);

@@ -3,6 +3,8 @@
 // larger than 4 GiB.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "qvf/memory_storage.h"
 #include "qvf_test_support.h"
 
@@ -135,29 +137,38 @@ TEST_F(FrameIo, BgraFramesAreEncodedRowByRowFromTheBottom) {
   }
 }
 
-TEST(FrameIoDisk, ReadOnlyFileReadsButRefusesEveryWrite) {
+// A file without write permission opens through the read-only attempt, on
+// disk and in memory alike.
+TEST(FrameIoReadOnly, ReadOnlyFileReadsButRefusesEveryWrite) {
   TempDir dir;
-  const std::string path = dir / "clip.qvf";
-  test::createSmall(path);
-  OpenFileRegistry registry;
-  const auto frames = test::writeFrames(registry, path, 2);
-  ASSERT_TRUE(registry.closeByName(path.c_str()));
-  test::ReadOnlyFile readOnly(path);
-  if (readOnly.writable()) GTEST_SKIP() << "cannot make a read-only file here";
-  platform::PageBuffer frame(kSmallFieldBytes * 2);
-  ASSERT_TRUE(readFrame(registry, path.c_str(), 1, FrameLayout::Fields422, test::all(frame)));
-  EXPECT_TRUE(sameBytes(frames[1], frame.data()));
-  EXPECT_EQ(registry.access(path.c_str())->stream->file().openAttempt(),
-            StreamOpenAttempt::ReadOnlyUnbuffered);
-  OpenFileRegistry other;
-  EXPECT_EQ(frameCount(other, path.c_str()), 2u) << "readers share";
-  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, test::all(frames[0])));
-  std::vector<std::uint8_t> yuva(kFrameBytes4, 50);
-  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Ycbcr444, test::all(yuva)));
-  EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Bgra32, test::all(yuva)));
-  EXPECT_FALSE(appendFrameRaw(registry, path.c_str(), test::all(frames[0])));
-  EXPECT_EQ(registry.access(path.c_str())->frameCounter, 6u);
-  EXPECT_EQ(frameCount(registry, path.c_str()), 2u);
+  MemoryStorage memory;
+  for (Storage* storage : {&diskStorage(), static_cast<Storage*>(&memory)}) {
+    const std::string path = dir / "clip.qvf";
+    test::createSmall(path, *storage);
+    OpenFileRegistry registry(*storage);
+    const auto frames = test::writeFrames(registry, path, 2);
+    ASSERT_TRUE(registry.closeByName(path.c_str()));
+    std::optional<test::ReadOnlyFile> onDisk;
+    if (storage == &memory) {
+      memory.setReadOnly(path, true);
+    } else if (onDisk.emplace(path); onDisk->writable()) {
+      continue;  // cannot make a read-only file on this disk
+    }
+    platform::PageBuffer frame(kSmallFieldBytes * 2);
+    ASSERT_TRUE(readFrame(registry, path.c_str(), 1, FrameLayout::Fields422, test::all(frame)));
+    EXPECT_TRUE(sameBytes(frames[1], frame.data()));
+    EXPECT_EQ(registry.access(path.c_str())->stream->file().openAttempt(),
+              StreamOpenAttempt::ReadOnlyUnbuffered);
+    OpenFileRegistry other(*storage);
+    EXPECT_EQ(frameCount(other, path.c_str()), 2u) << "readers share";
+    EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, test::all(frames[0])));
+    std::vector<std::uint8_t> yuva(kFrameBytes4, 50);
+    EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Ycbcr444, test::all(yuva)));
+    EXPECT_FALSE(writeFrame(registry, path.c_str(), FrameLayout::Bgra32, test::all(yuva)));
+    EXPECT_FALSE(appendFrameRaw(registry, path.c_str(), test::all(frames[0])));
+    EXPECT_EQ(registry.access(path.c_str())->frameCounter, 6u);
+    EXPECT_EQ(frameCount(registry, path.c_str()), 2u);
+  }
 }
 
 TEST(FrameIoLarge, FramesAbove4GiBAreAddressedIn64Bits) {
