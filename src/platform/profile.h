@@ -12,8 +12,8 @@
 // not a regular file (a link to /dev/null) is never replaced, and a file
 // without write permission (no write bit at all binds root too) is left as it
 // is. In a folder where no temporary can be made, a writable file is rewritten
-// in place. The first access to a file in a process removes the temporaries
-// that saves killed midway left behind. The first failed write of the process
+// in place. Every read or save removes the temporaries that saves killed
+// midway left behind. The first failed write of the process
 // says on stderr which file could not be saved and why.
 #pragma once
 

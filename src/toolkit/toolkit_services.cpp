@@ -51,10 +51,11 @@ class OwnServices final : public ToolkitServices {
   std::deque<Posted> pending_;  // guarded by lock_
 };
 
-// Never destroyed: toolkit objects with static storage may outlive any other static.
+// A static object rather than a leaked one: the plug-in is unloaded with
+// dlclose, after which nothing would own a heap copy.
 OwnServices& ownServices() {
-  static OwnServices* instance = new OwnServices;
-  return *instance;
+  static OwnServices instance;
+  return instance;
 }
 
 // Acquire/release: a test's fake is fully built before other threads use it.

@@ -204,7 +204,7 @@ TEST_F(ProfileTest, AWritableFileInAReadOnlyFolderIsSavedInPlace) {
 
 // Temporaries of this file only, and only while no save holds the lock: a
 // read while another process saves leaves them for the next access.
-TEST_F(ProfileTest, TheFirstAccessSweepsStaleTemporariesOfThisFileOnly) {
+TEST_F(ProfileTest, AccessesSweepStaleTemporariesOfThisFileOnly) {
   writeFile(ini_, "[VideoCorvane Configuration]\nVideoMode=1\n");
   const std::vector<std::string> kept{".Other.ini.a1B2c3",      ".VideoCorvane.ini.a1B2c",
                                       ".VideoCorvane.ini.lock", ".VideoCorvane.ini.a1B2c3d",

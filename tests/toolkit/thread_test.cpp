@@ -1,10 +1,11 @@
 // The toolkit's Thread: StartThread runs ThreadProc through the installed
-// services, and the object may be ended by its own ThreadProc. Starting,
-// naming and joining are platform::Thread's and tested there.
+// services. Starting, naming, joining and a thread ending its own object are
+// platform::Thread's and tested there.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <latch>
+#include <thread>
 
 #include "engine/toolkit.h"
 #include "support/fake_toolkit.h"
@@ -25,18 +26,18 @@ class FunctionThread : public Thread {
   std::function<void()> body_;
 };
 
-// A device whose thread closes the device: ~Thread on its own thread must
-// neither wait for itself nor leave anything that touches the freed object.
-TEST(ToolkitThread, ThreadProcMayDestroyItsOwnObject) {
-  std::latch done(1);
-  FunctionThread* self = nullptr;
-  self = new FunctionThread([&] {
-    std::latch& finished = done;  // the closure dies with the object
-    delete self;
-    finished.count_down();
+TEST(ToolkitThread, TheToolkitsOwnServicesStartARealThread) {
+  std::thread::id ranOn;
+  std::latch release(1);
+  FunctionThread thread([&] {
+    ranOn = std::this_thread::get_id();
+    release.wait();
   });
-  ASSERT_TRUE(self->StartThread());
-  done.wait();
+  ASSERT_TRUE(thread.StartThread());
+  EXPECT_FALSE(thread.StartThread());  // still started until joined
+  release.count_down();
+  thread.Join();
+  EXPECT_NE(ranOn, std::this_thread::get_id());
 }
 
 TEST(ToolkitThread, StartsGoThroughTheInstalledServices) {

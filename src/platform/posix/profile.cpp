@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <system_error>
 #include <utility>
 
@@ -168,40 +166,12 @@ void removeStaleTemporaries(const std::string& target) {
   }
 }
 
-// Each file is swept once per process, by its first read or save.
-class SweptFiles {
- public:
-  bool contains(const std::string& target) {
-    std::lock_guard guard(lock_);
-    return swept_.contains(target);
-  }
-  void add(const std::string& target) {
-    std::lock_guard guard(lock_);
-    swept_.insert(target);
-  }
-
- private:
-  std::mutex lock_;
-  std::set<std::string> swept_;  // guarded by lock_
-};
-
-SweptFiles& sweptFiles() {
-  static SweptFiles* instance = new SweptFiles;  // never destroyed: saves may run at exit
-  return *instance;
-}
-
-void sweepWhileLocked(const std::string& target) {
-  if (sweptFiles().contains(target)) return;
-  removeStaleTemporaries(target);
-  sweptFiles().add(target);
-}
-
-// A read does not wait for a running save: the sweep is then left to the next
-// access.
-void sweepBeforeFirstRead(const std::string& target) {
-  if (sweptFiles().contains(target) || !isDirectory(directoryOf(target))) return;
+// A read does not wait for a running save: it leaves the sweep to a later
+// access then.
+void sweepBeforeRead(const std::string& target) {
+  if (!isDirectory(directoryOf(target))) return;
   ProfileLock lock(target, ProfileLock::Wait::Try);
-  if (lock.held()) sweepWhileLocked(target);
+  if (lock.held()) removeStaleTemporaries(target);
 }
 
 // Removes the temporary file unless it was renamed into place.
@@ -297,7 +267,7 @@ bool saveProfileValue(const std::string& path, std::string_view section, std::st
 
   ProfileLock lock(target, ProfileLock::Wait::Block);
   if (!lock.held()) return failWith(lock.error());
-  sweepWhileLocked(target);
+  removeStaleTemporaries(target);
 
   std::string text;
   if (readWholeFile(target, text) == ReadStatus::Failed) return failWith(errno);
@@ -343,7 +313,7 @@ std::string profilePath(std::string_view fileName) {
 
 std::optional<std::string> readProfileValue(const std::string& path, std::string_view section,
                                             std::string_view key) {
-  if (std::string target; resolveLinks(path, target)) sweepBeforeFirstRead(target);
+  if (std::string target; resolveLinks(path, target)) sweepBeforeRead(target);
   std::string text;
   if (readWholeFile(path, text) != ReadStatus::Ok) return std::nullopt;
   return posix::findProfileValue(text, section, key);
