@@ -1,6 +1,6 @@
 // Picks the fastest kernels once and runs them over any pixel count.
+#include <array>
 #include <cstring>
-#include <vector>
 
 #include "engine/pixeltools.h"
 #include "pixeltools/kernel_table.h"
@@ -24,24 +24,26 @@ const Processor& processor() {
   return flags;
 }
 
-std::vector<KernelSet> buildKernelSets() {
+// Fixed arrays: making the tables, on the first frame a host converts,
+// allocates nothing.
+std::array<KernelSet, 4> buildKernelSets() {
   const Processor& cpu = processor();
-  std::vector<KernelSet> sets;
-  sets.push_back({"scalar", decodeRowScalar, encodeRowScalar, 2, true});
-  sets.push_back({"sse2", decodeRowSse2, encodeRowSse2, 16, cpu.sse2});
-  sets.push_back({"avx2", decodeRowAvx2, encodeRowAvx2, 16, cpu.avx2});
-  // Masked tails: any even count.
-  sets.push_back({"avx512", decodeRowAvx512, encodeRowAvx512, 2, cpu.avx512});
-  return sets;
+  return {{
+      {"scalar", decodeRowScalar, encodeRowScalar, 2, true},
+      {"sse2", decodeRowSse2, encodeRowSse2, 16, cpu.sse2},
+      {"avx2", decodeRowAvx2, encodeRowAvx2, 16, cpu.avx2},
+      // Masked tails: any even count.
+      {"avx512", decodeRowAvx512, encodeRowAvx512, 2, cpu.avx512},
+  }};
 }
 
-std::vector<LayoutKernelSet> buildLayoutKernelSets() {
+std::array<LayoutKernelSet, 3> buildLayoutKernelSets() {
   const Processor& cpu = processor();
-  return {
+  return {{
       {"scalar", expand444RowScalar, pack444RowScalar, limit422Scalar, limit444Scalar, 2, true},
       {"sse2", expand444RowSse2, pack444RowSse2, limit422Sse2, limit444Sse2, 8, cpu.sse2},
       {"avx2", expand444RowAvx2, pack444RowAvx2, limit422Avx2, limit444Avx2, 16, cpu.avx2},
-  };
+  }};
 }
 
 template <class Set>
@@ -70,12 +72,12 @@ void runAnyWidth(RowKernel kernel, std::size_t block, std::uint8_t* dst, const s
 }  // namespace
 
 std::span<const KernelSet> kernelSets() {
-  static const std::vector<KernelSet> sets = buildKernelSets();
+  static const std::array<KernelSet, 4> sets = buildKernelSets();
   return sets;
 }
 
 std::span<const LayoutKernelSet> layoutKernelSets() {
-  static const std::vector<LayoutKernelSet> sets = buildLayoutKernelSets();
+  static const std::array<LayoutKernelSet, 3> sets = buildLayoutKernelSets();
   return sets;
 }
 

@@ -3,6 +3,7 @@
 // past the last pixel or the last whole 4-byte group.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -122,6 +123,7 @@ TEST(VariantsMatchScalar, LimitKernelsAtAllLengthsAndAlignments) {
   const std::vector<LimitCase> cases = limitCases();
   for (std::size_t n : lengths) {
     for (std::size_t slack : kSlacks) {
+      if (n > 4096 && slack != 0) continue;  // whole frames: the lanes, not the ends
       // Mostly values at and around the cap, so every lane sees 254 and 255.
       std::vector<std::uint8_t> input(n + slack, 255);
       for (std::size_t i = 0; i < n; ++i) {
@@ -130,8 +132,8 @@ TEST(VariantsMatchScalar, LimitKernelsAtAllLengthsAndAlignments) {
       }
       GuardedBuffer want(n, slack), got(n, slack);
       for (const LimitCase& c : cases) {
-        std::memcpy(want.data(), input.data(), n + slack);
-        std::memcpy(got.data(), input.data(), n + slack);
+        std::copy(input.begin(), input.end(), want.data());
+        std::copy(input.begin(), input.end(), got.data());
         c.reference({want.data(), n});
         c.candidate({got.data(), n});
         ASSERT_EQ(0, std::memcmp(want.data(), got.data(), n + slack))
