@@ -20,8 +20,7 @@ engine::Handle InputProbe::createProbe(engine::Handle, const char* name) {
 }
 
 std::int32_t InputProbe::attach(engine::Handle, const char* pinName) {
-  // A detach has no argument in the line.
-  log_.write(pinName == nullptr ? std::string("AttachProbe") : "AttachProbe " + std::string(pinName));
+  log_.write("AttachProbe " + std::string(logText(pinName)));  // "(null)" is a detach
   return 0;
 }
 
@@ -44,6 +43,8 @@ void InputProbe::destroyProbe(engine::Handle) { log_.write("DestroyProbe"); }
 
 void InputProbe::closeEngine(engine::Handle) { log_.write("CloseEngine"); }
 
-void InputProbe::returnFrame(std::uint32_t, std::uint32_t) { log_.write("ReturnInputFrame"); }
+void InputProbe::returnFrame(std::uint32_t source, std::uint32_t frameIdentifier) {
+  log_.write("ReturnInputFrame " + std::to_string(source) + " " + std::to_string(frameIdentifier));
+}
 
 }  // namespace corvane::board

@@ -67,8 +67,9 @@ std::int32_t Switcher::command(engine::Handle switcher, std::uint32_t command, c
 
 std::uint32_t Switcher::currentFrameCount(engine::Handle switcher) {
   std::lock_guard guard(lock_);
-  log_.write("CurrentFrameCount");
-  return open_.contains(switcher) ? frameCount() : 0;
+  const std::uint32_t count = open_.contains(switcher) ? frameCount() : 0;
+  log_.write("CurrentFrameCount " + std::to_string(count));  // the line shows the answer
+  return count;
 }
 
 bool Switcher::isOpen(engine::Handle switcher) const {

@@ -61,20 +61,22 @@ TEST_F(Board, LogsEveryCallAsOneLineAndRefusesWhatIsNotOpen) {
   EXPECT_EQ(engine.OpenOutputStream("media.apps.Veltrix", 0, 0, 1), 0u);
   EXPECT_EQ(engine.AcquireOutputFrame(1, &data, &cookie), 0u);
   EXPECT_TRUE(data == nullptr && cookie == 0);
+  engine.SubmitOutputFrame(1, 9, cookie);
   EXPECT_EQ(engine.OpenEngine(), 0u);
   EXPECT_EQ(engine.CreateProbe(0, "media.apps.Veltrix.probe"), 0u);
   EXPECT_EQ(engine.AttachProbe(0, "media.pins.corvane.vin0.out"), 0);
   EXPECT_EQ(engine.AttachProbe(0, nullptr), 0);
-  board.ReturnInputFrame(0, 0);
+  board.ReturnInputFrame(2, 77);
 
-  EXPECT_EQ(logLines(),
-            (Lines{"earlier line", "OpenSwitcher apps.Veltrix.Switcher123456",
-                   "SetInputControl control.hue 4 -3", "SwitcherCommand 0x814", "SetOutputControl (null) 5 1",
-                   "SetOutputControl control.scphase 5 (null)", "OpenSwitcher (null)", "CloseSwitcher",
-                   "SetOutputControl control.filter 5 1", "SwitcherCommand 0xabc", "CurrentFrameCount",
-                   "OpenOutputStream media.apps.Veltrix 1", "AcquireOutputFrame", "OpenEngine",
-                   "CreateProbe media.apps.Veltrix.probe", "AttachProbe media.pins.corvane.vin0.out",
-                   "AttachProbe", "ReturnInputFrame"}));
+  EXPECT_EQ(
+      logLines(),
+      (Lines{"earlier line", "OpenSwitcher apps.Veltrix.Switcher123456", "SetInputControl control.hue 4 -3",
+             "SwitcherCommand 0x814", "SetOutputControl (null) 5 1",
+             "SetOutputControl control.scphase 5 (null)", "OpenSwitcher (null)", "CloseSwitcher",
+             "SetOutputControl control.filter 5 1", "SwitcherCommand 0xabc", "CurrentFrameCount 0",
+             "OpenOutputStream media.apps.Veltrix 1", "AcquireOutputFrame 0", "SubmitOutputFrame 9",
+             "OpenEngine", "CreateProbe media.apps.Veltrix.probe", "AttachProbe media.pins.corvane.vin0.out",
+             "AttachProbe (null)", "ReturnInputFrame 2 77"}));
   EXPECT_EQ(board.switcher().outputControl("control.filter"), std::nullopt);
 }
 
