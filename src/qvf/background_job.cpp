@@ -1,8 +1,13 @@
 #include "qvf/background_job.h"
 
+#include <system_error>
+
 namespace corvane::qvf {
 
-BackgroundJob::BackgroundJob() : thread_([this] { run(); }) {}
+BackgroundJob::BackgroundJob() {
+  if (const std::error_code failed = thread_.start({"corvane-helper"}, [this] { run(); }))
+    throw std::system_error(failed, "the file engine's helper thread");
+}
 
 BackgroundJob::~BackgroundJob() {
   {

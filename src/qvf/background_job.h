@@ -7,7 +7,8 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+
+#include "platform/thread.h"
 
 namespace corvane::qvf {
 
@@ -15,6 +16,7 @@ class BackgroundJob {
  public:
   using Function = void (*)(void* context);
 
+  // Throws std::system_error when no thread can be started.
   BackgroundJob();
   ~BackgroundJob();  // waits for a running job, then ends the thread
   BackgroundJob(const BackgroundJob&) = delete;
@@ -33,7 +35,7 @@ class BackgroundJob {
   Function function_ = nullptr;  // guarded by lock_; non-null while a job is pending or running
   void* context_ = nullptr;      // guarded by lock_
   bool stopping_ = false;        // guarded by lock_
-  std::thread thread_;
+  platform::Thread thread_;      // last: started once the state above exists
 };
 
 }  // namespace corvane::qvf
