@@ -38,5 +38,5 @@ function(corvane_test name dir)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   # A fault that shows as a hang must fail the run, not stall it.
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0" TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0" TIMEOUT 600)
 endfunction()
