@@ -47,18 +47,6 @@ TEST(Module, NamesTheSwitcherAfterTheTickCountAndClosesItLast) {
   EXPECT_EQ(exitCode, -1);
 }
 
-TEST(Module, ASecondFailedOpenEndsTheProcessWithCodeOne) {
-  ConfigSandbox box;
-  FakeBoard board;
-  board.switcherOpensToFail = 2;
-  FakeClock clock;
-  int exitCode = -1;
-  EXPECT_THROW(Module(seamsFor(board, clock, &exitCode)), ExitCalled);
-  EXPECT_EQ(exitCode, 1);
-  EXPECT_EQ(board.calls(), (std::vector<std::string>{"OpenSwitcher apps.Veltrix.Switcher123456",
-                                                     "OpenSwitcher apps.Veltrix.Switcher123456"}));
-}
-
 TEST(Module, OneRetryIsEnough) {
   ConfigSandbox box;
   FakeBoard board;
