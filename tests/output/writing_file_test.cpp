@@ -6,7 +6,6 @@
 
 #include <string>
 
-
 namespace corvane::output {
 namespace {
 
