@@ -16,71 +16,47 @@
 namespace corvane::settings {
 namespace {
 
-using testing::ConfigSandbox;
-
-std::optional<std::string> stored(const ConfigSandbox& box, const char* key) {
-  return platform::readProfileValue(box.ini().string(), kConfigSection, key);
-}
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 TEST(ParseConfigInt, TakesTheLeadingDecimalNumberLikePercentD) {
-  const struct {
-    const char* text;
-    std::optional<std::int32_t> value;
-  } cases[] = {
-      {"  -12abc", -12},
-      {"+7", 7},
-      {"0x10", 0},
-      {"\t3 4", 3},
-      {"", std::nullopt},
-      {"NONE", std::nullopt},
-      {"-", std::nullopt},
-      {"99999999999", 2147483647},
-      {"-99999999999", -2147483647 - 1},
+  const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+      {"  -12abc", -12},  {"+7", 7},           {"0x10", 0},           {"\t3 4", 3},
+      {"", std::nullopt}, {"-", std::nullopt}, {"99999999999", kMax}, {"-99999999999", kMin},
   };
-  for (const auto& c : cases) EXPECT_EQ(parseConfigInt(c.text), c.value) << '"' << c.text << '"';
+  for (const auto& [text, value] : cases) EXPECT_EQ(parseConfigInt(text), value) << '"' << text << '"';
 }
 
+// NTSC's rate is 29970026 / 1000000 rounded once to float, not 30000 / 1001.
 TEST(VideoMode, PalAndTheExactNtscRate) {
-  ConfigSandbox box;
-  box.write("[VideoCorvane Configuration]\nVideoMode=0\n");
-  VideoMode pal = loadVideoModeGeometry();
-  loadVideoModeRate(pal);
-  EXPECT_EQ(pal.frameHeight, 576u);
-  EXPECT_EQ(pal.isNtsc, 0u);
-  EXPECT_EQ(pal.rateNumerator, 25u);
-  EXPECT_EQ(pal.rateDenominator, 1u);
-  EXPECT_EQ(pal.outputRate, 25.0f);
-
-  box.write("[VideoCorvane Configuration]\nVideoMode=2\n");
-  VideoMode ntsc = loadVideoModeGeometry();
-  loadVideoModeRate(ntsc);
-  EXPECT_EQ(ntsc.frameHeight, 480u);
-  EXPECT_EQ(ntsc.isNtsc, 2u);
-  // 29970026 / 1000000 rounded once to float, not 30000 / 1001.
-  EXPECT_EQ(ntsc.outputRate, 29.970026f);
-  EXPECT_NE(ntsc.outputRate, static_cast<float>(30000.0 / 1001.0));
+  testing::ConfigSandbox box;
+  const struct {
+    const char* setting;
+    std::uint32_t height, isNtsc, numerator;
+    float rate;
+  } cases[] = {{"0", 576, 0, 25, 25.0f}, {"2", 480, 2, 29970026, 29.970026f}};
+  for (const auto& c : cases) {
+    box.write(std::string("[VideoCorvane Configuration]\nVideoMode=") + c.setting + "\n");
+    VideoMode mode = loadVideoModeGeometry();
+    loadVideoModeRate(mode);
+    EXPECT_EQ(mode.frameHeight, c.height);
+    EXPECT_EQ(mode.isNtsc, c.isNtsc);
+    EXPECT_EQ(mode.rateNumerator, c.numerator);
+    EXPECT_EQ(mode.outputRate, c.rate);
+  }
 }
 
-TEST(StartupSettings, StopRecordingFlagIsABooleanOfTheKey) {
-  ConfigSandbox box;
-  box.write("[VideoCorvane Configuration]\nStopRecordingWhenFramesAreDropped=5\n");
-  EXPECT_EQ(StartupSettings().StopRecordingWhenFramesAreDropped, 1);
-}
-
-TEST(OutputSettings, SaveTruncatesTheScPhaseTowardZero) {
-  ConfigSandbox box;
+// Values typed into an edit box can be anything a double holds; the board and
+// the file get the same truncation toward zero.
+TEST(TruncateControl, TruncatesTowardZeroAndNeverOverflows) {
+  const std::pair<double, std::int32_t> cases[] = {
+      {12.7, 12}, {-3.7, -3}, {1e300, kMax}, {-1e300, kMin}, {std::numeric_limits<double>::quiet_NaN(), 0}};
+  for (const auto& [value, truncated] : cases) EXPECT_EQ(truncateControl(value), truncated) << value;
+  testing::ConfigSandbox box;
   OutputSettings output;
   output.SCPhase.Set(-3.7, nullptr, false);
   output.save();
-  EXPECT_EQ(stored(box, "SCPhase"), "-3");
-}
-
-// Values typed into an edit box can be anything a double holds.
-TEST(TruncateControl, NeverOverflows) {
-  EXPECT_EQ(truncateControl(12.7), 12);
-  EXPECT_EQ(truncateControl(1e300), 2147483647);
-  EXPECT_EQ(truncateControl(-1e300), -2147483647 - 1);
-  EXPECT_EQ(truncateControl(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(platform::readProfileValue(box.ini().string(), kConfigSection, "SCPhase"), "-3");
 }
 
 }  // namespace
