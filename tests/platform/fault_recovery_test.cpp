@@ -27,6 +27,7 @@ CORVANE_RAW_FAULT void writeToBadAddress() {
 
 volatile int gZero = 0;
 volatile int gQuotient = 0;
+CORVANE_RAW_FAULT void divideByZero() { gQuotient = 7 / gZero; }
 volatile bool gKeepRecursing = true;
 
 // Grows the stack until it hits the guard page.
@@ -51,7 +52,7 @@ TEST(FaultRecovery, EachKindOfFaultIsRecoveredOnTheFaultingThread) {
   const std::pair<const char*, std::function<void()>> faults[] = {
       {"SIGSEGV", writeToBadAddress},
       {"SIGSEGV again", writeToBadAddress},
-      {"SIGFPE", [] { gQuotient = 7 / gZero; }},
+      {"SIGFPE", divideByZero},
       {"SIGILL", [] { __builtin_trap(); }},
       {"SIGBUS", [&] { (void)map[page]; }},
       {"stack overflow", [] { (void)recurseForever(0); }},
