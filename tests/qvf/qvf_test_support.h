@@ -1,22 +1,16 @@
-// Scratch directories, small QVF files and reference conversions for the
-// file engine tests.
+// Scratch directories, small QVF files and frame patterns for the file engine
+// tests (the input and output tests use them too).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/error.h"
-#include "engine/pixeltools.h"
 #include "platform/memory.h"
 #include "qvf/container.h"
 #include "qvf/reader.h"
@@ -59,12 +53,6 @@ inline void createSmall(const std::string& path, Storage& storage = diskStorage(
   create(storage, path.c_str(), 2, 0, kSmallWidth, kSmallLines, 29.970026f);
 }
 
-// The whole of a buffer (a vector or a page buffer) as a span.
-template <class Buffer>
-auto all(Buffer&& buffer) {
-  return std::span(buffer.data(), buffer.size());
-}
-
 // A sector-aligned 4:2:2 frame (two fields) whose bytes depend on seed and
 // position and never exceed 254.
 inline platform::PageBuffer patternFrame422(std::uint32_t fieldBytes, std::uint32_t seed) {
@@ -88,7 +76,7 @@ inline std::vector<platform::PageBuffer> writeFrames(OpenFileRegistry& registry,
   std::vector<platform::PageBuffer> frames;
   for (std::uint32_t i = 0; i < count; ++i) {
     frames.push_back(patternFrame422(fieldBytes, seed + i));
-    EXPECT_TRUE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, all(frames.back()))) << i;
+    EXPECT_TRUE(writeFrame(registry, path.c_str(), FrameLayout::Fields422, frames.back().bytes())) << i;
   }
   return frames;
 }
@@ -97,36 +85,8 @@ inline std::vector<platform::PageBuffer> writeFrames(OpenFileRegistry& registry,
 inline bool frameMatches(OpenFileRegistry& registry, const std::string& path, std::uint32_t n,
                          std::uint32_t seed, std::uint32_t fieldBytes = kSmallFieldBytes) {
   platform::PageBuffer buffer(std::size_t{fieldBytes} * 2);
-  return readFrame(registry, path.c_str(), n, FrameLayout::Fields422, all(buffer)) &&
+  return readFrame(registry, path.c_str(), n, FrameLayout::Fields422, buffer.bytes()) &&
          sameBytes(patternFrame422(fieldBytes, seed), buffer.data());
-}
-
-// Display row `row` of a 4:2:2 frame: field 0 holds the even rows.
-inline const std::uint8_t* displayRow(const std::uint8_t* frame, std::uint32_t width, std::uint32_t lines,
-                                      std::uint32_t row) {
-  return frame + (row % 2) * width * lines * 2 + (row / 2) * width * 2;
-}
-
-// The frame as RGBA-32, one row at a time, display row 0 last in memory.
-inline std::vector<std::uint8_t> bgraByRows(const std::uint8_t* frame, std::uint32_t width,
-                                            std::uint32_t lines) {
-  std::vector<std::uint8_t> out(std::size_t{width} * lines * 8);
-  for (std::uint32_t row = 0; row < 2 * lines; ++row)
-    decode_ycbcr8_bgra(&out[std::size_t{2 * lines - 1 - row} * width * 4],
-                       displayRow(frame, width, lines, row), width);
-  return out;
-}
-
-// The frame as 4:4:4 with alpha (Y, Cb, Cr, 255), fields interleaved.
-inline std::vector<std::uint8_t> yuvaByRows(const std::uint8_t* frame, std::uint32_t width,
-                                            std::uint32_t lines) {
-  std::vector<std::uint8_t> out;
-  for (std::uint32_t row = 0; row < 2 * lines; ++row)
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::uint8_t* macro = displayRow(frame, width, lines, row) + (x / 2) * 4;
-      out.insert(out.end(), {macro[x % 2 == 0 ? 1 : 3], macro[0], macro[2], 255});
-    }
-  return out;
 }
 
 // Header bytes of a file with the given stream headers and nothing else.
@@ -153,29 +113,5 @@ inline QvfStreamHeader smallStream(std::int16_t type = static_cast<std::int16_t>
   stream.lines = kSmallLines;
   return stream;
 }
-
-// Makes a file read-only even for a privileged user (who ignores permission
-// bits) by setting the immutable attribute; undone on destruction.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
-    immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
-  }
-  ~ReadOnlyFile() {
-    if (immutable_) std::system(("chattr -i '" + path_ + "' 2>/dev/null").c_str());
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  bool writable() const {
-    std::FILE* file = std::fopen(path_.c_str(), "r+b");
-    if (file != nullptr) std::fclose(file);
-    return file != nullptr;
-  }
-
- private:
-  std::string path_;
-  bool immutable_ = false;
-};
 
 }  // namespace corvane::qvf::test

@@ -34,9 +34,10 @@ std::vector<std::uint8_t> patched(std::vector<std::uint8_t> bytes, std::size_t a
   return bytes;
 }
 
-QvfStreamHeader withGeometry(std::uint32_t activeLineBytes, std::uint32_t lines) {
-  QvfStreamHeader stream = smallStream();
-  stream.activeLineBytes = activeLineBytes;
+QvfStreamHeader withGeometry(std::uint32_t width, std::uint32_t lines,
+                             std::uint32_t chunkSize = test::kSmallFieldBytes) {
+  QvfStreamHeader stream = smallStream(1, kVideoSubtype422, chunkSize);
+  stream.activeLineBytes = width * 2;
   stream.lines = lines;
   return stream;
 }
@@ -58,11 +59,8 @@ const DamagedHeader kDamaged[] = {
     {"fewer stream headers than counted", fileWith({kVideo, kVideo}, 3), "Cannot read input stream header."},
     {"huge count in a short file", fileWith({kVideo, kVideo}, 0x7FFF'FFFF),
      "Cannot read input stream header."},
-    {"type 0 stream", fileWith({kVideo, smallStream(0), kVideo}), "Unknown Video Streaming Type"},
     {"type 0 before odd count", fileWith({kVideo, kVideo, kVideo, smallStream(0)}),
      "Unknown Video Streaming Type"},
-    {"one audio stream", fileWith({kVideo, kAudio, kVideo}),
-     "There are an odd number of audio streams in the QVF file."},
     {"three video streams", fileWith({kVideo, kVideo, kVideo}),
      "There are an odd number of video streams in the QVF file."},
     {"odd audio before odd video", fileWith({kVideo, kAudio}),
@@ -76,17 +74,13 @@ const DamagedHeader kDamaged[] = {
     // These open, but there is no frame to show.
     {"no video pair", fileWith({smallStream(9)}), nullptr},
     {"empty field with 2^31 lines", fileWith({withGeometry(0, 0x7FFF'FFFF), kVideo}), nullptr},
-    {"field larger than its chunk", fileWith({withGeometry(64, 16), kVideo}), nullptr},
+    {"field larger than its chunk", fileWith({withGeometry(32, 16), kVideo}), nullptr},
     {"field larger than the second chunk", fileWith({kVideo, smallStream(1, kVideoSubtype422, 0)}), nullptr},
 };
 
 TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
   MemoryStorage storage;
-  EXPECT_EQ(errorOf([&] { openQvfStream(storage, "absent.qvf"); }), "Could not open the file.");
   OpenFileRegistry registry(storage);
-  const std::string good = "good.qvf";
-  test::createSmall(good, storage);
-  ASSERT_EQ(frameCount(registry, good.c_str()), 0u);  // opens it
   for (const DamagedHeader& damaged : kDamaged) {
     SCOPED_TRACE(damaged.name);
     const std::string path = std::string(damaged.name) + ".qvf";
@@ -96,30 +90,13 @@ TEST(ValidatingOpen, EachDamageHasItsOwnMessageAndTheRegistryKeepsNothing) {
 
     std::uint8_t frame[64];
     EXPECT_EQ(frameCount(registry, path.c_str()), 0u);
-    EXPECT_FALSE(frameGeometry(registry, path.c_str()).has_value());
     EXPECT_FALSE(readFrame(registry, path.c_str(), 0, FrameLayout::Bgra32, frame));
-    EXPECT_FALSE(registry.closeByName(path.c_str()));
-    EXPECT_LE(registry.openCount(), 1u);
+    EXPECT_EQ(registry.openCount(), 0u);
     // A refused open leaves no handle behind: the file can be rewritten and opened at once.
     create(storage, path.c_str(), 2, 0, test::kSmallWidth, test::kSmallLines, 25.0f);
     EXPECT_TRUE(frameGeometry(registry, path.c_str()).has_value());
     registry.closeByName(path.c_str());
   }
-}
-
-TEST(ValidatingOpen, RecognitionLooksAtTheFirstFourBytesOnly) {
-  MemoryStorage storage;
-  const std::string path = "f.qvf";
-  const std::pair<std::vector<std::uint8_t>, bool> cases[] = {
-      {patched(fileWith({kVideo, kVideo}), QvfFileHeader::kFileTypeOffset, 2), true},
-      {{'F', 'M', 'T'}, false},
-      {{'F', 'M', 'T', 'S', 0}, false},
-      {{'F', 'M', 'T', 'R'}, true}};
-  for (const auto& [bytes, recognised] : cases) {
-    storage.setBytes(path, bytes);
-    EXPECT_EQ(isQvfFile(storage, path.c_str()), recognised) << bytes.size();
-  }
-  EXPECT_FALSE(isQvfFile(storage, "absent"));
 }
 
 TEST(ValidatingOpen, SkippedStreamTypesTakeNoRoomInTheAddressing) {
@@ -154,21 +131,9 @@ std::optional<std::uint64_t> peakVirtualBytes() {
 // before the headers are checked.
 TEST(ValidatingOpen, ChunkBuffersAreBoundedBeforeAnyIsAllocated) {
   const auto pair = [](std::uint32_t width, std::uint32_t lines, std::uint32_t chunkSize) {
-    QvfStreamHeader stream = smallStream(1, kVideoSubtype422, chunkSize);
-    stream.activeLineBytes = width * 2;
-    stream.lines = lines;
-    QvfFileHeader header;
-    header.streamCount = 2;
-    header.frameBlockSize = 2 * chunkSize;
-    std::vector<std::uint8_t> bytes = headerBytes(header, {stream, stream});
-    bytes.resize(4096);
-    return bytes;
+    return fileWith({withGeometry(width, lines, chunkSize), withGeometry(width, lines, chunkSize)});
   };
-  const struct {
-    const char* name;
-    std::vector<std::uint8_t> bytes;
-    const char* message;
-  } cases[] = {
+  const DamagedHeader cases[] = {
       {"1 GiB chunks", pair(720, 240, 1u << 30), "Invalid chunk size in video stream."},
       {"padded by the most allowed", pair(720, 240, 345600 + kMaxChunkPadding), nullptr},
       {"padded by a sector more", pair(720, 240, 345600 + kMaxChunkPadding + 512),
@@ -187,9 +152,7 @@ TEST(ValidatingOpen, ChunkBuffersAreBoundedBeforeAnyIsAllocated) {
     EXPECT_EQ(errorOf([&] { openQvfStream(storage, "hostile.qvf"); }),
               hostile.message ? hostile.message : "(no error)");
   }
-  if (peakBefore) {
-    EXPECT_LT(*peakVirtualBytes() - *peakBefore, 256u << 20) << "a refused open allocated";
-  }
+  EXPECT_LT(peakBefore ? *peakVirtualBytes() - *peakBefore : 0, 256u << 20) << "a refused open allocated";
 }
 
 }  // namespace
