@@ -8,8 +8,6 @@ namespace {
 constexpr std::uint32_t kLinePitch525 = 1716;
 constexpr std::uint32_t kLinePitch625 = 1728;
 constexpr std::int32_t kFirst625LineCount = 241;
-constexpr float kFieldRate525 = 59.94f;
-constexpr float kFieldRate625 = 50.0f;
 
 void put16(std::uint8_t* at, std::uint16_t value) {
   at[0] = static_cast<std::uint8_t>(value);
@@ -101,16 +99,6 @@ RasterPlacement rasterPlacementFor(std::int32_t linesPerField, std::int32_t stre
   }
   // Rows 22 and 335 of 625, after 288 bytes of horizontal blanking.
   return {kLinePitch625, secondField ? 335 * kLinePitch625 + 288 : 22 * kLinePitch625 + 288};
-}
-
-float fieldRateOf(const QvfFileHeader& header, std::span<const QvfStreamHeader> streams) {
-  if (header.fieldRate != 0.0f) return header.fieldRate;
-  for (const QvfStreamHeader& stream : streams) {
-    if (!stream.is(StreamType::Video)) continue;
-    if (stream.linePitch == kLinePitch525) return kFieldRate525;
-    if (stream.linePitch == kLinePitch625) return kFieldRate625;
-  }
-  return kFieldRate525;
 }
 
 }  // namespace corvane::qvf

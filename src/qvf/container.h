@@ -90,8 +90,4 @@ struct RasterPlacement {
 };
 RasterPlacement rasterPlacementFor(std::int32_t linesPerField, std::int32_t streamIndex);
 
-// Fields per second: the header's rate, else derived from the line pitch of
-// the video streams (1716: 59.94, 1728: 50), else 59.94.
-float fieldRateOf(const QvfFileHeader& header, std::span<const QvfStreamHeader> streams);
-
 }  // namespace corvane::qvf
