@@ -8,14 +8,18 @@
 //
 // Files go to $CORVANE_BENCH_DIR, else /var/tmp/corvane-qvf-bench; keep them
 // off tmpfs, which has no direct I/O. The read clip (200 frames) is made once;
-// each write benchmark starts its file over every kWriteFrames frames.
+// the written files start over every kWriteFrames frames.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/video_mode.h"
 #include "exports/pixel_format.h"
@@ -121,55 +125,98 @@ void BM_Read_Host422(benchmark::State& state) { readAsHost(state, PixelFormat::Y
 void BM_Read_HostRgba32(benchmark::State& state) { readAsHost(state, PixelFormat::Rgba32); }
 void BM_Read_Host444(benchmark::State& state) { readAsHost(state, PixelFormat::Ycbcr444); }
 
-void BM_Write_PlainUnbuffered(benchmark::State& state) {
-  const std::string path = (benchDirectory() / "plain-write.bin").string();
-  std::filesystem::remove(path);  // a fresh inode, as createForWriting's first truncation gives the host path
-  platform::StreamHandle handle = openOrSkip(state, path);
-  platform::PageBuffer frame(kBlockBytes);
-  std::memset(frame.data(), 128, frame.size());
+// One file being written frame after frame, started over (truncated in
+// place) every kWriteFrames frames.
+class PlainWriter {
+ public:
+  explicit PlainWriter(std::string path) : path_(std::move(path)), frame_(kBlockBytes) {
+    std::memset(frame_.data(), 128, frame_.size());
+    std::filesystem::remove(path_);
+    restart();
+  }
+  bool writeFrame() {
+    const platform::Transfer written = handle_.write(frame_.bytes());
+    return written.ok && written.count == kBlockBytes;
+  }
+  void restart() {
+    handle_ = platform::StreamHandle();
+    std::error_code ec;
+    std::filesystem::resize_file(path_, 0, ec);
+    handle_ = platform::StreamHandle::open(path_.c_str());
+    handle_.seek(qvf::kWrittenDataOffset);
+  }
+  bool unbuffered() const { return handle_.unbuffered(); }
+
+ private:
+  std::string path_;
+  platform::StreamHandle handle_;
+  platform::PageBuffer frame_;
+};
+
+class HostWriter {
+ public:
+  HostWriter(std::string path, PixelFormat format)
+      : path_(std::move(path)),
+        format_(format),
+        frame_(exports::frameBytes(format, kMode.frameWidth, kMode.frameHeight)) {
+    restart();
+  }
+  ~HostWriter() { registry_.closeByName(path_.c_str()); }
+  bool writeFrame() { return output::writeFrame(registry_, kMode, path_.c_str(), format_, frame_.bytes()); }
+  void restart() { output::createForWriting(registry_, kMode, path_.c_str()); }
+
+ private:
+  std::string path_;
+  PixelFormat format_;
+  qvf::OpenFileRegistry registry_;
+  HostFrame frame_;
+};
+
+// Writes, interleaved: every iteration appends one frame through each path in
+// turn, each to its own file, and times each write alone. A disk's speed
+// drifts by tens of percent over a run (writeback, the journal); interleaving
+// frame by frame makes every path meet the same drift, which separate
+// benchmarks, seconds apart, do not. The counters are each path's median
+// microseconds per frame.
+void BM_Write_Interleaved(benchmark::State& state) {
+  const std::filesystem::path dir = benchDirectory();
+  PlainWriter plain((dir / "plain-write.bin").string());
+  HostWriter ycbcr422((dir / "host-write-422.qvf").string(), PixelFormat::Ycbcr422);
+  HostWriter rgba32((dir / "host-write-rgba.qvf").string(), PixelFormat::Rgba32);
+  HostWriter ycbcr444((dir / "host-write-444.qvf").string(), PixelFormat::Ycbcr444);
+  state.SetLabel(plain.unbuffered() ? "unbuffered" : "buffered");
+  std::vector<double> times[4];
+  const auto timed = [&](std::size_t path, auto&& write) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!write()) state.SkipWithError("write failed");
+    times[path].push_back(
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+  };
   std::uint32_t n = 0;
-  handle.seek(qvf::kWrittenDataOffset);
   for (auto _ : state) {
-    const platform::Transfer written = handle.write(frame.bytes());
-    if (!written.ok || written.count != kBlockBytes) state.SkipWithError("short write");
+    timed(0, [&] { return plain.writeFrame(); });
+    timed(1, [&] { return ycbcr422.writeFrame(); });
+    timed(2, [&] { return rgba32.writeFrame(); });
+    timed(3, [&] { return ycbcr444.writeFrame(); });
     if (++n == kWriteFrames) {
-      // Started over as the host path starts its file over: the same inode,
-      // truncated, so both paths meet the same block allocation.
       state.PauseTiming();
-      handle = platform::StreamHandle();
-      std::filesystem::resize_file(path, 0);
-      handle = openOrSkip(state, path);
-      handle.seek(qvf::kWrittenDataOffset);
+      plain.restart();
+      ycbcr422.restart();
+      rgba32.restart();
+      ycbcr444.restart();
       n = 0;
       state.ResumeTiming();
     }
   }
-  reportFrames(state);
-}
-
-void writeAsHost(benchmark::State& state, PixelFormat format) {
-  const std::string path = (benchDirectory() / "host-write.qvf").string();
-  qvf::OpenFileRegistry registry;
-  output::createForWriting(registry, kMode, path.c_str());
-  HostFrame frame(exports::frameBytes(format, kMode.frameWidth, kMode.frameHeight));
-  std::uint32_t n = 0;
-  for (auto _ : state) {
-    if (!output::writeFrame(registry, kMode, path.c_str(), format, frame.bytes()))
-      state.SkipWithError("write failed");
-    if (++n == kWriteFrames) {
-      state.PauseTiming();
-      output::createForWriting(registry, kMode, path.c_str());
-      n = 0;
-      state.ResumeTiming();
-    }
+  const char* names[4] = {"plain", "ycbcr422", "rgba32", "ycbcr444"};
+  for (std::size_t path = 0; path < 4; ++path) {
+    std::vector<double>& t = times[path];
+    if (t.empty()) continue;
+    std::nth_element(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(t.size() / 2), t.end());
+    state.counters[names[path]] = t[t.size() / 2];
   }
-  registry.closeByName(path.c_str());
-  reportFrames(state);
+  state.SetItemsProcessed(state.iterations());
 }
-
-void BM_Write_Host422(benchmark::State& state) { writeAsHost(state, PixelFormat::Ycbcr422); }
-void BM_Write_HostRgba32(benchmark::State& state) { writeAsHost(state, PixelFormat::Rgba32); }
-void BM_Write_Host444(benchmark::State& state) { writeAsHost(state, PixelFormat::Ycbcr444); }
 
 #define CORVANE_FILE_BENCH(name) BENCHMARK(name)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(2.0)
 
@@ -177,9 +224,6 @@ CORVANE_FILE_BENCH(BM_Read_PlainUnbuffered);
 CORVANE_FILE_BENCH(BM_Read_Host422);
 CORVANE_FILE_BENCH(BM_Read_HostRgba32);
 CORVANE_FILE_BENCH(BM_Read_Host444);
-CORVANE_FILE_BENCH(BM_Write_PlainUnbuffered);
-CORVANE_FILE_BENCH(BM_Write_Host422);
-CORVANE_FILE_BENCH(BM_Write_HostRgba32);
-CORVANE_FILE_BENCH(BM_Write_Host444);
+BENCHMARK(BM_Write_Interleaved)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
 
 }  // namespace

@@ -37,12 +37,13 @@ std::size_t copyOut(const File& file, std::uint64_t position,
   return moved;
 }
 
-// Writes at position, growing the data with zeros up to it; false when the
-// memory cannot be had. The caller holds the file's lock.
+// Writes at position, growing the data with zeros up to it; false, as on a
+// full disk, past MemoryStorage::kMaxFileBytes or when the memory cannot be
+// had. The caller holds the file's lock.
 bool copyIn(File& file, std::uint64_t position, std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return true;  // as on disk, writing nothing past the end does not extend the file
   const std::uint64_t end = position + bytes.size();
-  if (end < position || end > std::numeric_limits<std::size_t>::max() / 2) return false;
+  if (end < position || end > MemoryStorage::kMaxFileBytes) return false;
   try {
     if (end > file.data.size()) file.data.resize(static_cast<std::size_t>(end));
   } catch (const std::bad_alloc&) {

@@ -18,6 +18,11 @@ class MemoryStorage final : public Storage {
  public:
   struct File;  // the bytes of one path and who holds them open
 
+  // A memory file ends here: a write past it fails as on a full disk. A disk
+  // keeps a hostile file's far-off write as a sparse hole; memory would have
+  // to hold every byte up to it.
+  static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{256} << 20;
+
   MemoryStorage();
   ~MemoryStorage() override;
   MemoryStorage(const MemoryStorage&) = delete;

@@ -3,6 +3,7 @@
 // faulty storage firing exactly where its header says.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "platform/file.h"
@@ -108,6 +109,19 @@ const FaultCase kFaults[] = {
 };
 
 // A failing frame close: registry_test.
+// A hostile header can place a frame near 4 GiB: on disk a sparse hole, in
+// memory every byte. The memory file refuses it as a full disk would.
+TEST(MemoryStorage, AWritePastItsCapacityFailsAndTheFileKeepsItsSize) {
+  MemoryStorage memory;
+  std::unique_ptr<FrameFile> file = memory.openFrameFile("far.qvf");
+  ASSERT_TRUE(file);
+  const std::array<std::uint8_t, 512> sector{};
+  ASSERT_TRUE(file->write(sector).ok);
+  ASSERT_TRUE(file->seek(MemoryStorage::kMaxFileBytes - 256));
+  EXPECT_FALSE(file->write(sector).ok);
+  EXPECT_EQ(file->size(), 512u);
+}
+
 TEST(FaultyStorage, EachFaultFiresWhereItsHeaderSays) {
   for (const FaultCase& fault : kFaults) {
     SCOPED_TRACE(fault.name);
