@@ -150,7 +150,8 @@ bool writeFrame(OpenFileEntry& entry, FrameLayout layout, std::span<const std::u
   const FramePlace place(stream, n);
   if (layout == FrameLayout::Fields422 && directFits(entry, place, source.data()))
     return stream.file().writeAt(place.firstAt, source.first(std::size_t{entry.fieldBytes} * 2));
-  // The chunk buffers are about to change: no read ahead may still fill them.
+  // A read ahead still running may be reading the very block this frame
+  // overwrites; let it end (the write makes its data stale anyway).
   stream.settleHelper();
   std::uint8_t* field0 = place.first.chunkBuffer.data();
   std::uint8_t* field1 = place.second.chunkBuffer.data();
