@@ -14,7 +14,7 @@ namespace corvane::pixeltools::testing {
 class GuardedBuffer {
  public:
   // size usable bytes, then `slack` accessible bytes, then the guard page.
-  explicit GuardedBuffer(std::size_t size, std::size_t slack = 0) : size_(size) {
+  explicit GuardedBuffer(std::size_t size, std::size_t slack = 0) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t body = (size + slack + page - 1) / page * page;
     mapped_ = body + page;
@@ -32,12 +32,10 @@ class GuardedBuffer {
   GuardedBuffer& operator=(const GuardedBuffer&) = delete;
 
   std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
 
  private:
   std::uint8_t* base_ = nullptr;
   std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
   std::size_t mapped_ = 0;
 };
 

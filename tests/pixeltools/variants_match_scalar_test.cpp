@@ -19,9 +19,14 @@ namespace corvane::pixeltools {
 namespace {
 
 using testing::GuardedBuffer;
-
 using Convert = std::function<void(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixels)>;
 using Limit = std::function<void(std::span<std::uint8_t>)>;
+
+template <class Set>
+Convert by(void (*driver)(const Set&, std::uint8_t*, const std::uint8_t*, std::size_t), const Set& set) {
+  return
+      [driver, &set](std::uint8_t* dst, const std::uint8_t* src, std::size_t n) { driver(set, dst, src, n); };
+}
 
 struct RowCase {
   std::string name;
@@ -29,55 +34,26 @@ struct RowCase {
   Convert reference, candidate;
 };
 
-struct LimitCase {
-  std::string name;
-  Limit reference, candidate;
-};
-
-// One kernel of one set as a plain conversion.
-template <class Set, void (*Driver)(const Set&, std::uint8_t*, const std::uint8_t*, std::size_t)>
-Convert by(const Set& set) {
-  return [&set](std::uint8_t* dst, const std::uint8_t* src, std::size_t n) { Driver(set, dst, src, n); };
-}
-
 std::vector<RowCase> rowCases() {
   const KernelSet& scalar = kernelSets().front();
-  const LayoutKernelSet& scalarLayout = layoutKernelSets().front();
-  std::vector<RowCase> cases;
+  const LayoutKernelSet& layout = layoutKernelSets().front();
+  std::vector<RowCase> cases = {
+      {"decode dispatched", 2, 4, by(decodeWith, scalar),
+       [](auto* d, auto* src, auto n) { decode_ycbcr8_bgra(d, src, static_cast<std::uint32_t>(n)); }},
+      {"encode dispatched", 4, 2, by(encodeWith, scalar),
+       [](auto* d, auto* src, auto n) { encode_bgra_ycbcr8(d, src, static_cast<std::uint32_t>(n)); }}};
   for (const KernelSet& set : kernelSets()) {
     if (!set.available) continue;
-    cases.push_back({std::string("decode ") + set.name, 2, 4, by<KernelSet, decodeWith>(scalar),
-                     by<KernelSet, decodeWith>(set)});
-    cases.push_back({std::string("encode ") + set.name, 4, 2, by<KernelSet, encodeWith>(scalar),
-                     by<KernelSet, encodeWith>(set)});
+    cases.push_back({std::string("decode ") + set.name, 2, 4, by(decodeWith, scalar), by(decodeWith, set)});
+    cases.push_back({std::string("encode ") + set.name, 4, 2, by(encodeWith, scalar), by(encodeWith, set)});
   }
   for (const LayoutKernelSet& set : layoutKernelSets()) {
     if (!set.available) continue;
-    cases.push_back({std::string("expand444 ") + set.name, 2, 4,
-                     by<LayoutKernelSet, expand444With>(scalarLayout),
-                     by<LayoutKernelSet, expand444With>(set)});
-    cases.push_back({std::string("pack444 ") + set.name, 4, 2, by<LayoutKernelSet, pack444With>(scalarLayout),
-                     by<LayoutKernelSet, pack444With>(set)});
+    cases.push_back(
+        {std::string("expand444 ") + set.name, 2, 4, by(expand444With, layout), by(expand444With, set)});
+    cases.push_back(
+        {std::string("pack444 ") + set.name, 4, 2, by(pack444With, layout), by(pack444With, set)});
   }
-  cases.push_back(
-      {"decode dispatched", 2, 4, by<KernelSet, decodeWith>(scalar),
-       [](auto* d, auto* src, auto n) { decode_ycbcr8_bgra(d, src, static_cast<std::uint32_t>(n)); }});
-  cases.push_back(
-      {"encode dispatched", 4, 2, by<KernelSet, encodeWith>(scalar),
-       [](auto* d, auto* src, auto n) { encode_bgra_ycbcr8(d, src, static_cast<std::uint32_t>(n)); }});
-  return cases;
-}
-
-std::vector<LimitCase> limitCases() {
-  const LayoutKernelSet& scalar = layoutKernelSets().front();
-  std::vector<LimitCase> cases;
-  for (const LayoutKernelSet& set : layoutKernelSets()) {
-    if (!set.available) continue;
-    cases.push_back({std::string("limit422 ") + set.name, scalar.limit422, set.limit422});
-    cases.push_back({std::string("limit444 ") + set.name, scalar.limit444, set.limit444});
-  }
-  cases.push_back({"limit422 dispatched", scalar.limit422, limitYcbcr422InPlace});
-  cases.push_back({"limit444 dispatched", scalar.limit444, limitYcbcr444InPlace});
   return cases;
 }
 
@@ -93,17 +69,14 @@ constexpr std::size_t kSlacks[] = {0, 1, 2, 3, 5};
 // Source and destination both end `slack` bytes before a guard page; the
 // whole destination, untouched odd pixel and slack included, must match.
 TEST(VariantsMatchScalar, RowKernelsAtAllWidthsAndAlignments) {
-  constexpr std::uint8_t kSentinel = 0xA5;
   std::mt19937 rng(12345);
   for (const RowCase& c : rowCases()) {
     for (std::size_t n : widths()) {
       for (std::size_t slack : kSlacks) {
-        GuardedBuffer src(n * c.srcBytes, slack);
-        GuardedBuffer want(n * c.dstBytes, slack);
-        GuardedBuffer got(n * c.dstBytes, slack);
+        GuardedBuffer src(n * c.srcBytes, slack), want(n * c.dstBytes, slack), got(n * c.dstBytes, slack);
         for (std::size_t i = 0; i < n * c.srcBytes; ++i) src.data()[i] = static_cast<std::uint8_t>(rng());
-        std::memset(want.data(), kSentinel, n * c.dstBytes + slack);
-        std::memset(got.data(), kSentinel, n * c.dstBytes + slack);
+        std::memset(want.data(), 0xA5, n * c.dstBytes + slack);
+        std::memset(got.data(), 0xA5, n * c.dstBytes + slack);
         c.reference(want.data(), src.data(), n);
         c.candidate(got.data(), src.data(), n);
         ASSERT_EQ(0, std::memcmp(want.data(), got.data(), n * c.dstBytes + slack))
@@ -117,10 +90,21 @@ TEST(VariantsMatchScalar, RowKernelsAtAllWidthsAndAlignments) {
 // scalar walk of whole groups does; the slack holds 255, which any write past
 // the span would lower.
 TEST(VariantsMatchScalar, LimitKernelsAtAllLengthsAndAlignments) {
+  const LayoutKernelSet& scalar = layoutKernelSets().front();
+  struct LimitCase {
+    std::string name;
+    Limit reference, candidate;
+  };
+  std::vector<LimitCase> cases = {{"limit422 dispatched", scalar.limit422, limitYcbcr422InPlace},
+                                  {"limit444 dispatched", scalar.limit444, limitYcbcr444InPlace}};
+  for (const LayoutKernelSet& set : layoutKernelSets()) {
+    if (!set.available) continue;
+    cases.push_back({std::string("limit422 ") + set.name, scalar.limit422, set.limit422});
+    cases.push_back({std::string("limit444 ") + set.name, scalar.limit444, set.limit444});
+  }
   std::vector<std::size_t> lengths = widths();
   for (std::size_t n : {691204u, 1382403u}) lengths.push_back(n);
   std::mt19937 rng(777);
-  const std::vector<LimitCase> cases = limitCases();
   for (std::size_t n : lengths) {
     for (std::size_t slack : kSlacks) {
       if (n > 4096 && slack != 0) continue;  // whole frames: the lanes, not the ends
