@@ -125,6 +125,4 @@ std::unique_ptr<QvfStream> openQvfStream(Storage& storage, const char* path) {
   return stream;
 }
 
-std::unique_ptr<QvfStream> openQvfStream(const char* path) { return openQvfStream(diskStorage(), path); }
-
 }  // namespace corvane::qvf

@@ -28,8 +28,7 @@ bool isQvfFile(const char* path);
 
 // Reads and checks the headers, builds one context per video stream and
 // opens the unbuffered handle. Throws EngineError naming the first check that
-// fails; whatever was built is released. Without a storage, on disk.
+// fails; whatever was built is released.
 std::unique_ptr<QvfStream> openQvfStream(Storage& storage, const char* path);
-std::unique_ptr<QvfStream> openQvfStream(const char* path);
 
 }  // namespace corvane::qvf

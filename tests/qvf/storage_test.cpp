@@ -69,7 +69,7 @@ TEST(SpecialFiles, OnlyRegularFilesOpenAndNoneWaitsForAPipe) {
     for (const char* mode : {"rb", "r+b", "wb"})
       EXPECT_FALSE(platform::BufferedFile::open(path.c_str(), mode)) << mode;
     EXPECT_FALSE(isQvfFile(path.c_str()));
-    EXPECT_EQ(errorOf([&] { openQvfStream(path.c_str()); }), "Could not open the file.");
+    EXPECT_EQ(errorOf([&] { openQvfStream(diskStorage(), path.c_str()); }), "Could not open the file.");
     EXPECT_EQ(errorOf([&] { test::createSmall(path); }), "Cannot open file for output.");
   }
 }
