@@ -1,7 +1,8 @@
 #include "host/host_pixels.h"
 
 #include <algorithm>
-#include <cmath>
+#include <bit>
+#include <cstring>
 #include <stdexcept>
 
 namespace corvane::host {
@@ -27,7 +28,50 @@ void need(std::span<const std::uint8_t> frame, std::size_t bytes) {
   if (frame.size() < bytes) throw std::logic_error("host frame buffer too small");
 }
 
-std::uint8_t toByte(double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+// std::clamp(std::lround(v), 0, 255) without the library call, which cost
+// more than the rest of the conversion: after the clamp the fraction
+// v - trunc(v) is exact, so halves round up exactly as lround rounds them.
+std::uint32_t roundToByte(double v) {
+  const double clamped = std::min(std::max(v, 0.0), 255.0);
+  const std::int32_t whole = static_cast<std::int32_t>(clamped);
+  return static_cast<std::uint32_t>(whole + (clamped - whole >= 0.5 ? 1 : 0));
+}
+
+// One opaque pixel, stored as the bytes B G R A.
+std::uint32_t bgra(std::uint32_t blue, std::uint32_t green, std::uint32_t red) {
+  static_assert(std::endian::native == std::endian::little);
+  return blue | green << 8 | red << 16 | 0xFF000000u;
+}
+
+// The BT.601 studio-range terms, each computed once with the same double
+// arithmetic as a per-pixel evaluation, so the bytes do not change. Blue and
+// red depend on two samples only and are looked up whole.
+struct BgraTables {
+  double luma[256];
+  double greenCb[256];
+  double greenCr[256];
+  std::uint8_t blue[256][256];  // [cb][y]
+  std::uint8_t red[256][256];   // [cr][y]
+};
+
+const BgraTables& bgraTables() {
+  static const BgraTables tables = [] {
+    BgraTables t{};
+    for (int i = 0; i < 256; ++i) {
+      t.luma[i] = 1.164383 * (i - 16);
+      t.greenCb[i] = 0.391762 * (i - 128.0);
+      t.greenCr[i] = 0.812968 * (i - 128.0);
+    }
+    for (int c = 0; c < 256; ++c) {
+      for (int y = 0; y < 256; ++y) {
+        t.blue[c][y] = static_cast<std::uint8_t>(roundToByte(t.luma[y] + 2.017232 * (c - 128.0)));
+        t.red[c][y] = static_cast<std::uint8_t>(roundToByte(t.luma[y] + 1.596027 * (c - 128.0)));
+      }
+    }
+    return t;
+  }();
+  return tables;
+}
 
 }  // namespace
 
@@ -87,16 +131,21 @@ void planarToHost444(std::span<const std::uint8_t> planar, PictureSize size, std
 void planarToBgra(std::span<const std::uint8_t> planar, PictureSize size, std::span<std::uint8_t> frame) {
   const Planes p = planesOf(planar, size);
   need(frame, std::size_t{size.width} * size.height * 4);
+  const BgraTables& t = bgraTables();
   for (std::size_t r = 0; r < size.height; ++r) {
+    const std::uint8_t* y = p.y + r * size.width;
+    const std::uint8_t* cb = p.cb + r * p.chromaWidth;
+    const std::uint8_t* cr = p.cr + r * p.chromaWidth;
     std::uint8_t* out = frame.data() + (size.height - 1 - r) * std::size_t{size.width} * 4;
-    for (std::size_t x = 0; x < size.width; ++x, out += 4) {
-      const double y = 1.164383 * (p.y[r * size.width + x] - 16);
-      const double cb = p.cb[r * p.chromaWidth + x / 2] - 128.0;
-      const double cr = p.cr[r * p.chromaWidth + x / 2] - 128.0;
-      out[0] = toByte(y + 2.017232 * cb);
-      out[1] = toByte(y - 0.391762 * cb - 0.812968 * cr);
-      out[2] = toByte(y + 1.596027 * cr);
-      out[3] = 255;
+    for (std::size_t m = 0; m < p.chromaWidth; ++m, y += 2, out += 8) {
+      const std::uint8_t* blue = t.blue[cb[m]];
+      const std::uint8_t* red = t.red[cr[m]];
+      const double greenCb = t.greenCb[cb[m]];
+      const double greenCr = t.greenCr[cr[m]];
+      const std::uint32_t left = bgra(blue[y[0]], roundToByte(t.luma[y[0]] - greenCb - greenCr), red[y[0]]);
+      const std::uint32_t right = bgra(blue[y[1]], roundToByte(t.luma[y[1]] - greenCb - greenCr), red[y[1]]);
+      std::memcpy(out, &left, 4);
+      std::memcpy(out + 4, &right, 4);
     }
   }
 }
