@@ -1,5 +1,5 @@
-// Running a shell command line as a user types it, with a sandbox's
-// environment, and collecting what it printed.
+// A shell command line run as a user types it, in a sandbox's environment
+// (CORVANE_PLUGIN unset), with what it printed.
 #pragma once
 
 #include <sys/wait.h>
@@ -17,15 +17,12 @@ struct ShellRun {
   std::string err;
 };
 
-// The sandbox's variables are set, CORVANE_PLUGIN unset; command may set
-// more of its own before the program name.
 inline ShellRun runShell(const Sandbox& box, const std::string& command) {
   std::string line = "unset CORVANE_PLUGIN; ";
   for (const auto& [key, value] : box.environment()) line += "export " + key + "='" + value + "'; ";
-  const std::string out = (box.dir() / "shell.out").string();
-  const std::string err = (box.dir() / "shell.err").string();
-  line += "( " + command + " ) > '" + out + "' 2> '" + err + "'";
-  const int status = std::system(line.c_str());
+  const auto out = box.dir() / "shell.out", err = box.dir() / "shell.err";
+  const int status =
+      std::system((line + "(" + command + ") >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, box.readFile(out), box.readFile(err)};
 }
 
