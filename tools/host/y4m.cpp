@@ -60,7 +60,7 @@ double rateOf(std::uint32_t numerator, std::uint32_t denominator) {
   return denominator == 0 ? 0.0 : static_cast<double>(numerator) / denominator;
 }
 
-// Rates that differ by less than this play the same for a viewer; the
+// Rates within 1e-5 of each other play the same for a viewer; the
 // plug-in's 29970026/1000000 and 30000/1001 differ by 1.3e-7.
 bool sameRate(double a, double b) { return std::abs(a - b) <= 1e-5 * b; }
 
