@@ -11,14 +11,19 @@
 #include "board/call_log.h"
 #include "board/input_probe.h"
 #include "board/output_stream.h"
+#include "board/shown_frame.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
+#include "platform/clock.h"
 
 namespace corvane::board {
 
 class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBroker {
  public:
-  explicit VirtualBoard(BoardConfig config);
+  // The input is paced by clock, which must outlive the board.
+  explicit VirtualBoard(BoardConfig config, platform::Clock& clock = platform::systemClock());
+  // Stops the input before its parts go.
+  ~VirtualBoard() override;
 
   const BoardConfig& config() const { return config_; }
   // The switcher's state: controls, open handles, frame counter.
@@ -26,6 +31,10 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   const Switcher& switcher() const { return switcher_; }
   // False when a log path was configured but cannot be appended to.
   bool logUsable() const { return log_.usable(); }
+  // The latest frame the output has shown, which input=loopback carries.
+  ShownFrame& shownFrame() { return shown_; }
+  // The standard the plug-in loaded with: what the input carries by default.
+  void setLoadedStandard(VideoStandard standard) { input_.setLoadedStandard(standard); }
 
   engine::Handle OpenSwitcher(const char* name) override;
   void CloseSwitcher(engine::Handle switcher) override;
@@ -58,6 +67,7 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   CallLog log_;
   Switcher switcher_;
   OutputStream output_;
+  ShownFrame shown_;
   InputProbe input_;
 };
 

@@ -41,6 +41,16 @@ struct Services {
   FormatTables formatTables;
   // Raised once the switcher is open; the output-device query lowers it.
   std::atomic<bool> inputPrepared{true};
+
+  // The record device's process-wide state. The board's hand-back entry:
+  // set by the module before the services are installed.
+  engine::MediaBroker* broker = nullptr;
+  std::atomic<bool> inputInUse{false};
+  // Set when an open of the record device completes; never cleared.
+  std::atomic<bool> recordDeviceWasOpened{false};
+  // StopRecordingWhenFramesAreDropped: from the settings at load, then the
+  // input dialog's; never written back.
+  std::atomic<bool> stopRecordingWhenFramesAreDropped{false};
 };
 
 // The installed services; throws std::logic_error while the plug-in is not
