@@ -10,6 +10,7 @@
 #include "board/board_config.h"
 #include "board/call_log.h"
 #include "board/input_probe.h"
+#include "board/monitor.h"
 #include "board/output_stream.h"
 #include "board/shown_frame.h"
 #include "board/switcher.h"
@@ -35,6 +36,9 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   ShownFrame& shownFrame() { return shown_; }
   // The standard the plug-in loaded with: what the input carries by default.
   void setLoadedStandard(VideoStandard standard) { input_.setLoadedStandard(standard); }
+  // Where shown output and delivered input frames are published for the
+  // preview programs; null when shared memory is not available.
+  MonitorWriter* monitor() { return monitor_.get(); }
 
   engine::Handle OpenSwitcher(const char* name) override;
   void CloseSwitcher(engine::Handle switcher) override;
@@ -65,6 +69,8 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
  private:
   BoardConfig config_;
   CallLog log_;
+  // Before the parts that publish, so that it outlives them.
+  std::unique_ptr<MonitorWriter> monitor_;
   Switcher switcher_;
   OutputStream output_;
   ShownFrame shown_;
