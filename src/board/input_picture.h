@@ -25,6 +25,8 @@ class InputPicture {
   // The field of input frame inputFrame (from 1: the clip's frame 0) that
   // carries count. The span stays valid until the same parity is filled again.
   std::span<std::uint8_t> fill(std::uint64_t inputFrame, std::uint32_t count, FieldParity field);
+  // Both fields as last filled, field-separated.
+  std::span<const std::uint8_t> frame() const { return {frame_.data(), 2 * fieldBytes(standard_)}; }
 
  private:
   InputSource source_;

@@ -21,6 +21,9 @@ constexpr engine::Handle kProbeHandle = 0x50000001;
 constexpr std::string_view kInputPin = "media.pins.corvane.vin0.out";
 // Longest sleep between two looks at the stop flag.
 constexpr std::uint32_t kLongestNap = 5;
+// A preview shows at most this often; copying every frame of a fast input
+// would only slow the input down.
+constexpr std::uint64_t kMonitorPeriodMicros = 20'000;
 
 void putU32(std::array<std::uint8_t, Info::kSize>& info, std::uint32_t at, std::uint32_t value) {
   for (std::uint32_t i = 0; i < 4; ++i) info[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -28,11 +31,12 @@ void putU32(std::array<std::uint8_t, Info::kSize>& info, std::uint32_t at, std::
 
 }  // namespace
 
-InputProbe::InputProbe(const BoardConfig& config, Switcher& switcher, const ShownFrame& shown, CallLog& log,
-                       platform::Clock& clock)
+InputProbe::InputProbe(const BoardConfig& config, Switcher& switcher, const ShownFrame& shown,
+                       MonitorWriter* monitor, CallLog& log, platform::Clock& clock)
     : config_(config),
       switcher_(switcher),
       shown_(shown),
+      monitor_(monitor),
       log_(log),
       clock_(clock),
       nextCount_(config.firstCount) {}
@@ -139,6 +143,7 @@ void InputProbe::deliver(void* context, engine::ProbeCallback callback) {
   std::array<std::uint8_t, Info::kSize> info{};
   putU32(info, Info::kSamplesPerLine, samplesPerLine(carried));
   std::uint32_t count = 0;
+  std::uint64_t published = 0;
   // Every field is delivered, late ones at once: the field grid stays
   // absolute, and a slow taker shows as a full queue, never as a skip.
   for (std::uint64_t field = 0;; ++field) {
@@ -162,6 +167,13 @@ void InputProbe::deliver(void* context, engine::ProbeCallback callback) {
                std::to_string(static_cast<int>(parity)));
     if (parity == FieldParity::First) switcher_.setFrameCount(count);
     callback(context, pixels.data(), info.data());
+    if (monitor_ != nullptr && parity == FieldParity::Second) {
+      const std::uint64_t now = clock_.microseconds();
+      if (published == 0 || now - published >= kMonitorPeriodMicros) {
+        published = now;
+        monitor_->publish(MonitorChannel::Input, picture.frame(), 2 * linesPerField(carried));
+      }
+    }
   }
 }
 

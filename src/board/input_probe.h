@@ -12,6 +12,7 @@
 
 #include "board/board_config.h"
 #include "board/call_log.h"
+#include "board/monitor.h"
 #include "board/shown_frame.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
@@ -22,9 +23,9 @@ namespace corvane::board {
 
 class InputProbe {
  public:
-  // Every argument must outlive this.
-  InputProbe(const BoardConfig& config, Switcher& switcher, const ShownFrame& shown, CallLog& log,
-             platform::Clock& clock);
+  // Every argument must outlive this; monitor may be null (no previews).
+  InputProbe(const BoardConfig& config, Switcher& switcher, const ShownFrame& shown, MonitorWriter* monitor,
+             CallLog& log, platform::Clock& clock);
   // Stops the delivery, so that no callback runs once the board is gone.
   ~InputProbe();
   InputProbe(const InputProbe&) = delete;
@@ -55,6 +56,7 @@ class InputProbe {
   const BoardConfig& config_;
   Switcher& switcher_;
   const ShownFrame& shown_;
+  MonitorWriter* const monitor_;
   CallLog& log_;
   platform::Clock& clock_;
   std::atomic<VideoStandard> loaded_{VideoStandard::Ntsc};

@@ -15,7 +15,7 @@ VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock)
       monitor_(MonitorWriter::open(config_.monitor)),
       switcher_(config_.faults.absent, log_),
       output_(log_),
-      input_(config_, switcher_, shown_, log_, clock) {
+      input_(config_, switcher_, shown_, monitor_.get(), log_, clock) {
   switcher_.setFrameCount(config_.firstCount - 1);  // no frame delivered yet
 }
 

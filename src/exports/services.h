@@ -5,11 +5,14 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
 #include "exports/format_tables.h"
 #include "platform/clock.h"
+#include "preview/preview_process.h"
 #include "qvf/registry.h"
 #include "settings/output_settings.h"
 
@@ -51,6 +54,9 @@ struct Services {
   // StopRecordingWhenFramesAreDropped: from the settings at load, then the
   // input dialog's; never written back.
   std::atomic<bool> stopRecordingWhenFramesAreDropped{false};
+  // The input preview, shared by the record device and the input dialog.
+  std::mutex inputPreviewLock;
+  std::unique_ptr<preview::PreviewProcess> inputPreview;  // guarded by inputPreviewLock
 };
 
 // The installed services; throws std::logic_error while the plug-in is not

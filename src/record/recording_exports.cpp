@@ -10,9 +10,11 @@
 #include "exports/report_error.h"
 #include "exports/services.h"
 #include "platform/dynamic_library.h"
+#include "preview/preview_process.h"
 #include "qvf/file_io.h"
 #include "record/record_device.h"
 #include "record/take_report.h"
+#include "settings/config_store.h"
 
 namespace corvane::record {
 namespace {
@@ -53,6 +55,8 @@ struct RemoveRecordingFileParamsLayout {
   static constexpr std::size_t kSize = 16;  // exactly
 };
 
+constexpr const char* kPreviewKey = "VeltrixScryIn";
+
 RecordDevice* deviceOf(void* handle) { return static_cast<RecordDevice*>(handle); }
 
 // The library's load address: what the host was handed as our module handle.
@@ -74,6 +78,13 @@ std::int32_t openRecording(void** out, void* params) {
       RecordSeams{services.board, *services.broker, services.switcher, services.mode, services.registry,
                   qvf::diskStorage(), services.clock, services.stopRecordingWhenFramesAreDropped});
   *out = device.release();
+  {
+    // A failed launch is reported with the device already with the host.
+    std::lock_guard guard(services.inputPreviewLock);
+    if (!services.inputPreview && settings::ReadConfigInt(kPreviewKey, 1) != 0) {
+      services.inputPreview = preview::PreviewProcess::launch(preview::kScryIn);
+    }
+  }
   services.recordDeviceWasOpened.store(true);
   return 1;
 }
@@ -124,11 +135,15 @@ std::int32_t removeRecordingFile(void* handle, void* address) {
 
 std::int32_t closeRecording(void* handle) {
   if (handle == nullptr) return 0;
+  exports::Services& services = exports::services();
+  {
+    std::lock_guard guard(services.inputPreviewLock);
+    settings::WriteConfigInt(kPreviewKey, preview::closePreview(services.inputPreview));
+  }
   std::unique_ptr<RecordDevice> device(deviceOf(handle));
   device->close();
   reportTake(*device);
   device.reset();
-  exports::Services& services = exports::services();
   services.inputPrepared.store(false);
   services.inputInUse.store(false);
   return 1;

@@ -113,5 +113,44 @@ TEST_F(RecordingRecords, FileAndPositionRecordsAreRefusedUnlessExact) {
   });
 }
 
+TEST_F(RecordingRecords, TheInputPreviewRunsWithTheDeviceAndItsKeyRecordsWhetherItStillRan) {
+  struct Case {
+    const char* ini;
+    bool onPath;
+    std::int32_t opened;
+    const char* keyAfter;
+    std::size_t previews;
+    std::string message;
+  };
+  const std::string launchFailed =
+      "AVFILE_OpenRecording\tCould not launch the application. Your Corvane installation is probably "
+      "corrupted\n";
+  for (const Case& c :
+       {Case{"", true, 1, "VeltrixScryIn=1", 1, ""},
+        Case{"[VideoCorvane Configuration]\nVeltrixScryIn=0\n", true, 1, "VeltrixScryIn=0", 0, ""},
+        Case{"", false, 0, "VeltrixScryIn=0", 0, launchFailed}}) {
+    box_.writeFile(box_.iniPath(), c.ini);
+    std::filesystem::remove(at("previews"));
+    std::map<std::string, std::string> env = environmentFor("");
+    if (!c.onPath) env["PATH"] = at("nowhere");
+    const ChildOutcome outcome = runWithPlugin(env, [&](const AvfileApi& api) {
+      void* device = nullptr;
+      RecordBuffer params(480, kHostFill);
+      params.setU32(0, 480);
+      EXPECT_EQ(api.AVFILE_OpenRecording(&device, params.data()), c.opened);
+      EXPECT_NE(device, nullptr) << "the device is the host's even when its preview fails";
+      while (box_.readLines(at("previews")).size() < c.previews)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+      return ::testing::Test::HasFailure() ? 3 : 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << c.keyAfter;
+    EXPECT_NE(box_.readFile(box_.iniPath()).find(c.keyAfter), std::string::npos) << c.keyAfter;
+    EXPECT_EQ(box_.readLines(at("previews")).size(), c.previews);
+    EXPECT_EQ(box_.readFile(box_.messageLog()), c.message);
+    std::filesystem::remove(box_.messageLog());
+  }
+}
+
 }  // namespace
 }  // namespace corvane::abi

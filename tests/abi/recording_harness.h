@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -23,6 +25,13 @@ inline constexpr std::uint32_t kNoTake = 0xFFFFFFFF;
 
 class RecordingHost : public FileServices {
  protected:
+  // A stand-in input preview on PATH: notes its process id, then waits to be stopped.
+  RecordingHost() {
+    std::filesystem::create_directories(box_.dir() / "bin");
+    const std::string script = (box_.dir() / "bin" / "ScryIn").string();
+    std::ofstream(script) << "#!/bin/sh\necho $$ >> " << at("previews") << "\nexec sleep 60\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  }
   // CORVANE_BOARD gets the log and then board; the take report goes to report().
   void inPluginOn(const std::string& board, const std::function<void(const AvfileApi&)>& checks) {
     const ChildOutcome outcome = runWithPlugin(environmentFor(board), [&](const AvfileApi& api) {
@@ -32,8 +41,10 @@ class RecordingHost : public FileServices {
     EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
   }
   std::map<std::string, std::string> environmentFor(const std::string& board) const {
+    const char* path = std::getenv("PATH");
     return box_.environment({{"CORVANE_BOARD", "log=" + box_.boardLog().string() + "," + board},
-                             {"CORVANE_RECORD_REPORT", report()}});
+                             {"CORVANE_RECORD_REPORT", report()},
+                             {"PATH", at("bin") + ":" + (path != nullptr ? path : "")}});
   }
   std::string report() const { return at("takes.report"); }
 
