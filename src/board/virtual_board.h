@@ -1,8 +1,8 @@
 // The virtual board: a software RealtimeEngine and MediaBroker configured by
 // CORVANE_BOARD. A thin front: each entry goes to the part of the board it
 // belongs to (switcher, output stream, input probe), which share one call log.
-// The switcher works; the output stream and the input probe only log their
-// calls and give 0 for now: no frames are shown or delivered yet.
+// The switcher and the input work; the output stream only logs its calls and
+// gives 0 for now.
 #pragma once
 
 #include <memory>

@@ -90,8 +90,9 @@ TEST_F(RecordingRecords, FileAndPositionRecordsAreRefusedUnlessExact) {
     file.setU32(0, 32);
     EXPECT_EQ(api.AVFILE_AddRecordingFile(nullptr, file.data()), 0);
     EXPECT_EQ(api.AVFILE_AddRecordingFile(device, nullptr), 0);
-    const std::string tooLong = at(std::string(300, 'x'));
-    EXPECT_EQ(addFile(api, device, tooLong.c_str()), 0) << "no room for the path";
+    const std::string longest = at(std::string(259 - at("").size(), 'x'));
+    EXPECT_EQ(addFile(api, device, (longest + "x").c_str()), 0) << "no room for 260 characters";
+    EXPECT_EQ(addFile(api, device, longest.c_str()), 1) << "259 fit";
     EXPECT_EQ(api.AVFILE_AddRecordingFile(device, file.data()), 1);
 
     RecordBuffer remove(16, kHostFill);

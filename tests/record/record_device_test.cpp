@@ -202,18 +202,5 @@ TEST_F(Device, AStopEndsTheTakeItselfWhenNoMoreFramesComeAndANewFileSwitchesAtOn
   EXPECT_TRUE(device.addFile(0, first.c_str())) << "nothing left to wait for";
 }
 
-TEST_F(Device, APathThatDoesNotFitIsRefusedAndTheFileStays) {
-  RecordDevice device(seams());
-  const std::string path = dir_ / "take.qvf";
-  ASSERT_TRUE(device.addFile(0, path.c_str()));
-  const std::string longest(RecordDevice::kMaxPathLength, 'x');
-  EXPECT_FALSE(device.addFile(0, (longest + "x").c_str()));
-  device.start();
-  input_.deliverFrame();
-  waitForFrames(device, 1);
-  EXPECT_EQ(fileFrames(path), 1u);
-  EXPECT_TRUE(device.addFile(0, longest.c_str())) << "259 characters fit";
-}
-
 }  // namespace
 }  // namespace corvane::record
