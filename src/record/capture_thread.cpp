@@ -40,6 +40,11 @@ void RecordDevice::captureFrame(FrameSlot& slot) {
       endTake(LostCause::AfterStop);
       return;
     }
+    if (slot.engineCount <= startCount_.load(std::memory_order_relaxed)) {
+      // Queued before this take started (the tail of the previous one): it
+      // belongs to no file of this take.
+      return;
+    }
     if (!recordPath_ || recordPath_->empty()) {
       lost_.count(LostCause::NoFile);  // the host is not told
       return;
