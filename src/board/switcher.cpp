@@ -68,6 +68,7 @@ std::int32_t Switcher::command(engine::Handle switcher, std::uint32_t command, c
 std::uint32_t Switcher::currentFrameCount(engine::Handle switcher) {
   std::lock_guard guard(lock_);
   const std::uint32_t count = open_.contains(switcher) ? frameCount() : 0;
+  countAsked_.store(true, std::memory_order_relaxed);
   log_.write("CurrentFrameCount " + std::to_string(count));  // the line shows the answer
   return count;
 }

@@ -46,6 +46,8 @@ class Switcher {
   // The counter that CurrentFrameCount reports; the video clock advances it.
   void setFrameCount(std::uint32_t count) { frameCount_.store(count, std::memory_order_relaxed); }
   std::uint32_t frameCount() const { return frameCount_.load(std::memory_order_relaxed); }
+  // True once CurrentFrameCount has been asked: input_rate=fast lets go then.
+  bool countAsked() const { return countAsked_.load(std::memory_order_relaxed); }
 
  private:
   using Controls = std::map<std::string, ControlSetting, std::less<>>;
@@ -61,6 +63,7 @@ class Switcher {
   Controls inputControls_;         // guarded by lock_
   // Written by the video clock, read by any caller; a plain counter (relaxed).
   std::atomic<std::uint32_t> frameCount_{0};
+  std::atomic<bool> countAsked_{false};  // a plain flag (relaxed)
 };
 
 }  // namespace corvane::board

@@ -42,7 +42,7 @@ Colour numberAt(std::uint32_t x, std::uint32_t frame) {
 }  // namespace
 
 void drawTestPatternField(VideoStandard standard, std::uint32_t frame, FieldParity field,
-                          std::span<std::uint8_t> out) {
+                          std::span<std::uint8_t> out, PatternPart part) {
   if (out.size() != fieldBytes(standard)) throw std::invalid_argument("test pattern: wrong field size");
   const std::uint32_t frameLines = 2 * linesPerField(standard);
   const std::uint32_t parity = static_cast<std::uint32_t>(field);
@@ -51,6 +51,10 @@ void drawTestPatternField(VideoStandard standard, std::uint32_t frame, FieldPari
   std::uint8_t* byte = out.data();
   for (std::uint32_t line = parity; line < frameLines; line += 2) {
     const std::uint32_t band = line * 6 / frameLines;  // sixths: 0-3 bars, 4 box, 5 number
+    if (part == PatternPart::Moving && band < 4) {
+      byte += kPixelsPerLine * 2;
+      continue;
+    }
     for (std::uint32_t x = 0; x < kPixelsPerLine; x += 2) {
       auto colourAt = [&](std::uint32_t px) {
         return band < 4 ? barAt(px) : band == 4 ? boxBandAt(px, boxLeft) : numberAt(px, frame);

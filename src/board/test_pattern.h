@@ -13,10 +13,15 @@
 
 namespace corvane::board {
 
+// What to draw: the whole field, or only the bottom third that changes from
+// field to field (the bars above stay as an earlier whole drawing left them),
+// which lets the input keep up with fast rates.
+enum class PatternPart : std::uint8_t { Whole, Moving };
+
 // Fills field of frame into out, which must hold fieldBytes(standard) bytes
 // (std::invalid_argument otherwise). The field holds the frame's even lines
 // (first) or odd lines (second).
 void drawTestPatternField(VideoStandard standard, std::uint32_t frame, FieldParity field,
-                          std::span<std::uint8_t> out);
+                          std::span<std::uint8_t> out, PatternPart part = PatternPart::Whole);
 
 }  // namespace corvane::board

@@ -9,13 +9,17 @@
 
 namespace corvane::board {
 
-VirtualBoard::VirtualBoard(BoardConfig config)
+VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock)
     : config_(std::move(config)),
       log_(config_.logPath),
       monitor_(MonitorWriter::open(config_.monitor)),
       switcher_(config_.faults.absent, log_),
       output_(log_),
-      input_(log_) {}
+      input_(config_, switcher_, shown_, monitor_.get(), log_, clock) {
+  switcher_.setFrameCount(config_.firstCount - 1);  // no frame delivered yet
+}
+
+VirtualBoard::~VirtualBoard() = default;
 
 engine::Handle VirtualBoard::OpenSwitcher(const char* name) { return switcher_.open(name); }
 

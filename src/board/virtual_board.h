@@ -1,8 +1,8 @@
 // The virtual board: a software RealtimeEngine and MediaBroker configured by
 // CORVANE_BOARD. A thin front: each entry goes to the part of the board it
 // belongs to (switcher, output stream, input probe), which share one call log.
-// The switcher works; the output stream and the input probe only log their
-// calls and give 0 for now: no frames are shown or delivered yet.
+// The switcher and the input work; the output stream only logs its calls and
+// gives 0 for now.
 #pragma once
 
 #include <memory>
@@ -12,14 +12,19 @@
 #include "board/input_probe.h"
 #include "board/monitor.h"
 #include "board/output_stream.h"
+#include "board/shown_frame.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
+#include "platform/clock.h"
 
 namespace corvane::board {
 
 class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBroker {
  public:
-  explicit VirtualBoard(BoardConfig config);
+  // The input is paced by clock, which must outlive the board.
+  explicit VirtualBoard(BoardConfig config, platform::Clock& clock = platform::systemClock());
+  // Stops the input before its parts go.
+  ~VirtualBoard() override;
 
   const BoardConfig& config() const { return config_; }
   // The switcher's state: controls, open handles, frame counter.
@@ -27,6 +32,10 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   const Switcher& switcher() const { return switcher_; }
   // False when a log path was configured but cannot be appended to.
   bool logUsable() const { return log_.usable(); }
+  // The latest frame the output has shown, which input=loopback carries.
+  ShownFrame& shownFrame() { return shown_; }
+  // The standard the plug-in loaded with: what the input carries by default.
+  void setLoadedStandard(VideoStandard standard) { input_.setLoadedStandard(standard); }
   // Where shown output and delivered input frames are published for the
   // preview programs; null when shared memory is not available.
   MonitorWriter* monitor() { return monitor_.get(); }
@@ -64,6 +73,7 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   std::unique_ptr<MonitorWriter> monitor_;
   Switcher switcher_;
   OutputStream output_;
+  ShownFrame shown_;
   InputProbe input_;
 };
 

@@ -5,11 +5,14 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
 #include "exports/format_tables.h"
 #include "platform/clock.h"
+#include "preview/preview_process.h"
 #include "qvf/registry.h"
 #include "settings/output_settings.h"
 
@@ -41,6 +44,19 @@ struct Services {
   FormatTables formatTables;
   // Raised once the switcher is open; the output-device query lowers it.
   std::atomic<bool> inputPrepared{true};
+
+  // The record device's process-wide state. The board's hand-back entry:
+  // set by the module before the services are installed.
+  engine::MediaBroker* broker = nullptr;
+  std::atomic<bool> inputInUse{false};
+  // Set when an open of the record device completes; never cleared.
+  std::atomic<bool> recordDeviceWasOpened{false};
+  // StopRecordingWhenFramesAreDropped: from the settings at load, then the
+  // input dialog's; never written back.
+  std::atomic<bool> stopRecordingWhenFramesAreDropped{false};
+  // The input preview, shared by the record device and the input dialog.
+  std::mutex inputPreviewLock;
+  std::unique_ptr<preview::PreviewProcess> inputPreview;  // guarded by inputPreviewLock
 };
 
 // The installed services; throws std::logic_error while the plug-in is not

@@ -2,6 +2,7 @@
 // plug-in). Unloads on destruction.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace corvane::platform {
@@ -27,5 +28,9 @@ class DynamicLibrary {
  private:
   void* handle_ = nullptr;
 };
+
+// The load address of the loaded library that holds address (the native
+// module handle); 0 when no library holds it.
+std::uintptr_t moduleBaseOf(const void* address);
 
 }  // namespace corvane::platform

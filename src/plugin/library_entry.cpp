@@ -30,8 +30,11 @@ __attribute__((constructor)) void loadLibrary() {
   auto state = std::make_unique<Loaded>();
   try {
     state->board = board::makeBoardFromEnvironment();
-    state->module = std::make_unique<Module>(
-        ModuleSeams{*state->board, platform::systemClock(), [](int code) { platform::exitProcess(code); }});
+    state->module = std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
+                                                         [](int code) { platform::exitProcess(code); },
+                                                         state->board.get()});
+    state->board->setLoadedStandard(state->module->videoMode().isNtsc != 0 ? board::VideoStandard::Ntsc
+                                                                           : board::VideoStandard::Pal);
   } catch (...) {
     // Nothing may escape into the host's loader. Without a module every
     // export that needs one fails through its guard or its checks.

@@ -90,6 +90,8 @@ void Module::openRegistry() {
 void Module::installServices() {
   services_ = std::make_unique<exports::Services>(*registry_, mode_, seams_.board, switcher_, *startup_,
                                                   *output_, seams_.clock);
+  services_->broker = seams_.broker;
+  services_->stopRecordingWhenFramesAreDropped.store(startup_->StopRecordingWhenFramesAreDropped != 0);
   exports::installServices(services_.get());
   // Removed first at unload: no shim may reach a part that is going.
   atExit([this] {

@@ -36,6 +36,8 @@ struct ModuleSeams {
   platform::Clock& clock;
   // Ends the process; must not return. Tests throw instead.
   std::function<void(int)> exitProcess;
+  // The board's hand-back of input fields; none: the record device cannot open.
+  engine::MediaBroker* broker = nullptr;
 };
 
 class Module {

@@ -62,8 +62,8 @@ TEST_F(Board, LogsEveryCallAsOneLineAndRefusesWhatIsNotOpen) {
   EXPECT_EQ(engine.AcquireOutputFrame(1, &data, &cookie), 0u);
   EXPECT_TRUE(data == nullptr && cookie == 0);
   engine.SubmitOutputFrame(1, 9, cookie);
-  EXPECT_EQ(engine.OpenEngine(), 0u);
-  EXPECT_EQ(engine.CreateProbe(0, "media.apps.Veltrix.probe"), 0u);
+  EXPECT_NE(engine.OpenEngine(), 0u);
+  EXPECT_EQ(engine.CreateProbe(0, "media.apps.Veltrix.probe"), 0u) << "no engine object";
   EXPECT_EQ(engine.AttachProbe(0, "media.pins.corvane.vin0.out"), 0);
   EXPECT_EQ(engine.AttachProbe(0, nullptr), 0);
   board.ReturnInputFrame(2, 77);

@@ -67,7 +67,7 @@ using AnyFn = AvResult (*)();
   X(AVFILE_QueueRecording, AnyFn)                         \
   X(AVFILE_GetPositionRecording, HandleRecordFn)          \
   X(AVFILE_AddRecordingFile, HandleRecordFn)              \
-  X(AVFILE_RemoveRecordingFile, HandleFn)                 \
+  X(AVFILE_RemoveRecordingFile, HandleRecordFn)           \
   X(AVFILE_GetVUMeterRecording, AnyFn)                    \
   X(AVFILE_GrabAudioToBuffer, AnyFn)                      \
   X(AVFILE_GrabImageToBuffer, AnyFn)                      \

@@ -35,4 +35,10 @@ void DynamicLibrary::close() {
   if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
 }
 
+std::uintptr_t moduleBaseOf(const void* address) {
+  Dl_info info{};
+  if (::dladdr(address, &info) == 0) return 0;
+  return reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+}
+
 }  // namespace corvane::platform

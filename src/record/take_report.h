@@ -1,0 +1,14 @@
+// The outcome of a record device's last take, appended as one line to the
+// file that CORVANE_RECORD_REPORT names when the device closes: frames
+// written and frames lost by cause. The host sees only whether a frame was
+// lost; the record command and the tests read the causes here.
+#pragma once
+
+#include "record/record_device.h"
+
+namespace corvane::record {
+
+// Does nothing when the variable is unset or the file cannot be appended to.
+void reportTake(const RecordDevice& device);
+
+}  // namespace corvane::record

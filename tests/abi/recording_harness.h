@@ -1,0 +1,158 @@
+// Shared pieces of the record device's black-box tests: a fixture that runs a
+// host in a child with the plug-in loaded on a configured virtual board, the
+// recording records built byte by byte, and readers of what a take left (the
+// record file, the board's log, the take report).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "abi/file_services_harness.h"
+#include "platform/dynamic_library.h"
+
+namespace corvane::abi {
+
+inline constexpr std::uint32_t kNtscFrame = 2 * kField;
+inline constexpr std::uint32_t kNoTake = 0xFFFFFFFF;
+
+class RecordingHost : public FileServices {
+ protected:
+  // A stand-in input preview on PATH: notes its process id, then waits to be stopped.
+  RecordingHost() {
+    std::filesystem::create_directories(box_.dir() / "bin");
+    const std::string script = (box_.dir() / "bin" / "ScryIn").string();
+    std::ofstream(script) << "#!/bin/sh\necho $$ >> " << at("previews") << "\nexec sleep 60\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  }
+  // CORVANE_BOARD gets the log and then board; the take report goes to report().
+  void inPluginOn(const std::string& board, const std::function<void(const AvfileApi&)>& checks) {
+    const ChildOutcome outcome = runWithPlugin(environmentFor(board), [&](const AvfileApi& api) {
+      checks(api);
+      return ::testing::Test::HasFailure() ? 3 : 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+  }
+  std::map<std::string, std::string> environmentFor(const std::string& board) const {
+    const char* path = std::getenv("PATH");
+    return box_.environment({{"CORVANE_BOARD", "log=" + box_.boardLog().string() + "," + board},
+                             {"CORVANE_RECORD_REPORT", report()},
+                             {"PATH", at("bin") + ":" + (path != nullptr ? path : "")}});
+  }
+  std::string report() const { return at("takes.report"); }
+
+  static void* openDevice(const AvfileApi& api) {
+    void* device = nullptr;
+    RecordBuffer params(480, kHostFill);
+    params.setU32(0, 480);
+    EXPECT_EQ(api.AVFILE_OpenRecording(&device, params.data()), 1);
+    return device;
+  }
+  // The module handle the host was given: the library's load address.
+  static std::uint32_t moduleHandle(const AvfileApi& api) {
+    return static_cast<std::uint32_t>(
+        platform::moduleBaseOf(reinterpret_cast<const void*>(api.AVFILE_OpenRecording)));
+  }
+  static RecordBuffer fileParams(const AvfileApi& api, const char* path, std::uint32_t limit) {
+    RecordBuffer params(32, kHostFill);
+    params.setU32(0, 32);
+    params.setU32(8, limit);
+    params.setU32(16, moduleHandle(api));
+    params.setAddress(20, path);
+    return params;
+  }
+  static std::int32_t addFile(const AvfileApi& api, void* device, const char* path, std::uint32_t limit = 0) {
+    RecordBuffer params = fileParams(api, path, limit);
+    return api.AVFILE_AddRecordingFile(device, params.data());
+  }
+  static std::int32_t removeFile(const AvfileApi& api, void* device) {
+    RecordBuffer params(16, kHostFill);
+    params.setU32(0, 16);
+    return api.AVFILE_RemoveRecordingFile(device, params.data());
+  }
+  struct Position {
+    std::int32_t answer;
+    std::uint32_t frames;
+  };
+  static Position position(const AvfileApi& api, void* device) {
+    RecordBuffer record(8, kHostFill);
+    record.setU32(0, 8);
+    const std::int32_t answer = api.AVFILE_GetPositionRecording(device, record.data());
+    return {answer, record.u32(4)};
+  }
+  // Polls until the position reaches frames or the query answers 0.
+  static Position waitForPosition(const AvfileApi& api, void* device, std::uint32_t frames) {
+    for (;;) {
+      const Position now = position(api, device);
+      if (now.answer == 0 || now.frames >= frames) return now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
+  // The board log's numbers: the answers of CurrentFrameCount, and every
+  // delivered field with whether it came back.
+  struct Delivered {
+    std::uint32_t id, count, parity;
+  };
+  struct BoardRecord {
+    std::vector<std::uint32_t> counts;
+    std::vector<Delivered> fields;
+    std::vector<std::uint32_t> returned;  // ids in order
+  };
+  BoardRecord boardRecord() const {
+    BoardRecord record;
+    for (const std::string& line : box_.readLines(box_.boardLog())) {
+      unsigned a = 0, b = 0, c = 0;
+      if (std::sscanf(line.c_str(), "CurrentFrameCount %u", &a) == 1) record.counts.push_back(a);
+      if (std::sscanf(line.c_str(), "deliver %u %u %u", &a, &b, &c) == 3) record.fields.push_back({a, b, c});
+      if (std::sscanf(line.c_str(), "ReturnInputFrame %u %u", &a, &b) == 2) record.returned.push_back(b);
+    }
+    return record;
+  }
+  // Deliveries seen so far whose count is above count (the child polls this).
+  std::size_t deliveredAfter(std::uint32_t count) const {
+    const BoardRecord record = boardRecord();
+    return static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(),
+                                                  [&](const Delivered& d) { return d.count > count; }));
+  }
+  void waitForDeliveriesAfter(std::uint32_t count, std::size_t fields) const {
+    while (deliveredAfter(count) < fields) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+
+  // The record file's frames, each both fields as written.
+  std::vector<std::string> recordedFrames(const std::string& path,
+                                          std::uint32_t frameBytes = kNtscFrame) const {
+    const std::string bytes = box_.readFile(path);
+    std::vector<std::string> frames;
+    for (std::size_t at = 512; at + frameBytes <= bytes.size(); at += frameBytes)
+      frames.push_back(bytes.substr(at, frameBytes));
+    return frames;
+  }
+  // Field f of clip frame n as writeQvfClip made it.
+  static std::string clipField(std::uint32_t n, std::uint32_t f, std::uint32_t fieldBytes = kField) {
+    std::string field(fieldBytes, '\0');
+    for (std::size_t i = 0; i < fieldBytes; ++i) field[i] = static_cast<char>(clipByte(n, f, i));
+    return field;
+  }
+  // The report's last line as cause -> count ("written" included).
+  std::map<std::string, std::uint32_t> lastTake() const {
+    std::map<std::string, std::uint32_t> take;
+    const std::vector<std::string> lines = box_.readLines(report());
+    if (lines.empty()) return take;
+    std::istringstream in(lines.back());
+    for (std::string item; in >> item;) {
+      const std::size_t equals = item.find('=');
+      take[item.substr(0, equals)] = static_cast<std::uint32_t>(std::stoul(item.substr(equals + 1)));
+    }
+    return take;
+  }
+};
+
+}  // namespace corvane::abi

@@ -1,0 +1,174 @@
+// Takes on the virtual board through the exports: which frames a file holds,
+// the frame limit, the input faults the callback meets, and stops.
+#include "abi/recording_harness.h"
+
+namespace corvane::abi {
+namespace {
+
+class Takes : public RecordingHost {
+ protected:
+  // Input frame k carries count firstCount + k - 1 and clip frame (k - 1) % 4.
+  static constexpr std::uint32_t kClipFrames = 4;
+  std::string clipBoard(std::uint32_t firstCount, const std::string& more = "") {
+    writeQvfClip(at("clip.qvf"), 240, kClipFrames, kNtscFieldRateBits);
+    return "input=" + at("clip.qvf") + ",input_rate=240,first_count=" + std::to_string(firstCount) + more;
+  }
+  // The frame the input carried with count c, field from clip frames of
+  // counts first and second.
+  static std::string frameOf(std::uint32_t firstCount, std::uint32_t first, std::uint32_t second) {
+    return clipField((first - firstCount) % kClipFrames, 0) +
+           clipField((second - firstCount) % kClipFrames, 1);
+  }
+  void expectFramesOfCounts(const std::string& path, std::uint32_t firstCount, std::uint32_t from,
+                            std::uint32_t to) {
+    const std::vector<std::string> frames = recordedFrames(path);
+    ASSERT_EQ(frames.size(), to - from + 1);
+    for (std::uint32_t i = 0; i < frames.size(); ++i)
+      EXPECT_TRUE(frames[i] == frameOf(firstCount, from + i, from + i)) << "frame " << i;
+  }
+};
+
+TEST_F(Takes, TheFileHoldsExactlyTheFramesCountedAfterTheStartAndEveryFieldGoesBack) {
+  const std::string path = at("take.qvf");
+  inPluginOn(clipBoard(100), [&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    ASSERT_EQ(addFile(api, device, path.c_str()), 1);
+    ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+    EXPECT_EQ(waitForPosition(api, device, 10).answer, 1);
+    ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
+    const std::vector<std::uint32_t> counts = boardRecord().counts;
+    ASSERT_EQ(counts.size(), 2u);
+    const Position stopped = position(api, device);
+    EXPECT_EQ(stopped.answer, 0) << "the frame that ended the take is counted";
+    EXPECT_EQ(stopped.frames, counts[1] - counts[0]) << "yet the frames are reported";
+    ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+    const Position again = position(api, device);
+    EXPECT_TRUE(again.answer == 1 && again.frames == 0);
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  const BoardRecord board = boardRecord();
+  ASSERT_GE(board.counts.size(), 2u);
+  expectFramesOfCounts(path, 100, board.counts[0] + 1, board.counts[1]);
+  std::vector<std::uint32_t> delivered;
+  for (const Delivered& field : board.fields) delivered.push_back(field.id);
+  EXPECT_EQ(board.returned, delivered) << "each field handed back once, in order";
+  EXPECT_GT(delivered.size(), 20u);
+}
+
+TEST_F(Takes, ALimitOfNWritesNPlusOneFramesAndZeroMeansNone) {
+  struct Case {
+    std::uint32_t limit, wait;
+    std::int32_t answer;
+    std::uint32_t frames;
+  };
+  for (const Case& c : {Case{5, 100, 0, 6}, Case{0, 8, 1, 8}}) {
+    const std::string path = at("limit" + std::to_string(c.limit) + ".qvf");
+    inPluginOn(clipBoard(1), [&](const AvfileApi& api) {
+      void* device = openDevice(api);
+      ASSERT_EQ(addFile(api, device, path.c_str(), c.limit), 1);
+      ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+      const Position reached = waitForPosition(api, device, c.wait);
+      EXPECT_EQ(reached.answer, c.answer) << c.limit;
+      if (c.answer == 0) {
+        EXPECT_EQ(reached.frames, c.frames);
+      }
+      ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
+      EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+    });
+    const std::vector<std::uint32_t> counts = boardRecord().counts;
+    ASSERT_GE(counts.size(), 2u);
+    if (c.limit != 0) {
+      expectFramesOfCounts(path, 1, counts[counts.size() - 2] + 1, counts[counts.size() - 2] + c.frames);
+      EXPECT_GE(lastTake()["over_limit"], 1u);
+    } else {
+      EXPECT_GE(recordedFrames(path).size(), c.frames);
+      EXPECT_EQ(lastTake()["over_limit"], 0u);
+    }
+  }
+}
+
+TEST_F(Takes, APalInputInNtscModeWritesNothingAndTheFirstQueryAnswersZero) {
+  const std::string path = at("pal.qvf");
+  inPluginOn("input_standard=pal,input_rate=240", [&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    ASSERT_EQ(addFile(api, device, path.c_str()), 1);
+    ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+    waitForDeliveriesAfter(boardRecord().counts.at(0), 2);
+    const Position first = position(api, device);
+    EXPECT_TRUE(first.answer == 0 && first.frames == 0);
+    ASSERT_EQ(api.AVFILE_StopRecording(device), 1) << "ends once no frame comes";
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  EXPECT_FALSE(std::filesystem::exists(path));
+  std::map<std::string, std::uint32_t> take = lastTake();
+  EXPECT_GE(take["wrong_standard"], 1u);
+  EXPECT_EQ(take["written"], 0u);
+}
+
+TEST_F(Takes, AMissingSecondFieldSkipsTheNextFirstFieldAndCountsNothing) {
+  const std::string path = at("missing.qvf");
+  inPluginOn(clipBoard(1, ",missing_field=10"), [&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    ASSERT_EQ(addFile(api, device, path.c_str()), 1);
+    ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+    EXPECT_EQ(waitForPosition(api, device, 14).answer, 1);
+    ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  const std::vector<std::uint32_t> counts = boardRecord().counts;
+  ASSERT_EQ(counts.size(), 2u);
+  ASSERT_LT(counts[0], 9u) << "the take must begin before input frame 10";
+  std::vector<std::string> expected;
+  for (std::uint32_t c = counts[0] + 1; c <= counts[1]; ++c) {
+    if (c == 11) continue;                                // its first field was skipped
+    expected.push_back(frameOf(1, c, c == 10 ? 11 : c));  // 10 ends with 11's second field
+  }
+  const std::vector<std::string> frames = recordedFrames(path);
+  ASSERT_EQ(frames.size(), expected.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(frames[i] == expected[i]) << "frame " << i;
+  std::map<std::string, std::uint32_t> take = lastTake();
+  take.erase("written");
+  take.erase("after_stop");
+  for (const auto& [cause, count] : take) EXPECT_EQ(count, 0u) << cause;
+}
+
+TEST_F(Takes, StopsWithNothingToWaitForReturnAtOnceAndANullPathDropsFramesUncounted) {
+  inPluginOn("input_rate=240", [&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    EXPECT_EQ(api.AVFILE_StopRecording(device), 1) << "no start";
+    ASSERT_EQ(addFile(api, device, nullptr), 1);
+    ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+    waitForDeliveriesAfter(boardRecord().counts.back(), 8);
+    const Position dropping = position(api, device);
+    EXPECT_TRUE(dropping.answer == 1 && dropping.frames == 0);
+    EXPECT_EQ(api.AVFILE_StopRecording(device), 1) << "no file";
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  std::map<std::string, std::uint32_t> take = lastTake();
+  EXPECT_GE(take["no_file"], 2u);
+  EXPECT_EQ(take["written"], 0u);
+}
+
+TEST_F(Takes, ASecondTakeIntoTheSamePathStartsTheFileAnew) {
+  const std::string path = at("again.qvf");
+  inPluginOn(clipBoard(1), [&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    for (std::uint32_t frames : {12u, 3u}) {
+      ASSERT_EQ(addFile(api, device, path.c_str()), 1);
+      ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+      EXPECT_EQ(waitForPosition(api, device, frames).answer, 1);
+      ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
+    }
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  const std::vector<std::uint32_t> counts = boardRecord().counts;
+  ASSERT_EQ(counts.size(), 4u);
+  // A frame the first take left half assembled is dropped with the second
+  // take's first frame, and counted so.
+  const std::uint32_t unfinished = lastTake()["unfinished_frame"];
+  ASSERT_LE(unfinished, 1u);
+  expectFramesOfCounts(path, 1, counts[2] + 1 + unfinished, counts[3]);
+}
+
+}  // namespace
+}  // namespace corvane::abi

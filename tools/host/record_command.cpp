@@ -1,0 +1,193 @@
+// corvane-host record: a take from the board's input into a QVF file, through
+// the record device's exports only, with the frames lost by cause.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "host/command.h"
+#include "host/host_record.h"
+#include "host/progress.h"
+#include "platform/clock.h"
+#include "platform/dynamic_library.h"
+
+namespace corvane::host {
+namespace {
+
+constexpr std::uint32_t kPollMilliseconds = 10;
+// Causes that mean the file misses frames it should hold; the others are the
+// take's own end (the stop, the limit) or frames with nowhere to go.
+constexpr const char* kLosses[] = {"wrong_standard", "unfinished_frame", "no_free_slot", "failed_write"};
+
+struct Options {
+  std::string path;
+  std::optional<std::uint32_t> frames;
+  std::optional<double> seconds;
+  std::uint32_t limit = 0;
+};
+
+std::uint32_t number(const std::string& option, const std::string& text) {
+  std::size_t end = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &end);
+  } catch (const std::exception&) {
+    end = 0;
+  }
+  if (end != text.size() || text.empty() || text[0] == '-' || value > 0xFFFFFFFFul)
+    throw std::runtime_error(option + " needs a whole number, not '" + text + "'");
+  return static_cast<std::uint32_t>(value);
+}
+
+Options parse(const std::vector<std::string>& args) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--frames" && hasValue) {
+      options.frames = number(arg, args[++i]);
+    } else if (arg == "--seconds" && hasValue) {
+      char* end = nullptr;
+      options.seconds = std::strtod(args[++i].c_str(), &end);
+      if (*end != '\0' || !(*options.seconds > 0))
+        throw std::runtime_error("--seconds needs a positive number");
+    } else if (arg == "--limit" && hasValue) {
+      options.limit = number(arg, args[++i]);
+    } else if (arg.starts_with("--") || !options.path.empty()) {
+      throw std::runtime_error("unexpected '" + arg + "' (see --help)");
+    } else {
+      options.path = arg;
+    }
+  }
+  if (options.path.empty() || options.frames.has_value() == options.seconds.has_value())
+    throw std::runtime_error("record takes OUT.qvf and one of --frames N or --seconds S (see --help)");
+  return options;
+}
+
+// The take report the plug-in appends at close; the plug-in reads the
+// variable when the device closes, so it is set before the plug-in loads.
+std::string reportPath() {
+  if (const char* given = std::getenv("CORVANE_RECORD_REPORT"); given != nullptr && *given != '\0')
+    return given;
+  char name[] = "/tmp/corvane-take-XXXXXX";
+  const int fd = ::mkstemp(name);
+  if (fd < 0) throw std::runtime_error("cannot make a file for the take report");
+  ::close(fd);
+  ::setenv("CORVANE_RECORD_REPORT", name, 1);
+  return name;
+}
+
+std::map<std::string, std::uint32_t> lastTake(const std::string& report) {
+  std::ifstream in(report);
+  std::string line, last;
+  while (std::getline(in, line))
+    if (!line.empty()) last = line;
+  std::map<std::string, std::uint32_t> take;
+  std::istringstream items(last);
+  for (std::string item; items >> item;) {
+    const std::size_t equals = item.find('=');
+    if (equals != std::string::npos) take[item.substr(0, equals)] = number(item, item.substr(equals + 1));
+  }
+  return take;
+}
+
+int run(CommandContext& context) {
+  const Options options = parse(context.args);
+  const std::string report = reportPath();
+  const bool ownReport = std::getenv("CORVANE_RECORD_REPORT") == report;
+  LoadedPlugin plugin(context.pluginPath);
+  const AvfileApi& api = plugin.api();
+
+  void* device = nullptr;
+  RecordBuffer open(480);
+  open.setU32(0, 480);
+  if (api.AVFILE_OpenRecording(&device, open.data()) == 0) {
+    if (device == nullptr) throw std::runtime_error("the record device did not open");
+    std::fprintf(stderr, "corvane-host record: recording without the input preview\n");
+  }
+  RecordBuffer settings(944);
+  settings.setU32(0, 944);
+  api.AVFILE_SetRecordingSettings(settings.data());
+  RecordBuffer file(32);
+  file.setU32(0, 32);
+  file.setU32(8, options.limit);
+  file.setU32(16, static_cast<std::uint32_t>(
+                      platform::moduleBaseOf(reinterpret_cast<const void*>(api.AVFILE_OpenRecording))));
+  file.setAddress(20, options.path.c_str());
+  if (api.AVFILE_AddRecordingFile(device, file.data()) == 0) {
+    api.AVFILE_CloseRecording(device);
+    throw std::runtime_error("the record device refused the file " + options.path);
+  }
+
+  platform::Clock& clock = platform::systemClock();
+  const std::uint32_t rateNumerator = settings.u32(252 + 112), rateDenominator = settings.u32(252 + 116);
+  const std::uint64_t target = options.frames
+                                   ? *options.frames
+                                   : static_cast<std::uint64_t>(*options.seconds * rateNumerator /
+                                                                (rateDenominator ? rateDenominator : 1));
+  RecordBuffer position(8);
+  position.setU32(0, 8);
+  api.AVFILE_StartRecording(device);
+  bool ended = false;
+  {
+    Progress progress("recording", target);
+    const std::uint64_t start = clock.microseconds();
+    for (;;) {
+      ended = api.AVFILE_GetPositionRecording(device, position.data()) == 0;
+      progress.update(std::min<std::uint64_t>(position.u32(4), target));
+      const bool timeUp = options.seconds && (clock.microseconds() - start) / 1e6 >= *options.seconds;
+      if (ended || position.u32(4) >= target || timeUp) break;
+      clock.sleepMilliseconds(kPollMilliseconds);
+    }
+  }
+  api.AVFILE_StopRecording(device);
+  api.AVFILE_GetPositionRecording(device, position.data());
+  RecordBuffer remove(16);
+  remove.setU32(0, 16);
+  api.AVFILE_RemoveRecordingFile(device, remove.data());
+  api.AVFILE_CloseRecording(device);
+  plugin.unload();
+
+  const std::map<std::string, std::uint32_t> take = lastTake(report);
+  if (ownReport) std::remove(report.c_str());
+  std::printf("file       %s\n", options.path.c_str());
+  std::printf("written    %u frames\n", position.u32(4));
+  if (ended) std::printf("ended      by the device (a lost frame or the limit)\n");
+  std::printf("lost");
+  std::uint32_t lost = 0;
+  for (const auto& [cause, count] : take) {
+    if (cause == "written") continue;
+    std::printf(" %s=%u", cause.c_str(), count);
+  }
+  std::printf("\n");
+  for (const char* cause : kLosses) {
+    auto found = take.find(cause);
+    if (found != take.end()) lost += found->second;
+  }
+  if (take.empty()) std::fprintf(stderr, "corvane-host record: the plug-in wrote no take report\n");
+  return lost == 0 && !take.empty() ? 0 : 1;
+}
+
+const CommandRegistration registration{
+    Command{"record", "record the board's input into a QVF file",
+            "usage: corvane-host record OUT.qvf (--frames N | --seconds S) [--limit N]\n\n"
+            "Opens the record device (AVFILE_OpenRecording), names OUT.qvf as the\n"
+            "record file (AVFILE_AddRecordingFile, with the frame limit N; 0, the\n"
+            "default, is none), starts a take and polls its position until N frames\n"
+            "are written, S seconds have passed, or the device ends the take; then\n"
+            "stops, removes the file and closes the device.\n\n"
+            "Prints the frames written and the frames lost by cause; exits 1 when a\n"
+            "frame was lost (wrong_standard, unfinished_frame, no_free_slot,\n"
+            "failed_write). after_stop (the frame that ended the take), over_limit\n"
+            "and no_file are shown but are no loss. What the board's input carries is\n"
+            "set by CORVANE_BOARD (input=pattern, loopback or a clip).",
+            run}};
+
+}  // namespace
+}  // namespace corvane::host
