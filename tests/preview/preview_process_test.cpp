@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -117,16 +118,23 @@ TEST_F(PreviewProcessTest, ClosingOrDroppingARunningPreviewEndsIt) {
   EXPECT_TRUE(processGone(pid)) << "a preview dropped while running goes on running";
 }
 
-TEST_F(PreviewProcessTest, ProgramRunsWithoutArgumentsInTheHostsEnvironmentAndDirectory) {
+// And with none of the host's descriptors: an inherited one would keep the
+// plug-in's file locks alive in the preview.
+TEST_F(PreviewProcessTest, ProgramRunsWithoutArgumentsOrDescriptorsInTheHostsEnvironmentAndDirectory) {
   ::setenv("CORVANE_PREVIEW_PROBE", "seen", 1);
-  program("ScryOut", "echo \"$# $CORVANE_PREVIEW_PROBE $(pwd)\" > \"" + (dir_ / "out") + "\"");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> held(std::fopen((dir_ / "held").c_str(), "w"), std::fclose);
+  ASSERT_NE(held, nullptr);
+  const std::string fd = "/proc/$$/fd/" + std::to_string(::fileno(held.get()));
+  program("ScryOut", "[ -e " + fd +
+                         " ] && f=leaked || f=closed\necho \"$# $CORVANE_PREVIEW_PROBE $f $(pwd)\" > \"" +
+                         (dir_ / "out") + "\"");
   auto preview = PreviewProcess::launch(kScryOut);
   ASSERT_TRUE(eventually([&] { return !preview->isRunning(); }));
   ::unsetenv("CORVANE_PREVIEW_PROBE");
   std::ifstream in(dir_ / "out");
   std::string line;
   std::getline(in, line);
-  EXPECT_EQ(line, "0 seen " + std::filesystem::current_path().string());
+  EXPECT_EQ(line, "0 seen closed " + std::filesystem::current_path().string());
 }
 
 }  // namespace
