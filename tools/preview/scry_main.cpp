@@ -74,7 +74,9 @@ int run() {
       reader = board::MonitorReader::open(name);
       frame = {};
       if (!reader) {
-        clock.sleepMilliseconds(kRetryOpenMs);
+        // A window stays responsive while there is no board to show.
+        if (window && !window->pump(static_cast<int>(kRetryOpenMs))) return 0;
+        if (!window) clock.sleepMilliseconds(kRetryOpenMs);
         continue;
       }
     }
