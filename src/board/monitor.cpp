@@ -1,6 +1,5 @@
 #include "board/monitor.h"
 
-#include <cstring>
 #include <utility>
 
 namespace corvane::board {
@@ -50,12 +49,11 @@ bool MonitorWriter::publish(MonitorChannel channel, std::span<const std::uint8_t
   MonitorSlot& slot = block.slots[count % 2];
   MonitorWord sequence(slot.sequence);
   const std::uint32_t before = sequence.load(std::memory_order_relaxed);
+  // Odd before any word of the new frame: those are release stores.
   sequence.store(before + 1, std::memory_order_relaxed);
-  // The odd sequence must be visible before any byte of the new frame.
-  std::atomic_thread_fence(std::memory_order_release);
-  MonitorWord(slot.lines).store(lines, std::memory_order_relaxed);
-  MonitorWord(slot.frameNumber).store(count + 1, std::memory_order_relaxed);
-  std::memcpy(slot.pixels, frame.data(), frame.size());
+  MonitorWord(slot.lines).store(lines, std::memory_order_release);
+  MonitorWord(slot.frameNumber).store(count + 1, std::memory_order_release);
+  storeMonitorPixels(slot.pixels, frame);
   sequence.store(before + 2, std::memory_order_release);
   published.store(count + 1, std::memory_order_release);
   return true;

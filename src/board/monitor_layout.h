@@ -9,11 +9,14 @@
 // and only then counts the frame as published. A reader copies the latest
 // slot and keeps the copy only when the sequence was even and unchanged
 // across the copy; otherwise it copies again. The writer never waits.
+// Frames are whole words (720 x lines x 2 bytes is a multiple of four).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
 
 namespace corvane::board {
 
@@ -42,7 +45,9 @@ struct MonitorSlot {
   std::uint32_t lines;        // of the frame in pixels
   std::uint32_t frameNumber;  // which publication of the channel, from 1
   std::uint32_t reserved[13];
-  std::uint8_t pixels[kMonitorMaxFrameBytes];
+  // The frame's bytes, four to a word in memory order: whole words, so that
+  // both sides can reach them atomically.
+  std::uint32_t pixels[kMonitorMaxFrameBytes / 4];
 };
 
 struct MonitorChannelBlock {
@@ -74,5 +79,23 @@ static_assert(sizeof(MonitorLayout) == 3'318'208);
 // 32-bit atomics work across mappings, at either width.
 using MonitorWord = std::atomic_ref<std::uint32_t>;
 static_assert(MonitorWord::is_always_lock_free);
+
+// The frame's words are release stores and acquire loads: a reader that sees
+// any word of a frame being written also sees that slot's odd sequence, so
+// its check after the copy cannot miss the overwrite.
+inline void storeMonitorPixels(std::uint32_t* words, std::span<const std::uint8_t> bytes) {
+  for (std::size_t i = 0; i < bytes.size() / 4; ++i) {
+    std::uint32_t word;
+    std::memcpy(&word, bytes.data() + i * 4, 4);
+    MonitorWord(words[i]).store(word, std::memory_order_release);
+  }
+}
+
+inline void loadMonitorPixels(std::span<std::uint8_t> bytes, std::uint32_t* words) {
+  for (std::size_t i = 0; i < bytes.size() / 4; ++i) {
+    const std::uint32_t word = MonitorWord(words[i]).load(std::memory_order_acquire);
+    std::memcpy(bytes.data() + i * 4, &word, 4);
+  }
+}
 
 }  // namespace corvane::board

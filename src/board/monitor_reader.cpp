@@ -1,8 +1,5 @@
 #include "board/monitor_reader.h"
 
-#include <atomic>
-#include <cstring>
-
 namespace corvane::board {
 
 namespace {
@@ -38,14 +35,13 @@ MonitorRead MonitorReader::readLatest(MonitorChannel channel, MonitorFrame& fram
     MonitorWord sequence(slot.sequence);
     const std::uint32_t before = sequence.load(std::memory_order_acquire);
     if (before % 2 != 0) continue;
-    const std::uint32_t lines = MonitorWord(slot.lines).load(std::memory_order_relaxed);
-    const std::uint32_t number = MonitorWord(slot.frameNumber).load(std::memory_order_relaxed);
+    const std::uint32_t lines = MonitorWord(slot.lines).load(std::memory_order_acquire);
+    const std::uint32_t number = MonitorWord(slot.frameNumber).load(std::memory_order_acquire);
     if (!monitorLinesValid(lines)) continue;
     frame.pixels.resize(monitorFrameBytes(lines));
-    std::memcpy(frame.pixels.data(), slot.pixels, frame.pixels.size());
+    loadMonitorPixels(frame.pixels, slot.pixels);
     if (copyHook_) copyHook_();
-    // Everything copied is read before the sequence is looked at again.
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // The acquire loads above keep this look after the copy.
     if (sequence.load(std::memory_order_relaxed) != before) continue;
     frame.lines = lines;
     frame.frameNumber = number;

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "board/monitor_reader.h"
@@ -60,21 +58,13 @@ TEST(Monitor, RefusesFramesOfTheWrongSize) {
   const std::string name = uniqueName();
   auto writer = MonitorWriter::open(name);
   ASSERT_NE(writer, nullptr);
-  struct Case {
-    std::size_t bytes;
-    std::uint32_t lines;
-  };
-  const Case cases[] = {
-      {monitorFrameBytes(480) - 1, 480},  // short
-      {monitorFrameBytes(576), 480},      // lines disagree with the size
-      {monitorFrameBytes(577), 577},      // odd, and past the maximum
-      {monitorFrameBytes(578), 578},      // past the maximum
-      {0, 0},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::uint8_t> frame(c.bytes, 0x55);
-    EXPECT_FALSE(writer->publish(MonitorChannel::Output, frame, c.lines)) << c.lines << " " << c.bytes;
-  }
+  // Short; lines that disagree with the size; odd and past the maximum; past the maximum.
+  const std::pair<std::size_t, std::uint32_t> cases[] = {{monitorFrameBytes(480) - 1, 480},
+                                                         {monitorFrameBytes(576), 480},
+                                                         {monitorFrameBytes(577), 577},
+                                                         {monitorFrameBytes(578), 578}};
+  for (const auto& [bytes, lines] : cases)
+    EXPECT_FALSE(writer->publish(MonitorChannel::Output, std::vector<std::uint8_t>(bytes), lines)) << lines;
   MonitorFrame frame;
   EXPECT_EQ(MonitorReader::open(name)->readLatest(MonitorChannel::Output, frame), MonitorRead::NoNewFrame);
 }
@@ -110,42 +100,6 @@ TEST(Monitor, CopyOverwrittenMeanwhileOrStillBeingWrittenIsNotTaken) {
   EXPECT_EQ(frame.frameNumber, 3u);
 }
 
-// Every published frame is one byte value throughout; a frame that mixes
-// two was torn.
-TEST(Monitor, ReaderNeverSeesATornFrameWhileTheWriterRunsFlatOut) {
-  const std::string name = uniqueName();
-  auto writer = MonitorWriter::open(name);
-  auto reader = MonitorReader::open(name);
-  ASSERT_TRUE(writer && reader);
-  std::atomic<bool> done{false};
-  // Small frames: many publications, many chances to overtake a copy.
-  constexpr std::uint32_t kLines = 8;
-  std::thread publisher([&] {
-    std::vector<std::uint8_t> frame(monitorFrameBytes(kLines));
-    for (int n = 1; n <= 20000; ++n) {
-      std::fill(frame.begin(), frame.end(), static_cast<std::uint8_t>(n));
-      writer->publish(MonitorChannel::Input, frame, kLines);
-    }
-    done.store(true);
-  });
-  int frames = 0, torn = 0;
-  MonitorFrame frame;
-  while (!done.load()) {
-    if (reader->readLatest(MonitorChannel::Input, frame) != MonitorRead::NewFrame) continue;
-    ++frames;
-    const auto expected = static_cast<std::uint8_t>(frame.frameNumber);
-    for (std::uint8_t byte : frame.pixels) {
-      if (byte != expected) {
-        ++torn;
-        break;
-      }
-    }
-  }
-  publisher.join();
-  EXPECT_EQ(torn, 0) << "of " << frames << " frames read";
-  EXPECT_GT(frames, 0);
-}
-
 TEST(Monitor, ReaderNoticesTheBoardGoingAndOnlyOpensALiveMonitor) {
   const std::string name = uniqueName();
   EXPECT_EQ(MonitorReader::open(name), nullptr) << "nothing made yet";
@@ -159,6 +113,17 @@ TEST(Monitor, ReaderNoticesTheBoardGoingAndOnlyOpensALiveMonitor) {
   EXPECT_TRUE(reader->gone());
   EXPECT_EQ(MonitorReader::open(name), nullptr) << "the name is removed with the board";
 
+  // A board whose name was removed behind its back and made anew by a later one.
+  writer = MonitorWriter::open(name);
+  reader = MonitorReader::open(name);
+  platform::removeSharedMemory(name);
+  auto later = MonitorWriter::open(name);
+  ASSERT_TRUE(reader && later);
+  EXPECT_TRUE(reader->gone());
+  writer.reset();
+  EXPECT_NE(MonitorReader::open(name), nullptr) << "the earlier board removed the later one's monitor";
+  later.reset();
+
   // Something else under the name: too small, or not a monitor.
   for (std::size_t size : {std::size_t{100}, sizeof(MonitorLayout)}) {
     auto stranger = platform::SharedMemory::create(name, size);
@@ -168,39 +133,20 @@ TEST(Monitor, ReaderNoticesTheBoardGoingAndOnlyOpensALiveMonitor) {
   }
 }
 
-TEST(Monitor, ReaderOfAnEarlierBoardSeesTheNameReplaced) {
-  const std::string name = uniqueName();
-  auto writer = MonitorWriter::open(name);
-  auto reader = MonitorReader::open(name);
-  ASSERT_TRUE(writer && reader);
-  // Removed behind the board's back and made anew by a later one.
-  platform::removeSharedMemory(name);
-  auto later = MonitorWriter::open(name);
-  ASSERT_NE(later, nullptr);
-  EXPECT_TRUE(reader->gone());
-}
-
-TEST(Monitor, AReusedObjectStartsWithoutTheOldFrames) {
-  const std::string name = uniqueName();
-  auto stale = platform::SharedMemory::create(name, sizeof(MonitorLayout));
-  ASSERT_FALSE(stale.empty());
-  auto& old = *reinterpret_cast<MonitorLayout*>(stale.data());
-  old.channels[0].published = 7;
-  old.channels[0].slots[0].lines = 480;
-  auto writer = MonitorWriter::open(name);
-  MonitorFrame frame;
-  EXPECT_EQ(MonitorReader::open(name)->readLatest(MonitorChannel::Output, frame), MonitorRead::NoNewFrame);
-}
-
-TEST(Monitor, BoardOwnsTheMonitorItsSettingsName) {
+TEST(Monitor, BoardOwnsTheMonitorItsSettingsNameAndStartsItEmpty) {
   const std::string name = uniqueName();
   {
+    // An earlier board's object, left with frames in it.
+    auto stale = platform::SharedMemory::create(name, sizeof(MonitorLayout));
+    ASSERT_FALSE(stale.empty());
+    reinterpret_cast<MonitorLayout*>(stale.data())->channels[0].published = 7;
     VirtualBoard board(parseBoardConfig("monitor=/" + name, 1000));
     ASSERT_NE(board.monitor(), nullptr);
+    MonitorFrame frame;
+    EXPECT_EQ(MonitorReader::open(name)->readLatest(MonitorChannel::Output, frame), MonitorRead::NoNewFrame);
     ASSERT_TRUE(board.monitor()->publish(MonitorChannel::Output, frameOf(576, 9), 576));
     auto reader = MonitorReader::open(name);
     ASSERT_NE(reader, nullptr);
-    MonitorFrame frame;
     EXPECT_EQ(reader->readLatest(MonitorChannel::Output, frame), MonitorRead::NewFrame);
     EXPECT_EQ(frame.pixels, frameOf(576, 9));
   }

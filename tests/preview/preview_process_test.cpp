@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "engine/error.h"
@@ -69,24 +71,21 @@ TEST_F(PreviewProcessTest, ProgramThatIgnoresTheCloseRequestIsKilledAfterTheTime
   EXPECT_TRUE(processGone(preview->processId()));
 }
 
-TEST_F(PreviewProcessTest, MissingProgramRaisesTheLaunchMessage) {
+TEST_F(PreviewProcessTest, MissingOrUnstartableProgramRaisesTheLaunchMessage) {
   ScopedPath onlyOurs(dir_.path());
-  program("ScryIn", "exit 0");  // the other one is there; this one is not
-  try {
-    PreviewProcess::launch(kScryOut);
-    FAIL() << "launch found a program that is not on the path";
-  } catch (const EngineError& error) {
-    EXPECT_STREQ(error.what(),
-                 "Could not launch the application. Your Corvane installation is probably corrupted");
+  program("ScryIn", "exit 0");  // the other one is there
+  // Executable, but no interpreter line and no binary: the system cannot run it.
+  std::ofstream(dir_ / "Broken") << "\x7fgarbage";
+  std::filesystem::permissions(dir_ / "Broken", std::filesystem::perms::owner_all);
+  for (std::string_view name : {kScryOut, std::string_view("Broken.exe")}) {
+    try {
+      PreviewProcess::launch(name);
+      ADD_FAILURE() << name << " was launched";
+    } catch (const EngineError& error) {
+      EXPECT_STREQ(error.what(),
+                   "Could not launch the application. Your Corvane installation is probably corrupted");
+    }
   }
-}
-
-TEST_F(PreviewProcessTest, UnstartableProgramRaisesTheLaunchMessage) {
-  // Executable, but the system cannot run it: no interpreter line, not a binary.
-  std::ofstream(dir_ / "ScryOut") << "\x7f"
-                                  << "garbage";
-  std::filesystem::permissions(dir_ / "ScryOut", std::filesystem::perms::owner_all);
-  EXPECT_THROW(PreviewProcess::launch(kScryOut), EngineError);
 }
 
 TEST_F(PreviewProcessTest, FinishedProgramIsReapedAndReadsAsNotRunning) {
@@ -102,7 +101,7 @@ TEST_F(PreviewProcessTest, FinishedProgramIsReapedAndReadsAsNotRunning) {
   EXPECT_EQ(preview, nullptr);
 }
 
-TEST_F(PreviewProcessTest, ClosingARunningPreviewAnswersOneAndEndsIt) {
+TEST_F(PreviewProcessTest, ClosingOrDroppingARunningPreviewEndsIt) {
   program("ScryOut", "exec sleep 1000");
   auto preview = PreviewProcess::launch(kScryOut);
   std::int32_t pid = preview->processId();
@@ -112,28 +111,30 @@ TEST_F(PreviewProcessTest, ClosingARunningPreviewAnswersOneAndEndsIt) {
 
   std::unique_ptr<PreviewProcess> none;
   EXPECT_EQ(closePreview(none), 0);
+
+  preview = PreviewProcess::launch(kScryOut);
+  pid = preview->processId();
+  preview.reset();
+  EXPECT_TRUE(processGone(pid)) << "a preview dropped while running goes on running";
 }
 
-TEST_F(PreviewProcessTest, DestroyingARunningPreviewEndsIt) {
-  program("ScryIn", "exec sleep 1000");
-  std::int32_t pid = 0;
-  {
-    auto preview = PreviewProcess::launch(kScryIn);
-    pid = preview->processId();
-  }
-  EXPECT_TRUE(processGone(pid));
-}
-
-TEST_F(PreviewProcessTest, ProgramRunsWithoutArgumentsInTheHostsEnvironmentAndDirectory) {
+// And with none of the host's descriptors: an inherited one would keep the
+// plug-in's file locks alive in the preview.
+TEST_F(PreviewProcessTest, ProgramRunsWithoutArgumentsOrDescriptorsInTheHostsEnvironmentAndDirectory) {
   ::setenv("CORVANE_PREVIEW_PROBE", "seen", 1);
-  program("ScryOut", "echo \"$# $CORVANE_PREVIEW_PROBE $(pwd)\" > \"" + (dir_ / "out") + "\"");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> held(std::fopen((dir_ / "held").c_str(), "w"), std::fclose);
+  ASSERT_NE(held, nullptr);
+  const std::string fd = "/proc/$$/fd/" + std::to_string(::fileno(held.get()));
+  program("ScryOut", "[ -e " + fd +
+                         " ] && f=leaked || f=closed\necho \"$# $CORVANE_PREVIEW_PROBE $f $(pwd)\" > \"" +
+                         (dir_ / "out") + "\"");
   auto preview = PreviewProcess::launch(kScryOut);
   ASSERT_TRUE(eventually([&] { return !preview->isRunning(); }));
   ::unsetenv("CORVANE_PREVIEW_PROBE");
   std::ifstream in(dir_ / "out");
   std::string line;
   std::getline(in, line);
-  EXPECT_EQ(line, "0 seen " + std::filesystem::current_path().string());
+  EXPECT_EQ(line, "0 seen closed " + std::filesystem::current_path().string());
 }
 
 }  // namespace

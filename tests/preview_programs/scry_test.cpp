@@ -1,0 +1,143 @@
+// ScryOut and ScryIn as the plug-in starts them: no arguments, the monitor
+// named in CORVANE_BOARD, no display, a PNG directory. The PNG is decoded
+// back: fields woven into lines, colours in place, the right channel, the
+// latest frame.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "board/monitor.h"
+#include "platform/process.h"
+#include "support/fake_programs.h"
+#include "support/temp_dir.h"
+
+namespace corvane::scry {
+namespace {
+
+using board::MonitorChannel;
+using corvane::testing::eventually;
+using Rgb = std::array<int, 3>;
+using Ycbcr = std::array<std::uint8_t, 3>;
+// Studio-range BT.601.
+constexpr Ycbcr kRed{81, 90, 240}, kBlue{41, 240, 110}, kWhite{235, 128, 128}, kBlack{16, 128, 128};
+
+// Field-separated: each field has one colour left of the middle, another right of it.
+std::vector<std::uint8_t> makeFrame(std::uint32_t lines, std::array<Ycbcr, 4> leftRightPerField) {
+  std::vector<std::uint8_t> frame(board::monitorFrameBytes(lines));
+  for (std::size_t r = 0; r < lines; ++r)
+    for (std::size_t x = 0; x < 720; x += 2) {
+      const Ycbcr& c = leftRightPerField[(r < lines / 2 ? 0 : 2) + (x < 360 ? 0 : 1)];
+      std::uint8_t* p = &frame[(r * 720 + x) * 2];
+      p[0] = c[1], p[1] = c[0], p[2] = c[2], p[3] = c[0];
+    }
+  return frame;
+}
+
+struct Png {
+  std::uint32_t width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;
+  bool near(std::uint32_t x, std::uint32_t y, Rgb want) const {
+    for (std::size_t i = 0; i < 3; ++i)
+      if (std::abs(rgb[(std::size_t{y} * width + x) * 3 + i] - want[i]) > 3) return false;
+    return true;
+  }
+};
+
+bool readPng(const std::string& path, Png& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  out.width = image.width;
+  out.height = image.height;
+  out.rgb.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
+}
+
+class ScryProgram : public ::testing::Test {
+ protected:
+  ScryProgram() {
+    ::setenv("CORVANE_BOARD", ("monitor=" + name_).c_str(), 1);
+    ::setenv("CORVANE_PREVIEW_DIR", dir_.path().c_str(), 1);
+    if (const char* display = ::getenv("DISPLAY")) savedDisplay_ = display;
+    ::unsetenv("DISPLAY");
+  }
+  ~ScryProgram() override {
+    ::unsetenv("CORVANE_BOARD");
+    ::unsetenv("CORVANE_PREVIEW_DIR");
+    if (!savedDisplay_.empty()) ::setenv("DISPLAY", savedDisplay_.c_str(), 1);
+  }
+
+  static platform::ChildProcess start(const char* path) {
+    platform::SpawnError error{};
+    return platform::ChildProcess::start(path, error);
+  }
+  bool pngShows(const std::string& file, const std::function<bool(const Png&)>& check) {
+    return eventually([&] {
+      Png png;
+      return readPng(dir_ / file, png) && check(png);
+    });
+  }
+  static bool endsCleanly(platform::ChildProcess& child) {
+    return child.stop(std::chrono::milliseconds(20000)) == platform::StopOutcome::Closed &&
+           !child.exitStatus()->signalled && child.exitStatus()->value == 0;
+  }
+
+  testing::TempDir dir_;
+  std::string name_ = "corvane-test-scry-" + std::to_string(std::random_device{}());
+  std::string savedDisplay_;
+};
+
+TEST_F(ScryProgram, ScryOutWritesTheLatestOutputFrameAsPngAndEndsOnTheCloseRequest) {
+  auto board = board::MonitorWriter::open(name_);
+  ASSERT_NE(board, nullptr);
+  ASSERT_TRUE(board->publish(MonitorChannel::Output, makeFrame(576, {kRed, kBlue, kWhite, kBlack}), 576));
+  platform::ChildProcess scry = start(CORVANE_SCRYOUT_PATH);
+  ASSERT_TRUE(scry.started());
+
+  Png png;
+  ASSERT_TRUE(eventually([&] { return readPng(dir_ / "ScryOut.png", png); }));
+  ASSERT_EQ(png.width, 720u);
+  ASSERT_EQ(png.height, 576u);
+  // Even lines come from the first field, odd lines from the second.
+  const std::tuple<std::uint32_t, std::uint32_t, Rgb> cases[] = {
+      {0, 0, {255, 0, 0}},     {359, 0, {255, 0, 0}},       {360, 0, {0, 0, 255}}, {719, 574, {0, 0, 255}},
+      {0, 1, {255, 255, 255}}, {300, 575, {255, 255, 255}}, {400, 1, {0, 0, 0}},   {719, 575, {0, 0, 0}},
+  };
+  for (const auto& [x, y, want] : cases) EXPECT_TRUE(png.near(x, y, want)) << x << "," << y;
+
+  ASSERT_TRUE(board->publish(MonitorChannel::Output, makeFrame(480, {kBlack, kBlack, kBlack, kBlack}), 480));
+  EXPECT_TRUE(pngShows("ScryOut.png", [](const Png& p) {
+    return p.height == 480 && p.near(0, 0, {0, 0, 0});
+  }));
+  EXPECT_TRUE(endsCleanly(scry));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "ScryOut.png.tmp"));
+}
+
+TEST_F(ScryProgram, ScryInWaitsForTheBoardShowsTheInputAndFollowsANewBoard) {
+  platform::ChildProcess scry = start(CORVANE_SCRYIN_PATH);
+  ASSERT_TRUE(scry.running());
+  {
+    auto board = board::MonitorWriter::open(name_);
+    ASSERT_NE(board, nullptr);
+    ASSERT_TRUE(board->publish(MonitorChannel::Output, makeFrame(480, {kBlue, kBlue, kBlue, kBlue}), 480));
+    ASSERT_TRUE(board->publish(MonitorChannel::Input, makeFrame(480, {kWhite, kWhite, kWhite, kWhite}), 480));
+    EXPECT_TRUE(pngShows("ScryIn.png", [](const Png& p) { return p.near(10, 10, {255, 255, 255}); }));
+  }
+  // The board goes; the next one publishes in an object of its own.
+  auto next = board::MonitorWriter::open(name_);
+  ASSERT_NE(next, nullptr);
+  ASSERT_TRUE(next->publish(MonitorChannel::Input, makeFrame(480, {kRed, kRed, kRed, kRed}), 480));
+  EXPECT_TRUE(pngShows("ScryIn.png", [](const Png& p) { return p.near(10, 10, {255, 0, 0}); }));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "ScryOut.png"));
+  EXPECT_TRUE(endsCleanly(scry));
+}
+
+}  // namespace
+}  // namespace corvane::scry

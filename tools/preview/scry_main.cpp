@@ -1,0 +1,112 @@
+// ScryOut and ScryIn: the board's output and input on the screen. Built twice
+// from this source, once per channel. Started by the plug-in with no
+// arguments; everything they need comes from the environment: the monitor's
+// name from CORVANE_BOARD, DISPLAY for a window, CORVANE_PREVIEW_DIR for a
+// PNG of the latest frame. SIGTERM is the close request.
+#include <atomic>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "board/board_config.h"
+#include "board/monitor_reader.h"
+#include "frame_picture.h"
+#include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/user.h"
+#include "png_writer.h"
+#include "screen_window.h"
+
+#ifndef CORVANE_SCRY_INPUT
+#error "build with CORVANE_SCRY_INPUT=0 (ScryOut) or 1 (ScryIn)"
+#endif
+
+namespace corvane::scry {
+namespace {
+
+constexpr bool kInput = CORVANE_SCRY_INPUT != 0;
+constexpr board::MonitorChannel kChannel =
+    kInput ? board::MonitorChannel::Input : board::MonitorChannel::Output;
+constexpr const char* kName = kInput ? "ScryIn" : "ScryOut";
+
+constexpr std::uint32_t kPollMs = 10;
+// While no board runs, look for one this often.
+constexpr std::uint32_t kRetryOpenMs = 100;
+// How often to check that the board behind the mapping is still the current one.
+constexpr std::uint64_t kRecheckUs = 1'000'000;
+// A PNG is rewritten at most this often; the last frame always gets written.
+constexpr std::uint64_t kPngIntervalUs = 200'000;
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void onTerminate(int) { stopRequested.store(true, std::memory_order_relaxed); }
+
+std::string monitorName() {
+  return board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""),
+                                 platform::currentUserId())
+      .monitor;
+}
+
+std::unique_ptr<ScreenWindow> windowIfDisplay() {
+  const auto display = platform::environmentValue("DISPLAY");
+  if (!display || display->empty()) return nullptr;
+  return ScreenWindow::open(kName);
+}
+
+int run() {
+  std::signal(SIGTERM, onTerminate);
+  platform::Clock& clock = platform::systemClock();
+  const std::string name = monitorName();
+  std::unique_ptr<ScreenWindow> window = windowIfDisplay();
+  const auto previewDir = platform::environmentValue("CORVANE_PREVIEW_DIR");
+  const std::string pngPath = previewDir && !previewDir->empty() ? *previewDir + "/" + kName + ".png" : "";
+
+  std::unique_ptr<board::MonitorReader> reader;
+  board::MonitorFrame frame;
+  Picture picture;
+  bool pngDue = false;
+  std::uint64_t lastPngUs = 0, lastRecheckUs = clock.microseconds();
+  while (!stopRequested.load(std::memory_order_relaxed)) {
+    if (window && !window->pump(0)) return 0;
+    if (!reader) {
+      reader = board::MonitorReader::open(name);
+      frame = {};
+      if (!reader) {
+        // A window stays responsive while there is no board to show.
+        if (window && !window->pump(static_cast<int>(kRetryOpenMs))) return 0;
+        if (!window) clock.sleepMilliseconds(kRetryOpenMs);
+        continue;
+      }
+    }
+    const board::MonitorRead read = reader->readLatest(kChannel, frame);
+    const std::uint64_t now = clock.microseconds();
+    if (read == board::MonitorRead::Gone || (now - lastRecheckUs >= kRecheckUs && reader->gone())) {
+      reader.reset();
+      continue;
+    }
+    if (now - lastRecheckUs >= kRecheckUs) lastRecheckUs = now;
+    if (read == board::MonitorRead::NewFrame) {
+      decodeFrame(frame, picture);
+      if (window) window->show(picture);
+      pngDue = !pngPath.empty();
+    }
+    if (pngDue && now - lastPngUs >= kPngIntervalUs) {
+      // A failed write is tried again with the next frame or interval.
+      if (writePng(picture, pngPath)) pngDue = false;
+      lastPngUs = now;
+    }
+    if (window) {
+      if (!window->pump(static_cast<int>(kPollMs))) return 0;
+    } else {
+      clock.sleepMilliseconds(kPollMs);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace corvane::scry
+
+int main() { return corvane::scry::run(); }
