@@ -73,6 +73,21 @@ TEST_F(HostMessages, SurprisesInAQvfHeaderGetAWarningLine) {
   }
 }
 
+TEST_F(HostMessages, AFullDeviceIsNamedWithTheReason) {
+  writeQvfClip(at("clip.qvf"), 240, 1, kNtscFieldRateBits);
+  const HostRun run = host("export " + quoted("clip.qvf") + " --as 422 -o /dev/full");
+  EXPECT_TRUE(oneLineError(run)) << run.err;
+  EXPECT_NE(run.err.find("cannot write /dev/full: No space left on device"), std::string::npos) << run.err;
+}
+
+TEST_F(HostMessages, AFrameRangePastTheEndIsClampedWithAWarning) {
+  writeQvfClip(at("clip.qvf"), 240, 3, kNtscFieldRateBits);
+  const HostRun run = host("export " + quoted("clip.qvf") + " --as 422 --frames 1:9 -o -");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.size(), 2 * 691204u);
+  EXPECT_NE(run.err.find("exporting 1:3 instead of 1:9"), std::string::npos) << run.err;
+}
+
 TEST_F(HostMessages, AHeaderClaimingHugeFramesIsRefusedWithoutTryingToHoldThem) {
   writeQvfClip(at("huge.qvf"), 240, 2, kNtscFieldRateBits);
   for (std::size_t stream : {24u, 48u}) {

@@ -46,6 +46,7 @@ TEST_F(HostOutput, AnOutputThatIsTheInputIsRefusedAndTheInputKept) {
 }
 
 TEST_F(HostOutput, AnExistingOutputIsReplacedOnlyWithYes) {
+  umask(022);
   writeQvfClip(at("clip.qvf"), 240, 1, kNtscFieldRateBits);
   box_.writeFile(at("in.y4m"), y4mClip(1));
   struct Case {
@@ -71,6 +72,8 @@ TEST_F(HostOutput, AnExistingOutputIsReplacedOnlyWithYes) {
     const HostRun replaced = host(c.command + " -y -o " + quoted(c.output));
     EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
     EXPECT_GT(slurp(c.output).size(), 691200u);
+    EXPECT_EQ(fs::status(at(c.output)).permissions() & fs::perms::others_read, fs::perms::others_read)
+        << "a finished output is as readable as any new file (umask 022)";
   }
   EXPECT_EQ(partialFiles(), 0);
 }

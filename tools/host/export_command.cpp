@@ -109,7 +109,7 @@ int run(CommandContext& context) {
   LoadedPlugin plugin(context.pluginPath);
   // Buffers are sized from the geometry the plug-in was loaded for, never
   // from what a file's header claims.
-  const HostFormat& loaded = formatNamed(acceptedWritingFormats(plugin.api()), formatName);
+  const HostFormat loaded = formatNamed(acceptedWritingFormats(plugin.api()), formatName);
   requireFramesFit(layout, options.input, loaded.width, loaded.height);
   for (const std::string& warning : qvfWarnings(layout, options.input, loaded.height)) warn(warning);
   ReadingFile file(plugin.api(), options.input);

@@ -18,7 +18,7 @@ int run(CommandContext& context) {
   requireReadableFile(path);
   const QvfLayout layout = inspectQvf(path);
   LoadedPlugin plugin(context.pluginPath);
-  const HostFormat& loaded = acceptedWritingFormats(plugin.api()).at(0);
+  const HostFormat loaded = acceptedWritingFormats(plugin.api()).at(0);
   for (const std::string& warning : qvfWarnings(layout, path, loaded.height)) warn(warning);
   ReadingFile file(plugin.api(), path);
   const HostFormat& first = file.formats().at(0);

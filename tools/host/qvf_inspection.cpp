@@ -1,8 +1,11 @@
 #include "host/qvf_inspection.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <stdexcept>
+
+#include "platform/file_status.h"
 
 namespace corvane::host {
 namespace {
@@ -23,6 +26,9 @@ std::uint32_t u32(const std::uint8_t* p) {
 std::string modeNameFor(std::uint32_t height) { return height == 576 ? "PAL" : "NTSC"; }
 
 QvfLayout inspectQvf(const std::string& path) {
+  // The plug-in opens nothing else, and a pipe would be read away here.
+  if (platform::fileStatus(path).kind != platform::FileKind::Regular)
+    throw std::runtime_error(path + " is not a regular file");
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) throw std::runtime_error("cannot open " + path);
   QvfLayout layout;

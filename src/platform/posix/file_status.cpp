@@ -62,6 +62,11 @@ std::FILE* createUniqueFile(const std::string& prefix, const std::string& suffix
   buffer.push_back('\0');
   const int fd = ::mkstemps(buffer.data(), static_cast<int>(suffix.size()));
   if (fd < 0) return nullptr;
+  // mkstemps makes the file private; the finished output gets the
+  // permissions any new file of this user gets.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     const int error = errno;
