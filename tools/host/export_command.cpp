@@ -136,21 +136,23 @@ int run(CommandContext& context) {
       out.failed();
     }
   }
-  Progress progress("export", end - first, options.quiet);
-  for (std::uint32_t n = first; n < end; ++n) {
-    file.readFrame(n, format, frame);
-    if (options.as == "y4m") {
-      host422ToPlanar(frame, size, planar);
-      errno = 0;
-      try {
-        writeY4mFrame(out.get(), planar);
-      } catch (const std::runtime_error&) {
-        out.failed();
+  {
+    Progress progress("export", end - first, options.quiet);
+    for (std::uint32_t n = first; n < end; ++n) {
+      file.readFrame(n, format, frame);
+      if (options.as == "y4m") {
+        host422ToPlanar(frame, size, planar);
+        errno = 0;
+        try {
+          writeY4mFrame(out.get(), planar);
+        } catch (const std::runtime_error&) {
+          out.failed();
+        }
+      } else {
+        out.write(std::span(frame).first(format.frameBytes));
       }
-    } else {
-      out.write(std::span(frame).first(format.frameBytes));
+      progress.update(n - first + 1);
     }
-    progress.update(n - first + 1);
   }
   out.commit();
   printSummary(options.quiet, "export",
