@@ -12,8 +12,9 @@ namespace corvane::platform {
 // Installs the handlers; call once, before any file is registered.
 void installInterruptCleanup();
 
-// While alive, an interrupt removes path and writes message (one line) to
-// standard error. At most four at a time; more are not removed on interrupt.
+// While alive, an interrupt removes path (a file, or an empty directory) and
+// writes message (one line, if any) to standard error, in the order of
+// registration. At most eight at a time; more are not removed on interrupt.
 class RemoveOnInterrupt {
  public:
   RemoveOnInterrupt(const std::string& path, const std::string& message);

@@ -26,7 +26,8 @@ class HostSignals : public HostTest {
   // Starts the host with stdin from stdinFd (or /dev/null) and stderr into "stderr".
   pid_t start(const std::vector<std::string>& args, int stdinFd = -1) {
     std::vector<std::string> env;
-    for (const auto& [key, value] : box_.environment()) env.push_back(key + "=" + value);
+    for (const auto& [key, value] : box_.environment({{"TMPDIR", at("tmp")}}))
+      env.push_back(key + "=" + value);
     env.push_back("CORVANE_PLUGIN=" CORVANE_PLUGIN_PATH);
     std::vector<std::string> argv{CORVANE_HOST_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -86,13 +87,14 @@ TEST_F(HostSignals, AnInterruptedExportLeavesNoPartialFileAndTheOlderOutput) {
   }
 }
 
-TEST_F(HostSignals, AnInterruptedImportFromAPipeLeavesNoPartialFile) {
+TEST_F(HostSignals, AnInterruptedImportFromAPipeLeavesNoPartialFileNorSettingsCopy) {
   const std::string clip = y4mClip(2);
+  fs::create_directory(at("tmp"));
   for (int signal : {SIGINT, SIGTERM}) {
     box_.writeFile(at("take.qvf"), "older");
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    const pid_t pid = start({"import", "-", "-y", "-o", at("take.qvf")}, fds[0]);
+    const pid_t pid = start({"--video-mode", "ntsc", "import", "-", "-y", "-o", at("take.qvf")}, fds[0]);
     close(fds[0]);
     // Two frames go in and the pipe stays open: the host waits for a third.
     ASSERT_EQ(write(fds[1], clip.data(), clip.size()), static_cast<ssize_t>(clip.size()));
@@ -102,6 +104,7 @@ TEST_F(HostSignals, AnInterruptedImportFromAPipeLeavesNoPartialFile) {
     close(fds[1]);
     EXPECT_EQ(slurp("take.qvf"), "older");
     EXPECT_EQ(partialFiles(), 0) << signal;
+    EXPECT_TRUE(fs::is_empty(at("tmp"))) << "the --video-mode settings copy is gone";
   }
 }
 

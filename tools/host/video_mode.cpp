@@ -23,6 +23,11 @@ VideoModeOverride::VideoModeOverride(const std::string& mode) {
   directory_ = *folder;
   const std::string original = platform::profilePath(kSettingsFile);
   const std::string copy = (fs::path(directory_) / kSettingsFile).string();
+  // The copy, the lock file the settings store keeps beside it, then the
+  // folder, which is empty by then.
+  for (const std::string& path :
+       {copy, (fs::path(directory_) / ".VideoCorvane.ini.lock").string(), directory_})
+    removeOnInterrupt_.push_back(std::make_unique<platform::RemoveOnInterrupt>(path, ""));
   if (fs::exists(original, error)) fs::copy_file(original, copy, error);
   if (error || !platform::writeProfileValue(copy, kSettingsSection, "VideoMode", mode == "pal" ? "0" : "1"))
     throw std::runtime_error("cannot prepare the settings for --video-mode " + mode);

@@ -3,8 +3,11 @@
 // file holds a value the plug-in cannot read as a mode.
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/interrupt.h"
 
 namespace corvane::host {
 
@@ -21,6 +24,7 @@ class VideoModeOverride {
 
  private:
   std::string directory_;
+  std::vector<std::unique_ptr<platform::RemoveOnInterrupt>> removeOnInterrupt_;
 };
 
 // A warning when VideoMode in the settings file is not a number: the plug-in

@@ -10,7 +10,7 @@
 namespace corvane::platform {
 namespace {
 
-constexpr std::size_t kSlots = 4;
+constexpr std::size_t kSlots = 8;
 constexpr std::size_t kTextBytes = 4096;
 
 // Filled before `used` is set and cleared after it is reset, so the handler
@@ -32,7 +32,7 @@ void copyText(char (&to)[kTextBytes], const std::string& from) {
 extern "C" void onInterrupt(int signal) {
   for (Slot& slot : slots) {
     if (!slot.used.load()) continue;
-    ::unlink(slot.path);
+    if (::unlink(slot.path) != 0) ::rmdir(slot.path);
     const ssize_t ignored = ::write(STDERR_FILENO, slot.message, std::strlen(slot.message));
     (void)ignored;
   }
@@ -58,7 +58,7 @@ RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path, const std::string&
     Slot& slot = slots[i];
     if (slot.used.load()) continue;
     copyText(slot.path, path);
-    copyText(slot.message, message + "\n");
+    copyText(slot.message, message.empty() ? message : message + "\n");
     slot.used.store(true);
     slot_ = static_cast<int>(i);
     return;
