@@ -7,7 +7,6 @@
 #include <string>
 
 #include "abi/host_runner.h"
-#include "abi/qvf_clip.h"
 
 namespace corvane::abi {
 namespace {
@@ -73,20 +72,6 @@ TEST_F(HostCommands, ThroughRgbaAndThrough444TheClipComesBackWithinTheConversion
     // 4:4:4 moves bytes only; RGBA-32 rounds twice through 8-bit RGB.
     EXPECT_LE(worst, std::string(as) == "444" ? 0 : 1) << as;
   }
-}
-
-TEST_F(HostCommands, BadInfoOrExportRequestsFailInOneLineAndWriteNothing) {
-  box_.writeFile(at("notes.qvf"), "not a video");
-  writeQvfClip(at("clip.qvf"), 240, 2, kNtscFieldRateBits);
-  const std::string clip = "export '" + at("clip.qvf") + "' ";
-  for (const std::string& args : {"info '" + at("notes.qvf") + "'", "info '" + at("missing.qvf") + "'",
-                                  "export '" + at("notes.qvf") + "' --as y4m",
-                                  clip + "--as y4m --frames 2:", clip + "--as png", clip + "--frames 0:1"}) {
-    const HostRun run = host(args + " -o '" + at("out") + "'");
-    EXPECT_TRUE(oneLineError(run)) << args << ": " << run.err;
-  }
-  EXPECT_FALSE(fs::exists(at("out")));
-  EXPECT_EQ(partialFiles(), 0);
 }
 
 TEST_F(HostCommands, BadImportsFailInOneLineAndLeaveAnOlderFileAsItWas) {
