@@ -93,8 +93,9 @@ TEST_F(HostOutput, DevicesFifosAndLinksStayWhatTheyAre) {
   EXPECT_EQ(slurp("real.y4m").rfind("YUV4MPEG2 ", 0), 0u);
 
   // The host blocks on the FIFO until this shell's reader opens it.
-  const std::string throughFifo = "(" + shellCommand(clip + quoted("fifo")) + " 2>/dev/null &) ; cat " +
-                                  quoted("fifo") + " > " + quoted("drained");
+  const std::string throughFifo = "(" + shellCommand(clip + quoted("fifo")) +
+                                  " 2>/dev/null &) ; timeout 60 cat " + quoted("fifo") + " > " +
+                                  quoted("drained");
   ASSERT_EQ(std::system(throughFifo.c_str()), 0);
   EXPECT_TRUE(fs::is_fifo(at("fifo")));
   EXPECT_EQ(slurp("drained"), slurp("real.y4m"));
