@@ -73,6 +73,10 @@ std::vector<std::string> qvfWarnings(const QvfLayout& layout, const std::string&
     warnings.push_back(path + ": its frame blocks of " + std::to_string(layout.blockSize) +
                        " bytes are smaller than the " + std::to_string(layout.videoChunkBytes) +
                        " bytes of fields they must hold, so its frames overlap (a damaged header)");
+  if (layout.height > loadedHeight)
+    warnings.push_back(path + " holds " + std::to_string(layout.height) +
+                       "-line frames, more than the plug-in reads in " + modeNameFor(loadedHeight) + " mode" +
+                       (layout.height == 576 ? " (add --video-mode pal)" : ""));
   if (layout.height < loadedHeight)
     warnings.push_back(path + " holds " + std::to_string(layout.height) +
                        "-line frames but the plug-in is in " + modeNameFor(loadedHeight) + " mode (" +
