@@ -86,8 +86,10 @@ PartialFile::PartialFile(const OutputTarget& target, const std::string& suffix, 
     const int error = errno;
     throw std::runtime_error("cannot create " + target.shown + ": " + platform::errorText(error));
   }
+  // On a terminal the line starts after the echoed ^C or a progress bar.
   cleanup_ = std::make_unique<platform::RemoveOnInterrupt>(
-      path_, "corvane-host " + command + ": interrupted; " + target.shown + " was not written");
+      path_, std::string(platform::isTerminal(stderr) ? "\n" : "") + "corvane-host " + command +
+                 ": interrupted; " + target.shown + " was not written");
 }
 
 PartialFile::~PartialFile() {
