@@ -114,6 +114,8 @@ int run(CommandContext& context) {
   for (const std::string& warning : qvfWarnings(layout, options.input, loaded.height)) warn(warning);
   ReadingFile file(plugin.api(), options.input);
   const HostFormat& format = formatNamed(file.formats(), formatName);
+  if (format.frameBytes > loaded.frameBytes)  // the header changed since it was looked at
+    throw std::runtime_error(options.input + " changed while it was being opened");
   const auto [first, end] = frameRange(options, file.frameCount());
 
   const PictureSize size{format.width, format.height};
