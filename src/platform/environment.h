@@ -8,5 +8,7 @@
 namespace corvane::platform {
 
 std::optional<std::string> environmentValue(const char* name);
+// Sets name for this process and the libraries it loads afterwards.
+void setEnvironmentValue(const char* name, const std::string& value);
 
 }  // namespace corvane::platform

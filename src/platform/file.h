@@ -115,4 +115,8 @@ class BufferedFile {
   std::FILE* file_ = nullptr;
 };
 
+// True when another handle has path open for writing under the sharing rules
+// above (a streaming writer or a buffered writer), which makes opens fail.
+bool heldForWritingElsewhere(const char* path);
+
 }  // namespace corvane::platform

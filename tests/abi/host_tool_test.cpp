@@ -61,13 +61,5 @@ TEST(HostTool, NamesTheExportAPluginLacks) {
   EXPECT_NE(out.find("does not export AVFILE_CloseInterfaceReading"), std::string::npos) << out;
 }
 
-TEST(HostTool, RefusesUnknownCommandsAndExplainsEachCommand) {
-  Sandbox box;
-  EXPECT_NE(runHost(box, "no-such-command").exitCode, 0);
-  const HostRun help = runHost(box, "settings --help");
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("usage: corvane-host settings"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace corvane::abi

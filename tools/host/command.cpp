@@ -1,6 +1,7 @@
 #include "host/command.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace corvane::host {
 namespace {
@@ -19,8 +20,13 @@ const std::vector<Command>& commands() {
 CommandRegistration::CommandRegistration(Command command) { table().push_back(std::move(command)); }
 
 bool wantsHelp(const std::vector<std::string>& args) {
-  return std::any_of(args.begin(), args.end(),
-                     [](const std::string& a) { return a == "--help" || a == "-h"; });
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
 }
+
+void warn(const std::string& text) { std::fprintf(stderr, "corvane-host: warning: %s\n", text.c_str()); }
 
 }  // namespace corvane::host

@@ -1,5 +1,7 @@
 // corvane-host export: frames of a QVF file, read through the file input, as
 // a y4m stream or in one of the raw host layouts.
+#include <array>
+#include <cerrno>
 #include <charconv>
 #include <optional>
 #include <stdexcept>
@@ -7,9 +9,12 @@
 
 #include "host/command.h"
 #include "host/host_pixels.h"
+#include "host/input_file.h"
+#include "host/options.h"
 #include "host/output_stream.h"
 #include "host/progress.h"
 #include "host/qvf_files.h"
+#include "host/qvf_inspection.h"
 #include "host/y4m.h"
 
 namespace corvane::host {
@@ -21,6 +26,8 @@ struct ExportOptions {
   std::string as;
   std::optional<std::uint32_t> first;
   std::optional<std::uint32_t> end;  // one past the last frame
+  Overwrite overwrite = Overwrite::Refuse;
+  bool quiet = false;
 };
 
 std::optional<std::uint32_t> frameNumber(std::string_view text) {
@@ -28,35 +35,34 @@ std::optional<std::uint32_t> frameNumber(std::string_view text) {
   std::uint32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size())
-    throw std::runtime_error("--frames wants A:B with frame numbers, not '" + std::string(text) + "'");
+    throw UsageError("--frames wants A:B with frame numbers, not '" + std::string(text) + "'");
   return value;
 }
 
+constexpr std::array kOptions{OptionSpec{"output", 'o', true},
+                              OptionSpec{"as", '\0', true},
+                              OptionSpec{"frames", '\0', true},
+                              kOverwriteYes,
+                              kOverwriteNo,
+                              kQuiet};
+
 ExportOptions parse(const std::vector<std::string>& args) {
+  const ParsedOptions parsed = parseOptions(args, kOptions);
   ExportOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if ((arg == "-o" || arg == "--output") && hasValue) {
-      options.output = args[++i];
-    } else if (arg == "--as" && hasValue) {
-      options.as = args[++i];
-    } else if (arg == "--frames" && hasValue) {
-      const std::string& range = args[++i];
-      const std::size_t colon = range.find(':');
-      if (colon == std::string::npos) throw std::runtime_error("--frames wants A:B, not '" + range + "'");
-      options.first = frameNumber(std::string_view(range).substr(0, colon));
-      options.end = frameNumber(std::string_view(range).substr(colon + 1));
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw std::runtime_error("unknown or incomplete option " + arg + " (see --help)");
-    } else if (options.input.empty()) {
-      options.input = arg;
-    } else {
-      throw std::runtime_error("export takes one FILE (see --help)");
-    }
+  if (parsed.operands().size() > 1) throw UsageError("export takes one FILE (see --help)");
+  if (parsed.operands().empty()) throw UsageError("no FILE given (see --help)");
+  options.input = parsed.operands()[0];
+  options.output = parsed.value("output").value_or("-");
+  options.as = parsed.value("as").value_or("");
+  if (options.as.empty()) throw UsageError("--as y4m|422|444|rgba is required");
+  if (const auto range = parsed.value("frames")) {
+    const std::size_t colon = range->find(':');
+    if (colon == std::string::npos) throw UsageError("--frames wants A:B, not '" + *range + "'");
+    options.first = frameNumber(std::string_view(*range).substr(0, colon));
+    options.end = frameNumber(std::string_view(*range).substr(colon + 1));
   }
-  if (options.input.empty()) throw std::runtime_error("no FILE given (see --help)");
-  if (options.as.empty()) throw std::runtime_error("--as y4m|422|444|rgba is required");
+  options.overwrite = overwriteChoice(parsed);
+  options.quiet = parsed.has(kQuiet.name);
   return options;
 }
 
@@ -65,7 +71,7 @@ std::string formatNameFor(const std::string& as) {
   if (as == "y4m" || as == "422") return "4:2:2";
   if (as == "444") return "4:4:4";
   if (as == "rgba") return "RGBA-32";
-  throw std::runtime_error("--as must be y4m, 422, 444 or rgba, not '" + as + "'");
+  throw UsageError("--as must be y4m, 422, 444 or rgba, not '" + as + "'");
 }
 
 // BT.601 sampling of the two video systems: 10:11 for 480 lines, 59:54 for 576.
@@ -75,24 +81,47 @@ std::string pixelAspectFor(std::uint32_t height) {
   return "1:1";
 }
 
+// Frames first to end - 1 of a file of count frames; an end past the last
+// frame is clamped with a warning.
+std::pair<std::uint32_t, std::uint32_t> frameRange(const ExportOptions& options, std::uint32_t count) {
+  const std::uint32_t first = options.first.value_or(0);
+  std::uint32_t end = options.end.value_or(count);
+  if (end > count && first < count) {
+    warn(options.input + " has " + std::to_string(count) + " frames; exporting " + std::to_string(first) +
+         ":" + std::to_string(count) + " instead of " + std::to_string(first) + ":" + std::to_string(end));
+    end = count;
+  }
+  if (first >= end)
+    throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
+                             " holds no frame of the file's " + std::to_string(count));
+  return {first, end};
+}
+
 int run(CommandContext& context) {
   const ExportOptions options = parse(context.args);
   const std::string formatName = formatNameFor(options.as);
+  requireReadableFile(options.input);
+  const QvfLayout layout = inspectQvf(options.input);
+  const std::array inputs{options.input};
+  const OutputTarget target = options.output == "-"
+                                  ? OutputTarget{"-", "-", false}
+                                  : resolveOutput(options.output, inputs, options.overwrite);
   LoadedPlugin plugin(context.pluginPath);
+  // Buffers are sized from the geometry the plug-in was loaded for, never
+  // from what a file's header claims.
+  const HostFormat loaded = formatNamed(acceptedWritingFormats(plugin.api()), formatName);
+  requireFramesFit(layout, options.input, loaded.width, loaded.height);
+  for (const std::string& warning : qvfWarnings(layout, options.input, loaded.height)) warn(warning);
   ReadingFile file(plugin.api(), options.input);
   const HostFormat& format = formatNamed(file.formats(), formatName);
-
-  const std::uint32_t first = options.first.value_or(0);
-  const std::uint32_t end = options.end.value_or(file.frameCount());
-  if (first >= end || end > file.frameCount())
-    throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
-                             " is not a range within the file's " + std::to_string(file.frameCount()) +
-                             " frames");
+  if (format.frameBytes > loaded.frameBytes)  // the header changed since it was looked at
+    throw std::runtime_error(options.input + " changed while it was being opened");
+  const auto [first, end] = frameRange(options, file.frameCount());
 
   const PictureSize size{format.width, format.height};
-  std::vector<std::uint8_t> frame(format.frameBytes);
+  std::vector<std::uint8_t> frame(loaded.frameBytes);
   std::vector<std::uint8_t> planar(options.as == "y4m" ? size.planarBytes() : 0);
-  OutputStream out(options.output);
+  OutputStream out(target, "export");
   if (options.as == "y4m") {
     Y4mHeader header;
     header.width = size.width;
@@ -102,26 +131,42 @@ int run(CommandContext& context) {
     header.interlacing = 't';  // field 0 holds the top rows and comes first in time
     header.aspect = pixelAspectFor(size.height);
     header.chroma = "422";
-    writeY4mHeader(out.get(), header);
-  }
-  Progress progress("export", end - first);
-  for (std::uint32_t n = first; n < end; ++n) {
-    file.readFrame(n, format, frame);
-    if (options.as == "y4m") {
-      host422ToPlanar(frame, size, planar);
-      writeY4mFrame(out.get(), planar);
-    } else if (std::fwrite(frame.data(), 1, frame.size(), out.get()) != frame.size()) {
-      throw std::runtime_error("cannot write " + options.output);
+    errno = 0;
+    try {
+      writeY4mHeader(out.get(), header);
+    } catch (const std::runtime_error&) {
+      out.failed();
     }
-    progress.update(n - first + 1);
+  }
+  {
+    Progress progress("export", end - first, options.quiet);
+    for (std::uint32_t n = first; n < end; ++n) {
+      file.readFrame(n, format, frame);
+      if (options.as == "y4m") {
+        host422ToPlanar(frame, size, planar);
+        errno = 0;
+        try {
+          writeY4mFrame(out.get(), planar);
+        } catch (const std::runtime_error&) {
+          out.failed();
+        }
+      } else {
+        out.write(std::span(frame).first(format.frameBytes));
+      }
+      progress.update(n - first + 1);
+    }
   }
   out.commit();
+  printSummary(options.quiet, "export",
+               std::to_string(end - first) + " frames of " + options.input + " written to " + out.shown() +
+                   " as " + options.as);
   return 0;
 }
 
 const CommandRegistration registration{
     Command{"export", "frames of a QVF file as a y4m stream or raw host frames",
-            "usage: corvane-host export FILE [--frames A:B] --as y4m|422|444|rgba [-o OUT|-]\n\n"
+            "usage: corvane-host export FILE [--frames A:B] --as y4m|422|444|rgba [-o OUT|-]\n"
+            "                           [-y|-n] [-q]\n\n"
             "Reads frames A to B-1 (default: all; A: and :B leave one end open) of\n"
             "FILE through the plug-in's file input and writes them to OUT, or to\n"
             "standard output when OUT is '-' or absent.\n\n"
@@ -133,8 +178,14 @@ const CommandRegistration registration{
             "             the 4-byte trailer; 2 x W x H + 4 bytes per frame.\n"
             "  --as 444   raw \"4:4:4\" host frames: top-down Y Cb Cr A, 4 x W x H bytes.\n"
             "  --as rgba  raw \"RGBA-32\" host frames: bottom-up B G R A, 4 x W x H bytes.\n\n"
-            "A file OUT is written as OUT.partial and renamed when complete; on an\n"
-            "error it is removed and any older OUT is left as it was.",
+            "A B past the last frame is taken as the end, with a warning.\n\n"
+            "  -o OUT     where to write; '-' (the default) is standard output.\n"
+            "  -y         overwrite an existing OUT; -n (the default) refuses to.\n"
+            "  -q         no progress bar and no summary line; warnings still show.\n\n"
+            "OUT may not be FILE itself. A new or regular OUT is written under a\n"
+            "unique temporary name beside it and renamed when complete; on an error,\n"
+            "Ctrl-C or SIGTERM the temporary file is removed and an older OUT is left\n"
+            "as it was. A FIFO or device OUT is written to directly.",
             run}};
 
 }  // namespace

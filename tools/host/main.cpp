@@ -3,62 +3,140 @@
 // the user's command-line tool.
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/command.h"
+#include "host/version.h"
+#include "host/video_mode.h"
+#include "platform/interrupt.h"
 
 namespace {
 
-void printUsage() {
-  std::printf("usage: corvane-host [--plugin PATH] COMMAND [ARGS...]\n\ncommands:\n");
-  for (const auto& command : corvane::host::commands())
-    std::printf("  %-12.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
-                static_cast<int>(command.summary.size()), command.summary.data());
-  std::printf(
-      "\n'corvane-host COMMAND --help' describes one command.\n"
-      "--plugin defaults to libavfile.so beside corvane-host or in ../lib from it,\n"
-      "else to $CORVANE_PLUGIN.\n");
+using namespace corvane::host;
+
+void printUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: corvane-host [--plugin PATH] [--video-mode ntsc|pal] COMMAND [ARGS...]\n"
+               "       corvane-host --help | --version | help [COMMAND]\n\ncommands:\n");
+  for (const auto& command : commands())
+    std::fprintf(to, "  %-12.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
+                 static_cast<int>(command.summary.size()), command.summary.data());
+  std::fprintf(to,
+               "\n'corvane-host COMMAND --help' describes one command.\n"
+               "--plugin defaults to libavfile.so beside corvane-host or in ../lib from it,\n"
+               "else to $CORVANE_PLUGIN.\n"
+               "--video-mode loads the plug-in in that mode for this run only; the settings\n"
+               "file keeps its own (to change it: settings --set VideoMode=ntsc|pal).\n"
+               "Exit status: 0 done, 1 failed, 2 a command line that cannot be run.\n");
+}
+
+const Command* commandNamed(const std::string& name) {
+  for (const auto& command : commands())
+    if (command.name == name) return &command;
+  return nullptr;
+}
+
+void printCommandUsage(const Command& command) {
+  std::printf("%.*s\n", static_cast<int>(command.usage.size()), command.usage.data());
+}
+
+// Takes "--NAME VALUE" or "--NAME=VALUE" at args[i]; false when args[i] is not it.
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::optional<std::string>& value) {
+  const std::string& arg = args[i];
+  if (arg.rfind(name + "=", 0) == 0) {
+    value = arg.substr(name.size() + 1);
+    return true;
+  }
+  if (arg != name) return false;
+  if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+  value = args[++i];
+  return true;
+}
+
+int runCommand(const Command& command, CommandContext& context, const std::optional<std::string>& videoMode) {
+  if (videoMode && command.name == "settings")
+    throw UsageError("--video-mode is for one run; to change the mode for good: settings --set VideoMode=" +
+                     *videoMode);
+  std::unique_ptr<VideoModeOverride> modeOverride;
+  if (videoMode)
+    modeOverride = std::make_unique<VideoModeOverride>(*videoMode);
+  else if (command.name != "settings")
+    warnAboutUnreadableVideoMode();
+  return command.run(context);
+}
+
+int run(const std::vector<std::string>& args, const char* argv0) {
+  CommandContext context;
+  std::optional<std::string> plugin;
+  std::optional<std::string> videoMode;
+  std::size_t i = 0;
+  for (; i < args.size() && args[i].rfind("-", 0) == 0; ++i) {
+    if (takeValue(args, i, "--plugin", plugin) || takeValue(args, i, "--video-mode", videoMode)) continue;
+    if (args[i] == "--help" || args[i] == "-h") {
+      printUsage(stdout);
+      return 0;
+    }
+    if (args[i] == "--version") {
+      std::printf("corvane-host %.*s\n", static_cast<int>(kHostVersion.size()), kHostVersion.data());
+      return 0;
+    }
+    throw UsageError("unknown option " + args[i] + " (try --help)");
+  }
+  if (i == args.size()) {
+    printUsage(stderr);
+    return kExitUsage;
+  }
+  if (args[i] == "help") {
+    if (i + 1 == args.size()) {
+      printUsage(stdout);
+      return 0;
+    }
+    const Command* command = commandNamed(args[i + 1]);
+    if (command == nullptr) throw UsageError("unknown command " + args[i + 1] + " (try --help)");
+    printCommandUsage(*command);
+    return 0;
+  }
+  const Command* command = commandNamed(args[i]);
+  if (command == nullptr) throw UsageError("unknown command " + args[i] + " (try --help)");
+  // --video-mode is taken after the command name too, where users put options.
+  for (std::size_t k = i + 1; k < args.size(); ++k) {
+    if (args[k] == "--") {
+      context.args.insert(context.args.end(), args.begin() + static_cast<long>(k), args.end());
+      break;
+    }
+    if (!takeValue(args, k, "--video-mode", videoMode)) context.args.push_back(args[k]);
+  }
+  if (wantsHelp(context.args)) {
+    printCommandUsage(*command);
+    return 0;
+  }
+  context.pluginPath = plugin ? *plugin : defaultPluginPath(argv0);
+  try {
+    return runCommand(*command, context, videoMode);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "corvane-host %s: %s\n", args[i].c_str(), error.what());
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvane-host %s: %s\n", args[i].c_str(), error.what());
+    return kExitFailure;
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace corvane::host;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  CommandContext context;
-  context.pluginPath = defaultPluginPath(argv[0]);
-  std::size_t i = 0;
-  while (i < args.size() && args[i].rfind("--", 0) == 0) {
-    if (args[i] == "--plugin" && i + 1 < args.size()) {
-      context.pluginPath = args[i + 1];
-      i += 2;
-    } else if (args[i] == "--help" || args[i] == "-h") {
-      printUsage();
-      return 0;
-    } else {
-      std::fprintf(stderr, "corvane-host: unknown option %s\n", args[i].c_str());
-      return 2;
-    }
+  corvane::platform::installInterruptCleanup();
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc), argv[0]);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "corvane-host: %s\n", error.what());
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvane-host: %s\n", error.what());
+    return kExitFailure;
   }
-  if (i == args.size()) {
-    printUsage();
-    return 2;
-  }
-  for (const auto& command : commands()) {
-    if (command.name != args[i]) continue;
-    context.args.assign(args.begin() + static_cast<long>(i) + 1, args.end());
-    if (wantsHelp(context.args)) {
-      std::printf("%.*s\n", static_cast<int>(command.usage.size()), command.usage.data());
-      return 0;
-    }
-    try {
-      return command.run(context);
-    } catch (const std::exception& error) {
-      std::fprintf(stderr, "corvane-host %s: %s\n", args[i].c_str(), error.what());
-      return 1;
-    }
-  }
-  std::fprintf(stderr, "corvane-host: unknown command %s (try --help)\n", args[i].c_str());
-  return 2;
 }

@@ -1,44 +1,54 @@
 #include "host/output_stream.h"
 
-#include <filesystem>
+#include <cerrno>
 #include <stdexcept>
-#include <system_error>
+
+#include "platform/file_status.h"
 
 namespace corvane::host {
 
-std::string partialNameFor(const std::string& path) { return path + ".partial"; }
-
-OutputStream::OutputStream(const std::string& path) : path_(path) {
-  if (path == "-") {
+OutputStream::OutputStream(const OutputTarget& target, const std::string& command) : shown_(target.shown) {
+  if (target.shown == "-") {
+    shown_ = "standard output";
     file_ = stdout;
-    toStdout_ = true;
     return;
   }
-  partial_ = partialNameFor(path);
-  file_ = std::fopen(partial_.c_str(), "wb");
-  if (file_ == nullptr) throw std::runtime_error("cannot create " + path);
+  if (target.replaceByRename) {
+    partial_ = std::make_unique<PartialFile>(target, "", command);
+    file_ = partial_->file();
+    return;
+  }
+  file_ = std::fopen(target.path.c_str(), "wb");
+  if (file_ == nullptr) {
+    const int error = errno;
+    throw std::runtime_error("cannot open " + shown_ + ": " + platform::errorText(error));
+  }
+  ownsFile_ = true;
 }
 
 OutputStream::~OutputStream() {
-  if (toStdout_ || file_ == nullptr) return;
-  std::fclose(file_);
-  std::error_code ignored;
-  std::filesystem::remove(partial_, ignored);
+  if (ownsFile_ && file_ != nullptr) std::fclose(file_);
 }
 
+void OutputStream::write(std::span<const std::uint8_t> bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed();
+}
+
+void OutputStream::failed() const { throwWriteFailure(shown_, errno); }
+
 void OutputStream::commit() {
-  if (toStdout_) {
-    if (std::fflush(stdout) != 0) throw std::runtime_error("cannot write to standard output");
+  if (partial_) {
+    partial_->commit();
+    file_ = nullptr;
     return;
   }
-  std::FILE* file = file_;
-  file_ = nullptr;
-  const bool closed = std::fclose(file) == 0;
-  std::error_code error;
-  if (closed) std::filesystem::rename(partial_, path_, error);
-  if (!closed || error) {
-    std::filesystem::remove(partial_, error);
-    throw std::runtime_error("cannot write " + path_);
+  errno = 0;
+  if (std::fflush(file_) != 0) failed();
+  if (ownsFile_) {
+    std::FILE* file = file_;
+    file_ = nullptr;
+    if (std::fclose(file) != 0) failed();
   }
 }
 

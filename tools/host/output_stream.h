@@ -1,34 +1,41 @@
-// Where an export writes: standard output ("-"), or a file that appears only
-// when it is complete. A file is written under "NAME.partial" and renamed at
-// commit; dropped without commit (an error on the way), the partial file is
-// removed, so a failed run never leaves a file that looks complete.
+// Where an export writes: standard output ("-"), a new or regular file that
+// appears only when complete (a PartialFile renamed at commit; dropped
+// without commit, nothing is left), or a FIFO or device written through as
+// it is.
 #pragma once
 
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
+
+#include "host/output_target.h"
 
 namespace corvane::host {
 
 class OutputStream {
  public:
-  // Throws std::runtime_error when the file cannot be created.
-  explicit OutputStream(const std::string& path);
+  // A target shown as "-" is standard output. Throws std::runtime_error,
+  // naming the user's file, when it cannot be opened.
+  OutputStream(const OutputTarget& target, const std::string& command);
   ~OutputStream();
   OutputStream(const OutputStream&) = delete;
   OutputStream& operator=(const OutputStream&) = delete;
 
   std::FILE* get() const { return file_; }
-  // Flushes, closes and (for a file) renames into place.
+  const std::string& shown() const { return shown_; }
+  void write(std::span<const std::uint8_t> bytes);
+  // Throws "cannot write NAME: REASON" from the stream's last error.
+  [[noreturn]] void failed() const;
+  // Flushes, closes and (for a new or regular file) renames into place.
   void commit();
 
  private:
-  std::string path_;
-  std::string partial_;
+  std::string shown_;
+  std::unique_ptr<PartialFile> partial_;
   std::FILE* file_ = nullptr;
-  bool toStdout_ = false;
+  bool ownsFile_ = false;  // a written-through FIFO or device
 };
-
-// The name beside path that an unfinished write uses.
-std::string partialNameFor(const std::string& path);
 
 }  // namespace corvane::host

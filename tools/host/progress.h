@@ -1,5 +1,6 @@
-// A progress bar on stderr for work that takes more than a second; quicker
-// work prints nothing. Time comes from the platform clock.
+// The one progress bar of every command that moves frames, drawn on stderr
+// only when stderr is a terminal, not under -q, and only for work that takes
+// more than a second. Time comes from the platform clock.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace corvane::host {
 class Progress {
  public:
   // total 0: unknown (a count is shown instead of a bar).
-  Progress(std::string label, std::uint64_t total);
+  Progress(std::string label, std::uint64_t total, bool quiet);
   // Ends the bar's line, so that whatever follows starts on a line of its own.
   ~Progress();
   Progress(const Progress&) = delete;
@@ -23,7 +24,12 @@ class Progress {
   std::uint64_t total_;
   std::uint64_t start_;
   std::uint64_t lastDraw_ = 0;
+  bool enabled_;
   bool drawn_ = false;
 };
+
+// The line that ends a command's work ("corvane-host import: 60 frames ...")
+// on stderr, unless quiet.
+void printSummary(bool quiet, const std::string& command, const std::string& text);
 
 }  // namespace corvane::host

@@ -1,9 +1,13 @@
 #include "host/qvf_files.h"
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
 #include "host/host_record.h"
+#include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/file_status.h"
 
 namespace corvane::host {
 namespace {
@@ -22,6 +26,23 @@ std::vector<HostFormat> formatTable(const void* table, std::uint32_t count) {
     formats.push_back(
         HostFormat::fromRecord(static_cast<const std::uint8_t*>(table) + i * kFormatDescriptorSize));
   return formats;
+}
+
+// The plug-in gives no reason; the one a user can act on is another program
+// writing the file, which the sharing locks reveal.
+std::runtime_error openFailure(const std::string& path) {
+  if (platform::heldForWritingElsewhere(path.c_str()))
+    return std::runtime_error(path + " is in use by another program (open for writing)");
+  return std::runtime_error(path + " cannot be read as a QVF file (damaged)");
+}
+
+// ": REASON" for a write the plug-in refused: the system's error where the
+// failing call left one, else a full disk when that is what it is.
+std::string writeFailureReason(const std::string& path, std::size_t needed) {
+  if (errno != 0) return ": " + platform::errorText(errno);
+  const auto free = platform::freeDiskBytes(path.c_str());
+  if (free && *free <= needed) return ": " + platform::errorText(ENOSPC);
+  return "";
 }
 
 }  // namespace
@@ -50,12 +71,12 @@ const HostFormat& formatNamed(const std::vector<HostFormat>& formats, const std:
 
 ReadingFile::ReadingFile(const AvfileApi& api, const std::string& path) : api_(api), path_(path) {
   if (api_.AVFILE_OpenFileForRead(&handle_, const_cast<char*>(path.c_str())) == 0 || handle_ == nullptr)
-    throw std::runtime_error(path + " is not a QVF file (or cannot be read)");
+    throw openFailure(path);
   RecordBuffer info(kReadingFileInfoSize);
   info.setU32(0, kReadingFileInfoSize);
   if (api_.AVFILE_GetReadingFileInfo(handle_, info.data()) == 0) {
     api_.AVFILE_CloseReadingFile(handle_);
-    throw std::runtime_error(path + " cannot be opened as a QVF file (damaged or in use)");
+    throw openFailure(path);
   }
   frameCount_ = info.u32(132);
   formats_ = formatTable(info.address(140), info.u32(144));
@@ -83,16 +104,17 @@ std::vector<HostFormat> acceptedWritingFormats(const AvfileApi& api) {
 }
 
 WritingFile::WritingFile(const AvfileApi& api, const std::string& path, const std::string& shownAs)
-    : api_(api), path_(path) {
+    : api_(api), path_(path), shown_(shownAs.empty() ? path : shownAs) {
   RecordBuffer request(kOpenWriteRequestSize);
   request.setU32(0, kOpenWriteRequestSize);
   request.setAddress(4, path_.c_str());
+  errno = 0;
   const AvResult created = api_.AVFILE_OpenFileForWrite(&handle_, request.data());
   if (created == 0) {
     // The plug-in hands out its handle even when the file cannot be made.
     if (handle_ != nullptr) api_.AVFILE_CloseFileForWrite(handle_);
     handle_ = nullptr;
-    throw std::runtime_error("cannot create " + (shownAs.empty() ? path : shownAs));
+    throw std::runtime_error("cannot create " + shown_ + writeFailureReason(path_, 0));
   }
 }
 
@@ -105,15 +127,19 @@ void WritingFile::writeFrame(const HostFormat& format, std::span<std::uint8_t> f
   record.setAddress(8, frame.data());
   record.setText(28, format.guid);
   record.setU32(136, static_cast<std::uint32_t>(frame.size()));
+  errno = 0;
   if (api_.AVFILE_WriteNextVideoFrame(handle_, record.data()) == 0)
-    throw std::runtime_error("frame " + std::to_string(written_) + " could not be written to " + path_);
+    throw std::runtime_error("frame " + std::to_string(written_) + " could not be written to " + shown_ +
+                             writeFailureReason(path_, frame.size()));
   ++written_;
 }
 
 void WritingFile::close() {
   void* handle = handle_;
   handle_ = nullptr;
-  if (api_.AVFILE_CloseFileForWrite(handle) == 0) throw std::runtime_error("cannot close " + path_);
+  errno = 0;
+  if (api_.AVFILE_CloseFileForWrite(handle) == 0)
+    throw std::runtime_error("cannot finish " + shown_ + writeFailureReason(path_, 0));
 }
 
 }  // namespace corvane::host

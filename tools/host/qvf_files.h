@@ -72,6 +72,7 @@ class WritingFile {
  private:
   const AvfileApi& api_;
   std::string path_;
+  std::string shown_;
   void* handle_ = nullptr;
   std::uint32_t written_ = 0;
 };

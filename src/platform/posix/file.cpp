@@ -334,4 +334,15 @@ bool BufferedFile::close() {
   return std::fclose(std::exchange(file_, nullptr)) == 0;
 }
 
+bool heldForWritingElsewhere(const char* path) {
+  const int fd = openRegular(path, O_RDONLY);
+  if (fd < 0) return false;
+  struct flock streaming = lockRecord(F_RDLCK, kStreamingByte);
+  struct flock buffered = lockRecord(F_WRLCK, kBufferedWriterByte);
+  const bool held = (::fcntl(fd, F_OFD_GETLK, &streaming) == 0 && streaming.l_type != F_UNLCK) ||
+                    (::fcntl(fd, F_OFD_GETLK, &buffered) == 0 && buffered.l_type != F_UNLCK);
+  ::close(fd);
+  return held;
+}
+
 }  // namespace corvane::platform

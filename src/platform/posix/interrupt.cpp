@@ -1,0 +1,72 @@
+#include "platform/interrupt.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+namespace corvane::platform {
+namespace {
+
+constexpr std::size_t kSlots = 8;
+constexpr std::size_t kTextBytes = 4096;
+
+// Filled before `used` is set and cleared after it is reset, so the handler
+// only ever sees whole entries.
+struct Slot {
+  std::atomic<bool> used{false};
+  char path[kTextBytes];
+  char message[kTextBytes];
+};
+
+std::array<Slot, kSlots> slots;
+
+void copyText(char (&to)[kTextBytes], const std::string& from) {
+  const std::size_t n = std::min(from.size(), kTextBytes - 1);
+  std::memcpy(to, from.data(), n);
+  to[n] = '\0';
+}
+
+extern "C" void onInterrupt(int signal) {
+  for (Slot& slot : slots) {
+    if (!slot.used.load()) continue;
+    if (::unlink(slot.path) != 0) ::rmdir(slot.path);
+    const ssize_t ignored = ::write(STDERR_FILENO, slot.message, std::strlen(slot.message));
+    (void)ignored;
+  }
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
+
+void installInterruptCleanup() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::signal(SIGXFSZ, SIG_IGN);
+}
+
+RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path, const std::string& message) {
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    Slot& slot = slots[i];
+    if (slot.used.load()) continue;
+    copyText(slot.path, path);
+    copyText(slot.message, message.empty() ? message : message + "\n");
+    slot.used.store(true);
+    slot_ = static_cast<int>(i);
+    return;
+  }
+}
+
+RemoveOnInterrupt::~RemoveOnInterrupt() {
+  if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].used.store(false);
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,120 @@
+#include "host/output_target.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/file_status.h"
+
+namespace corvane::host {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FileKind;
+
+const std::string kPartialMark = ".partial-";
+
+// A run killed outright leaves NAME.partial-PID-XXXXXX[.qvf]; it is stale
+// once no process PID exists.
+void removeStalePartials(const std::string& target) {
+  const fs::path targetPath(target);
+  const std::string stem = targetPath.filename().string() + kPartialMark;
+  const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(stem, 0) != 0) continue;
+    const std::size_t dash = name.find('-', stem.size());
+    if (dash == std::string::npos) continue;
+    int pid = 0;
+    try {
+      pid = std::stoi(name.substr(stem.size(), dash - stem.size()));
+    } catch (const std::exception&) {
+      continue;
+    }
+    if (pid == platform::currentProcessId() || platform::processExists(pid)) continue;
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
+  }
+}
+
+}  // namespace
+
+[[noreturn]] void throwWriteFailure(const std::string& shown, int error) {
+  throw std::runtime_error("cannot write " + shown + (error ? ": " + platform::errorText(error) : ""));
+}
+
+OutputTarget resolveOutput(const std::string& shown, std::span<const std::string> inputs,
+                           Overwrite overwrite) {
+  for (const std::string& input : inputs)
+    if (platform::sameFile(input, shown) || (input == "-" && platform::sameFile("/dev/stdin", shown)))
+      throw std::runtime_error(shown + " is also the input; choose another output name");
+  OutputTarget target{shown, shown, true};
+  if (platform::isSymbolicLink(shown)) {
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(shown, error);
+    if (!error) target.path = resolved.string();
+  }
+  const platform::FileStatus status = platform::fileStatus(target.path);
+  switch (status.kind) {
+    case FileKind::Missing:
+      return target;
+    case FileKind::Directory:
+      throw std::runtime_error(shown + " is a directory; give a file name");
+    case FileKind::Unreadable:
+      throw std::runtime_error("cannot use " + shown + ": " + platform::errorText(status.error));
+    case FileKind::Regular:
+      break;
+    default:  // a FIFO or a device takes the stream as it is, and is not "overwritten"
+      target.replaceByRename = false;
+      return target;
+  }
+  if (overwrite == Overwrite::Refuse)
+    throw std::runtime_error(shown + " already exists; add -y to overwrite it");
+  if (const auto error = platform::accessError(target.path, 'w'))
+    throw std::runtime_error("will not overwrite " + shown + ": " + platform::errorText(*error));
+  return target;
+}
+
+PartialFile::PartialFile(const OutputTarget& target, const std::string& suffix, const std::string& command)
+    : target_(target) {
+  removeStalePartials(target.path);
+  const std::string prefix = target.path + kPartialMark + std::to_string(platform::currentProcessId()) + "-";
+  file_ = platform::createUniqueFile(prefix, suffix, path_);
+  if (file_ == nullptr) {
+    const int error = errno;
+    throw std::runtime_error("cannot create " + target.shown + ": " + platform::errorText(error));
+  }
+  // On a terminal the line starts after the echoed ^C or a progress bar.
+  cleanup_ = std::make_unique<platform::RemoveOnInterrupt>(
+      path_, std::string(platform::isTerminal(stderr) ? "\n" : "") + "corvane-host " + command +
+                 ": interrupted; " + target.shown + " was not written");
+}
+
+PartialFile::~PartialFile() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (path_.empty()) return;
+  std::error_code ignored;
+  fs::remove(path_, ignored);
+}
+
+void PartialFile::closeFile() {
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  errno = 0;
+  if (std::fclose(file) != 0) throwWriteFailure(target_.shown, errno);
+}
+
+void PartialFile::commit() {
+  closeFile();
+  std::error_code error;
+  fs::rename(path_, target_.path, error);
+  if (error)
+    throw std::runtime_error("cannot put the finished file in place as " + target_.shown + ": " +
+                             error.message());
+  path_.clear();
+}
+
+}  // namespace corvane::host

@@ -1,0 +1,111 @@
+#include "host/settings_keys.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+#include "host/command.h"
+
+namespace corvane::host {
+namespace {
+
+struct KeyRule {
+  std::string_view name;
+  std::int32_t low;
+  std::int32_t high;
+  std::string_view meaning;
+};
+
+constexpr std::array kKeys{
+    KeyRule{"VideoMode", 0, 1, "1 or ntsc: 720 x 480 at 29.97; 0 or pal: 720 x 576 at 25"},
+    KeyRule{"ForceNoFrameDrop", 0, 1, "1: the output device never drops a frame"},
+    KeyRule{"StopRecordingWhenFramesAreDropped", 0, 1, "1: recording stops at a dropped frame"},
+    KeyRule{"Refresh Rate Warning", 0, 1, "1: warn at load about the display's refresh rate"},
+    KeyRule{"Output", 0, 1, "0: component, 1: Y/C"},
+    KeyRule{"Pedestal", 0, 1, "1: keep the NTSC pedestal"},
+    KeyRule{"OutputFilter", 0, 3, "output filter, 0 to 3"},
+    KeyRule{"SCPhase", -127, 127, "subcarrier phase, -127 to 127"},
+    KeyRule{"VeltrixScryOut", 0, 1, "1: start the output preview program"},
+    KeyRule{"VeltrixScryIn", 0, 1, "1: start the input preview program"},
+    KeyRule{"Input", 0, 3, "input source: 0 composite, 1 Y/C, 2 component, 3 SDI"},
+};
+
+constexpr std::array<std::string_view, 10> kControls{"Contrast", "Brightness", "Saturation", "Hue", "UGain",
+                                                     "VGain",    "UOffset",    "VOffset",    "AGC", "HYPK"};
+constexpr std::array<std::string_view, 4> kSources{"Composite", "YC", "Component", "SDI"};
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::optional<std::int32_t> integer(std::string_view text) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// The colour-control key named by key ("Contrast_SDI"), spelt as the file does.
+std::optional<std::string> colourKey(std::string_view key) {
+  for (std::string_view control : kControls)
+    for (std::string_view source : kSources) {
+      const std::string name = std::string(control) + "_" + std::string(source);
+      if (sameName(name, key)) return name;
+    }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool readsAsNumber(std::string_view text) {
+  std::size_t i = text.find_first_not_of(" \t");
+  if (i == std::string_view::npos) return false;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+SettingChange parseSettingChange(std::string_view assignment) {
+  const std::size_t equals = assignment.find('=');
+  if (equals == std::string_view::npos || equals == 0)
+    throw UsageError("--set wants KEY=VALUE, not '" + std::string(assignment) + "'");
+  const std::string_view key = assignment.substr(0, equals);
+  std::string_view value = assignment.substr(equals + 1);
+  if (sameName(key, "VideoMode") && (sameName(value, "ntsc") || sameName(value, "pal")))
+    return {"VideoMode", sameName(value, "pal") ? "0" : "1"};
+  const std::optional<std::int32_t> number = integer(value);
+  for (const KeyRule& rule : kKeys) {
+    if (!sameName(rule.name, key)) continue;
+    if (!number || *number < rule.low || *number > rule.high)
+      throw UsageError(std::string(rule.name) + " takes " + std::to_string(rule.low) + " to " +
+                       std::to_string(rule.high) + (rule.name == "VideoMode" ? " (or ntsc, pal)" : "") +
+                       ", not '" + std::string(value) + "'");
+    return {std::string(rule.name), std::to_string(*number)};
+  }
+  if (const auto name = colourKey(key)) {
+    if (!number) throw UsageError(*name + " takes a whole number, not '" + std::string(value) + "'");
+    return {*name, std::to_string(*number)};
+  }
+  throw UsageError("unknown setting '" + std::string(key) + "' (see settings --help for the keys)");
+}
+
+std::string settingKeysHelp() {
+  std::string text;
+  for (const KeyRule& rule : kKeys)
+    text += "  " + std::string(rule.name) +
+            std::string(rule.name.size() < 34 ? 34 - rule.name.size() : 1, ' ') + std::string(rule.meaning) +
+            "\n";
+  text += "  CONTROL_SOURCE                    a whole number; CONTROL one of";
+  for (std::string_view control : kControls) text += " " + std::string(control);
+  text += ",\n                                    SOURCE one of";
+  for (std::string_view source : kSources) text += " " + std::string(source);
+  text += "\n";
+  return text;
+}
+
+}  // namespace corvane::host
