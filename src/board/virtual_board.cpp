@@ -9,11 +9,11 @@
 
 namespace corvane::board {
 
-VirtualBoard::VirtualBoard(BoardConfig config)
+VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock, OutputFileMaker makeOutputFile)
     : config_(std::move(config)),
       log_(config_.logPath),
       switcher_(config_.faults.absent, log_),
-      output_(log_),
+      output_(log_, config_, clock, std::move(makeOutputFile)),
       input_(log_) {}
 
 engine::Handle VirtualBoard::OpenSwitcher(const char* name) { return switcher_.open(name); }
@@ -86,13 +86,14 @@ void VirtualBoard::ReturnInputFrame(std::uint32_t source, std::uint32_t frameIde
   input_.returnFrame(source, frameIdentifier);
 }
 
-std::unique_ptr<VirtualBoard> makeBoardFromEnvironment() {
+std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile) {
   BoardConfig config =
       parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""), platform::currentUserId());
   for (const std::string& problem : config.problems) {
     std::cerr << "CORVANE_BOARD: " << problem << " (ignored)\n";
   }
-  auto board = std::make_unique<VirtualBoard>(std::move(config));
+  auto board =
+      std::make_unique<VirtualBoard>(std::move(config), platform::systemClock(), std::move(makeOutputFile));
   if (!board->logUsable()) {
     std::cerr << "CORVANE_BOARD: cannot append to log " << board->config().logPath << "\n";
   }

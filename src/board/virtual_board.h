@@ -1,8 +1,8 @@
 // The virtual board: a software RealtimeEngine and MediaBroker configured by
 // CORVANE_BOARD. A thin front: each entry goes to the part of the board it
 // belongs to (switcher, output stream, input probe), which share one call log.
-// The switcher works; the output stream and the input probe only log their
-// calls and give 0 for now: no frames are shown or delivered yet.
+// The switcher and the output stream work; the input probe only logs its
+// calls and gives 0 for now.
 #pragma once
 
 #include <memory>
@@ -13,17 +13,21 @@
 #include "board/output_stream.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
+#include "platform/clock.h"
 
 namespace corvane::board {
 
 class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBroker {
  public:
-  explicit VirtualBoard(BoardConfig config);
+  // clock paces the output frames; makeOutputFile creates the output= file.
+  explicit VirtualBoard(BoardConfig config, platform::Clock& clock = platform::systemClock(),
+                        OutputFileMaker makeOutputFile = {});
 
   const BoardConfig& config() const { return config_; }
   // The switcher's state: controls, open handles, frame counter.
   Switcher& switcher() { return switcher_; }
   const Switcher& switcher() const { return switcher_; }
+  OutputStream& outputStream() { return output_; }
   // False when a log path was configured but cannot be appended to.
   bool logUsable() const { return log_.usable(); }
 
@@ -64,6 +68,6 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
 // The board as CORVANE_BOARD describes it (unset: present, no log). Settings
 // that cannot be understood, and a log that cannot be opened, are reported on
 // stderr; the board is made all the same.
-std::unique_ptr<VirtualBoard> makeBoardFromEnvironment();
+std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile = {});
 
 }  // namespace corvane::board

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/message.h"
+#include "plugin/warning_dialog.h"
 #include "settings/output_controls.h"
 
 namespace corvane::plugin {
@@ -90,6 +91,10 @@ void Module::openRegistry() {
 void Module::installServices() {
   services_ = std::make_unique<exports::Services>(*registry_, mode_, seams_.board, switcher_, *startup_,
                                                   *output_, seams_.clock);
+  services_->startupFailed = [this](const std::string& text) {
+    showWarningDialog(text);
+    seams_.exitProcess(1);
+  };
   exports::installServices(services_.get());
   // Removed first at unload: no shim may reach a part that is going.
   atExit([this] {
