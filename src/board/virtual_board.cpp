@@ -12,6 +12,7 @@ namespace corvane::board {
 VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock, OutputFileMaker makeOutputFile)
     : config_(std::move(config)),
       log_(config_.logPath),
+      monitor_(MonitorWriter::open(config_.monitor)),
       switcher_(config_.faults.absent, log_),
       output_(log_, config_, clock, std::move(makeOutputFile)),
       input_(log_) {}

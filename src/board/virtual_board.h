@@ -10,6 +10,7 @@
 #include "board/board_config.h"
 #include "board/call_log.h"
 #include "board/input_probe.h"
+#include "board/monitor.h"
 #include "board/output_stream.h"
 #include "board/switcher.h"
 #include "engine/realtime_engine.h"
@@ -30,6 +31,9 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   OutputStream& outputStream() { return output_; }
   // False when a log path was configured but cannot be appended to.
   bool logUsable() const { return log_.usable(); }
+  // Where shown output and delivered input frames are published for the
+  // preview programs; null when shared memory is not available.
+  MonitorWriter* monitor() { return monitor_.get(); }
 
   engine::Handle OpenSwitcher(const char* name) override;
   void CloseSwitcher(engine::Handle switcher) override;
@@ -60,6 +64,8 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
  private:
   BoardConfig config_;
   CallLog log_;
+  // Before the parts that publish, so that it outlives them.
+  std::unique_ptr<MonitorWriter> monitor_;
   Switcher switcher_;
   OutputStream output_;
   InputProbe input_;

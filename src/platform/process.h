@@ -1,9 +1,81 @@
-// Ending the process the normal way (exit routines run), as the plug-in does
-// when the board is missing at load.
+// Processes: ending our own the normal way, and starting, testing and stopping
+// child programs (the preview programs). Failures are error codes here; the
+// callers above decide what the user sees.
 #pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
 
 namespace corvane::platform {
 
+// Ending the process the normal way (exit routines run), as the plug-in does
+// when the board is missing at load.
 [[noreturn]] void exitProcess(int code);
+
+// The full path of an executable regular file named fileName, searched in the
+// directories of PATH in order (a name holding a '/' is taken as it is). A
+// trailing ".exe" (any case) is dropped first: programs carry no suffix here.
+// nullopt when nothing fits.
+std::optional<std::string> searchProgram(std::string_view fileName);
+
+enum class SpawnError : std::uint8_t { None, NotFound, StartFailed };
+
+// How a reaped child ended: its exit code, or the signal that ended it.
+struct ExitStatus {
+  bool signalled = false;
+  int value = 0;  // exit code, or signal number when signalled
+  // The system reaped it for us (children ignored): how it ended is unknown.
+  bool unknown = false;
+};
+
+enum class StopOutcome : std::uint8_t {
+  AlreadyEnded,  // it had ended before the close request
+  Closed,        // it ended within the time-out after the close request
+  Killed,        // it outlived the time-out and was killed
+};
+
+// One started child program, owned. Move-only; used by one thread at a time.
+// Every child is reaped: by running() once it has ended, by stop(), or at
+// the latest by the destructor, which kills one that still runs.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess();
+  ChildProcess(ChildProcess&& other) noexcept;
+  ChildProcess& operator=(ChildProcess&& other) noexcept;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Searches fileName as searchProgram does and starts it with no arguments,
+  // this process's environment and current directory, and none of our open
+  // descriptors but the three standard ones (so no lock or pipe we hold lives
+  // on in it). An empty object and the reason when that fails.
+  static ChildProcess start(std::string_view fileName, SpawnError& error);
+
+  bool started() const { return pid_ > 0; }
+  std::int32_t id() const { return pid_; }
+
+  // Reaps the child if it has ended, then asks the system whether it exists.
+  bool running();
+
+  // Sends the close request (SIGTERM), waits up to timeout for the child to
+  // end, polling through clock, then kills it (SIGKILL) and reaps it.
+  StopOutcome stop(std::chrono::milliseconds timeout, Clock& clock = systemClock());
+
+  // Set once the child has been reaped.
+  const std::optional<ExitStatus>& exitStatus() const { return status_; }
+
+ private:
+  bool tryReap();
+  void killAndReap();
+
+  std::int32_t pid_ = 0;
+  std::optional<ExitStatus> status_;
+};
 
 }  // namespace corvane::platform

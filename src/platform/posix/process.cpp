@@ -1,9 +1,158 @@
 #include "platform/process.h"
 
+#include <errno.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
+
+extern char** environ;
 
 namespace corvane::platform {
 
+namespace {
+
+constexpr std::string_view kWindowsSuffix = ".exe";
+// Where the shell looks when PATH is unset.
+constexpr std::string_view kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
+// How often stop() looks whether the child has ended.
+constexpr std::uint32_t kStopPollMs = 10;
+
+bool endsWithExe(std::string_view name) {
+  if (name.size() <= kWindowsSuffix.size()) return false;
+  std::string_view tail = name.substr(name.size() - kWindowsSuffix.size());
+  return std::equal(tail.begin(), tail.end(), kWindowsSuffix.begin(), [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+  });
+}
+
+bool isExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+ExitStatus decode(int raw) {
+  if (WIFSIGNALED(raw)) return ExitStatus{true, WTERMSIG(raw), false};
+  return ExitStatus{false, WEXITSTATUS(raw), false};
+}
+
+}  // namespace
+
 void exitProcess(int code) { std::exit(code); }
+
+std::optional<std::string> searchProgram(std::string_view fileName) {
+  if (endsWithExe(fileName)) fileName.remove_suffix(kWindowsSuffix.size());
+  if (fileName.empty()) return std::nullopt;
+  std::string name(fileName);
+  if (name.find('/') != std::string::npos) {
+    if (isExecutableFile(name)) return name;
+    return std::nullopt;
+  }
+  const char* pathVar = std::getenv("PATH");
+  std::string_view dirs = pathVar != nullptr ? std::string_view(pathVar) : kDefaultPath;
+  while (true) {
+    std::size_t colon = dirs.find(':');
+    std::string_view dir = dirs.substr(0, colon);
+    // An empty entry is the current directory, as the shell reads it.
+    std::string candidate = dir.empty() ? name : std::string(dir) + "/" + name;
+    if (isExecutableFile(candidate)) return candidate;
+    if (colon == std::string_view::npos) return std::nullopt;
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (started() && !status_) killAndReap();
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(std::exchange(other.pid_, 0)), status_(std::exchange(other.status_, std::nullopt)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+  if (this != &other) {
+    if (started() && !status_) killAndReap();
+    pid_ = std::exchange(other.pid_, 0);
+    status_ = std::exchange(other.status_, std::nullopt);
+  }
+  return *this;
+}
+
+ChildProcess ChildProcess::start(std::string_view fileName, SpawnError& error) {
+  ChildProcess child;
+  std::optional<std::string> path = searchProgram(fileName);
+  if (!path) {
+    error = SpawnError::NotFound;
+    return child;
+  }
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) {
+    error = SpawnError::StartFailed;
+    return child;
+  }
+  ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  char* argv[] = {path->data(), nullptr};
+  pid_t pid = 0;
+  int rc = ::posix_spawn(&pid, path->c_str(), &actions, nullptr, argv, environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    error = SpawnError::StartFailed;
+    return child;
+  }
+  child.pid_ = pid;
+  error = SpawnError::None;
+  return child;
+}
+
+bool ChildProcess::tryReap() {
+  if (status_) return true;
+  int raw = 0;
+  pid_t got = ::waitpid(pid_, &raw, WNOHANG);
+  if (got == pid_) {
+    status_ = decode(raw);
+    return true;
+  }
+  // ECHILD: the host ignores SIGCHLD, so the system has reaped it already.
+  if (got < 0 && errno == ECHILD) {
+    status_ = ExitStatus{false, 0, true};
+    return true;
+  }
+  return false;
+}
+
+void ChildProcess::killAndReap() {
+  ::kill(pid_, SIGKILL);
+  int raw = 0;
+  pid_t got = 0;
+  do {
+    got = ::waitpid(pid_, &raw, 0);
+  } while (got < 0 && errno == EINTR);
+  status_ = got == pid_ ? decode(raw) : ExitStatus{false, 0, true};
+}
+
+bool ChildProcess::running() {
+  if (!started() || tryReap()) return false;
+  return ::kill(pid_, 0) == 0;
+}
+
+StopOutcome ChildProcess::stop(std::chrono::milliseconds timeout, Clock& clock) {
+  if (!started() || tryReap()) return StopOutcome::AlreadyEnded;
+  ::kill(pid_, SIGTERM);
+  const std::uint64_t limitUs = static_cast<std::uint64_t>(std::max<std::int64_t>(timeout.count(), 0)) * 1000;
+  const std::uint64_t startUs = clock.microseconds();
+  while (true) {
+    if (tryReap()) return StopOutcome::Closed;
+    std::uint64_t elapsedUs = clock.microseconds() - startUs;
+    if (elapsedUs >= limitUs) break;
+    std::uint64_t leftMs = (limitUs - elapsedUs + 999) / 1000;
+    clock.sleepMilliseconds(static_cast<std::uint32_t>(std::min<std::uint64_t>(leftMs, kStopPollMs)));
+  }
+  killAndReap();
+  return StopOutcome::Killed;
+}
 
 }  // namespace corvane::platform

@@ -1,0 +1,64 @@
+#include "board/monitor.h"
+
+#include <cstring>
+#include <utility>
+
+namespace corvane::board {
+
+std::unique_ptr<MonitorWriter> MonitorWriter::open(const std::string& name) {
+  if (name.empty()) return nullptr;
+  platform::SharedMemory memory = platform::SharedMemory::create(name, sizeof(MonitorLayout));
+  if (memory.empty()) return nullptr;
+  return std::unique_ptr<MonitorWriter>(new MonitorWriter(name, std::move(memory)));
+}
+
+MonitorWriter::MonitorWriter(std::string name, platform::SharedMemory memory)
+    : name_(std::move(name)), memory_(std::move(memory)) {
+  MonitorLayout& shared = layout();
+  // A reused object may hold an older board's frames: start empty. A reader
+  // only trusts the object once state says open, so that word goes last.
+  MonitorWord(shared.state).store(kMonitorClosed, std::memory_order_relaxed);
+  for (MonitorChannelBlock& channel : shared.channels) {
+    MonitorWord(channel.published).store(0, std::memory_order_relaxed);
+    for (MonitorSlot& slot : channel.slots) {
+      MonitorWord(slot.sequence).store(0, std::memory_order_relaxed);
+      MonitorWord(slot.lines).store(0, std::memory_order_relaxed);
+      MonitorWord(slot.frameNumber).store(0, std::memory_order_relaxed);
+    }
+  }
+  shared.magic = kMonitorMagic;
+  shared.version = kMonitorVersion;
+  MonitorWord(shared.state).store(kMonitorOpen, std::memory_order_release);
+}
+
+MonitorWriter::~MonitorWriter() {
+  MonitorWord(layout().state).store(kMonitorClosed, std::memory_order_release);
+  // A later board may have made the name anew; that one is not ours to remove.
+  if (!memory_.replaced()) platform::removeSharedMemory(name_);
+}
+
+bool MonitorWriter::publish(MonitorChannel channel, std::span<const std::uint8_t> frame,
+                            std::uint32_t lines) {
+  if (!monitorLinesValid(lines) || frame.size() != monitorFrameBytes(lines)) return false;
+  const auto index = static_cast<std::size_t>(channel);
+  std::lock_guard lock(channelLocks_[index]);
+  MonitorChannelBlock& block = layout().channels[index];
+  MonitorWord published(block.published);
+  const std::uint32_t count = published.load(std::memory_order_relaxed);
+  // The slot that does not hold the latest frame: readers of that one go on
+  // undisturbed.
+  MonitorSlot& slot = block.slots[count % 2];
+  MonitorWord sequence(slot.sequence);
+  const std::uint32_t before = sequence.load(std::memory_order_relaxed);
+  sequence.store(before + 1, std::memory_order_relaxed);
+  // The odd sequence must be visible before any byte of the new frame.
+  std::atomic_thread_fence(std::memory_order_release);
+  MonitorWord(slot.lines).store(lines, std::memory_order_relaxed);
+  MonitorWord(slot.frameNumber).store(count + 1, std::memory_order_relaxed);
+  std::memcpy(slot.pixels, frame.data(), frame.size());
+  sequence.store(before + 2, std::memory_order_release);
+  published.store(count + 1, std::memory_order_release);
+  return true;
+}
+
+}  // namespace corvane::board

@@ -1,0 +1,106 @@
+#include "platform/shared_memory.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <utility>
+
+#include "platform/posix/unique_fd.h"
+
+namespace corvane::platform {
+
+namespace {
+
+std::string systemName(const std::string& name) { return name.starts_with('/') ? name : "/" + name; }
+
+struct Identity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+};
+
+bool identify(int fd, Identity& identity) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return false;
+  identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+              static_cast<std::uint64_t>(info.st_size)};
+  return true;
+}
+
+}  // namespace
+
+SharedMemory::~SharedMemory() { release(); }
+
+SharedMemory::SharedMemory(SharedMemory&& other) noexcept
+    : name_(std::move(other.name_)),
+      data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      device_(other.device_),
+      inode_(other.inode_) {}
+
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+  if (this != &other) {
+    release();
+    name_ = std::move(other.name_);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    device_ = other.device_;
+    inode_ = other.inode_;
+  }
+  return *this;
+}
+
+void SharedMemory::release() noexcept {
+  if (data_ != nullptr) ::munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+bool SharedMemory::map(int fd, std::size_t size, bool writable) {
+  Identity identity;
+  if (!identify(fd, identity)) return false;
+  void* p = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) return false;
+  data_ = static_cast<std::uint8_t*>(p);
+  size_ = size;
+  device_ = identity.device;
+  inode_ = identity.inode;
+  return true;
+}
+
+SharedMemory SharedMemory::create(const std::string& name, std::size_t size) {
+  SharedMemory memory;
+  memory.name_ = systemName(name);
+  posix::UniqueFd fd(::shm_open(memory.name_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  Identity identity;
+  if (!fd.valid() || !identify(fd.get(), identity)) return memory;
+  if (identity.size != size && ::ftruncate(fd.get(), static_cast<off_t>(size)) != 0) return memory;
+  // Reserve the pages now: a full shared-memory filesystem would otherwise
+  // surface as a bus error at the first write to the mapping.
+  if (::posix_fallocate(fd.get(), 0, static_cast<off_t>(size)) != 0) return memory;
+  memory.map(fd.get(), size, true);
+  return memory;
+}
+
+SharedMemory SharedMemory::openReadOnly(const std::string& name, std::size_t size) {
+  SharedMemory memory;
+  memory.name_ = systemName(name);
+  posix::UniqueFd fd(::shm_open(memory.name_.c_str(), O_RDONLY | O_CLOEXEC, 0));
+  Identity identity;
+  // A smaller object would fault on the first read past its end.
+  if (!fd.valid() || !identify(fd.get(), identity) || identity.size < size) return memory;
+  memory.map(fd.get(), size, false);
+  return memory;
+}
+
+bool SharedMemory::replaced() const {
+  posix::UniqueFd fd(::shm_open(name_.c_str(), O_RDONLY | O_CLOEXEC, 0));
+  Identity identity;
+  if (!fd.valid() || !identify(fd.get(), identity)) return true;
+  return identity.device != device_ || identity.inode != inode_;
+}
+
+bool removeSharedMemory(const std::string& name) { return ::shm_unlink(systemName(name).c_str()) == 0; }
+
+}  // namespace corvane::platform

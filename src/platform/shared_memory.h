@@ -1,0 +1,53 @@
+// Named shared memory between processes: the board publishes its pictures in
+// one object and the preview programs map it to show them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace corvane::platform {
+
+// One mapping of a named shared-memory object, owned: unmapped by the
+// destructor (the object itself stays until removeSharedMemory). Move-only.
+// Names are the board's: one leading '/' at most, which may be left out.
+class SharedMemory {
+ public:
+  SharedMemory() = default;
+  ~SharedMemory();
+  SharedMemory(SharedMemory&& other) noexcept;
+  SharedMemory& operator=(SharedMemory&& other) noexcept;
+  SharedMemory(const SharedMemory&) = delete;
+  SharedMemory& operator=(const SharedMemory&) = delete;
+
+  // Opens the object, creating it (only this user may use it) when missing,
+  // sizes it to size bytes and maps it read-write. Empty when the system
+  // refuses any step.
+  static SharedMemory create(const std::string& name, std::size_t size);
+  // Maps an existing object read-only: a reader can never damage what it
+  // reads. Empty when the object is missing or smaller than size.
+  static SharedMemory openReadOnly(const std::string& name, std::size_t size);
+
+  bool empty() const { return data_ == nullptr; }
+  std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  // True when the name no longer leads to this mapping's object: removed, or
+  // removed and made anew.
+  bool replaced() const;
+
+ private:
+  void release() noexcept;
+  bool map(int fd, std::size_t size, bool writable);
+  std::string name_;
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
+};
+
+// Removes the name; mappings that exist keep their memory. False when there
+// was nothing to remove or the system refused.
+bool removeSharedMemory(const std::string& name);
+
+}  // namespace corvane::platform
