@@ -15,7 +15,13 @@ VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock, OutputFil
       monitor_(MonitorWriter::open(config_.monitor)),
       switcher_(config_.faults.absent, log_),
       output_(log_, config_, clock, std::move(makeOutputFile)),
-      input_(log_) {}
+      input_(log_) {
+  if (MonitorWriter* monitor = monitor_.get()) {
+    output_.setWatcher([monitor](std::span<const std::uint8_t> frame, std::uint32_t lines) {
+      monitor->publish(MonitorChannel::Output, frame, lines);
+    });
+  }
+}
 
 engine::Handle VirtualBoard::OpenSwitcher(const char* name) { return switcher_.open(name); }
 

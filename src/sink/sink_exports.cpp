@@ -18,6 +18,7 @@
 #include "exports/report_error.h"
 #include "exports/services.h"
 #include "platform/event.h"
+#include "preview/preview_process.h"
 #include "settings/config_store.h"
 #include "sink/output_conversion.h"
 #include "sink/peak_levels.h"
@@ -112,6 +113,16 @@ void writeOfferedFormat(HostRecord& record, std::size_t at, const exports::Pixel
   record.setU32(at + FD::kFlags, format.flags);
 }
 
+// A preview whose record cannot be had is gone without; one that cannot be
+// started is the open's failure.
+std::unique_ptr<preview::PreviewProcess> launchPreview() {
+  try {
+    return preview::PreviewProcess::launch(preview::kScryOut);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 std::int32_t openSink(void** handleOut, void* params) {
   using L = SinkRecordLayout;
   using P = OpenSinkParamsLayout;
@@ -123,7 +134,7 @@ std::int32_t openSink(void** handleOut, void* params) {
   HostRecord record(bytes, L::kSize);
   exports::Services& services = exports::services();
 
-  settings::ReadConfigInt(kPreviewKey, 1);  // the preview program is launched only where one exists
+  if (settings::ReadConfigInt(kPreviewKey, 1) != 0) record.setAddress(L::kPreview, launchPreview().release());
 
   const VideoMode& mode = services.mode;
   writeOfferedFormat(record, L::kOffered, exports::kFormat422, mode);
@@ -268,7 +279,9 @@ std::int32_t closeSink(void* handle) {
   drain(currentEngine().get());
   HostRecord record(handle, L::kSize);
   if (const std::uint32_t event = record.u32(L::kStartEvent); event != 0) platform::closeEvent(event);
-  settings::WriteConfigInt(kPreviewKey, 0);
+  std::unique_ptr<preview::PreviewProcess> preview(
+      static_cast<preview::PreviewProcess*>(record.address(L::kPreview)));
+  settings::WriteConfigInt(kPreviewKey, preview::closePreview(preview));
   delete[] static_cast<std::uint8_t*>(handle);
   return 1;
 }

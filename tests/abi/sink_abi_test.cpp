@@ -6,15 +6,19 @@
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "abi/plugin_process.h"
+#include "support/fake_programs.h"
 
 namespace corvane::abi {
 namespace {
@@ -42,24 +46,32 @@ struct Shown {
 
 class Sink : public ::testing::Test {
  protected:
-  // Runs checks in a child that loaded the plug-in with the board's extra
-  // settings, the output interface queried and a device open.
-  void inDevice(const std::string& board, const std::function<void(const AvfileApi&, void*)>& checks) {
+  // Runs body in a child that loaded the plug-in with the board's extra
+  // settings (and env's), between the output interface's query and close.
+  void inPlugin(const std::string& board, const std::map<std::string, std::string>& env,
+                const std::function<void(const AvfileApi&)>& body) {
     std::string settings =
         "log=" + box_.boardLog().string() + ",output=" + path("out.qvf") + ",shown=" + path("shown.txt");
     if (!board.empty()) settings += "," + board;
-    const ChildOutcome outcome =
-        runWithPlugin(box_.environment({{"CORVANE_BOARD", settings}}), [&](const AvfileApi& api) {
-          RecordBuffer descriptor(324);
-          descriptor.setU32(0, 324);
-          EXPECT_EQ(api.AVFILE_QueryInterfaceSink(descriptor.data()), 1);
-          void* handle = open(api);
-          checks(api, handle);
-          EXPECT_EQ(api.AVFILE_CloseSink(handle), 1);
-          EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
-          return ::testing::Test::HasFailure() ? 3 : 0;
-        });
+    std::map<std::string, std::string> all = env;
+    all["CORVANE_BOARD"] = settings;
+    const ChildOutcome outcome = runWithPlugin(box_.environment(all), [&](const AvfileApi& api) {
+      RecordBuffer descriptor(324);
+      descriptor.setU32(0, 324);
+      EXPECT_EQ(api.AVFILE_QueryInterfaceSink(descriptor.data()), 1);
+      body(api);
+      EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
+      return ::testing::Test::HasFailure() ? 3 : 0;
+    });
     EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+  }
+  // The same with a device open around checks.
+  void inDevice(const std::string& board, const std::function<void(const AvfileApi&, void*)>& checks) {
+    inPlugin(board, {}, [&](const AvfileApi& api) {
+      void* handle = open(api);
+      checks(api, handle);
+      EXPECT_EQ(api.AVFILE_CloseSink(handle), 1);
+    });
   }
   void SetUp() override { setIni("VeltrixScryOut=0\n"); }
   void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
@@ -373,6 +385,89 @@ TEST_F(Sink, ARefusingBoardCostsFifteenAttemptsAFrame) {
   EXPECT_EQ(logCount("SubmitOutputFrame 0"), 0u);
   EXPECT_EQ(shown().size(), 0u);
   EXPECT_EQ(outputFrames(), "");
+}
+
+class SinkPreview : public Sink {
+ protected:
+  void SetUp() override { setIni(""); }
+  // Opens and closes a device with program as the only ScryOut on PATH;
+  // check gets, in the child, the preview address the record held and how
+  // long the close took.
+  using Check = std::function<void(std::uint32_t preview, std::chrono::milliseconds closing)>;
+  void openAndClose(const std::string& program, const Check& check, bool endsFirst = false) {
+    std::filesystem::create_directories(box_.dir() / "bin");
+    if (!program.empty()) corvane::testing::writeScript((box_.dir() / "bin" / "ScryOut").string(), program);
+    inPlugin("", {{"PATH", (box_.dir() / "bin").string() + ":/usr/bin:/bin"}}, [&](const AvfileApi& api) {
+      void* handle = open(api);
+      RecordBuffer record(976);
+      std::memcpy(record.data(), handle, 976);
+      const std::uint32_t preview = record.u32(972);
+      if (!program.empty()) {
+        ASSERT_TRUE(corvane::testing::eventually([&] { return std::filesystem::exists(path("pid")); }));
+      }
+      if (endsFirst) {
+        ASSERT_TRUE(corvane::testing::eventually([&] { return ended(); }));
+      }
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(api.AVFILE_CloseSink(handle), 1);
+      check(preview,
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
+    });
+  }
+  std::string key() const {
+    const std::string ini = box_.readFile(box_.iniPath());
+    const std::size_t at = ini.find("VeltrixScryOut=");
+    return at == std::string::npos ? "" : ini.substr(at + 15, 1);
+  }
+  // Ended and not yet reaped.
+  bool ended() const {
+    const std::string stat = box_.readFile("/proc/" + box_.readFile(path("pid")) + "/stat");
+    return stat.find(") Z") != std::string::npos;
+  }
+  bool running() const { return std::filesystem::exists("/proc/" + box_.readFile(path("pid"))); }
+  std::string script(const std::string& onTerm) const {
+    return "echo -n $$ > '" + path("pid") + "'\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done";
+  }
+};
+
+TEST_F(SinkPreview, AProgramThatClosesOnRequestEndsByItself) {
+  openAndClose(script("echo > " + path("closed") + "; exit 0"),
+               [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); });
+  EXPECT_TRUE(std::filesystem::exists(path("closed")));
+  EXPECT_FALSE(running());
+  EXPECT_EQ(key(), "1") << "it still ran at the close";
+}
+
+TEST_F(SinkPreview, AProgramThatIgnoresTheRequestIsKilledAfterASecond) {
+  openAndClose(script(""), [](std::uint32_t preview, std::chrono::milliseconds closing) {
+    EXPECT_NE(preview, 0u);
+    EXPECT_GE(closing, std::chrono::milliseconds(1000));
+  });
+  EXPECT_FALSE(running());
+  EXPECT_EQ(key(), "1");
+}
+
+TEST_F(SinkPreview, AProgramGoneBeforeTheCloseTurnsThePreviewOffForTheNextOpen) {
+  openAndClose(
+      "echo -n $$ > '" + path("pid") + "'",
+      [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); }, true);
+  EXPECT_EQ(key(), "0");
+  openAndClose("", [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_EQ(preview, 0u); });
+  EXPECT_EQ(key(), "0");
+}
+
+TEST_F(SinkPreview, NoProgramOnThePathFailsTheOpenWithItsMessage) {
+  std::filesystem::create_directories(box_.dir() / "bin");
+  inPlugin("", {{"PATH", (box_.dir() / "bin").string()}}, [&](const AvfileApi& api) {
+    void* handle = nullptr;
+    RecordBuffer params(52, 0);
+    EXPECT_EQ(api.AVFILE_OpenSink(&handle, params.data()), 0);
+    EXPECT_NE(handle, nullptr) << "the record is the host's all the same";
+  });
+  EXPECT_EQ(
+      box_.readFile(box_.messageLog()),
+      "AVFILE_OpenSink\tCould not launch the application. Your Corvane installation is probably corrupted\n");
+  box_.writeFile(box_.messageLog(), "");
 }
 
 }  // namespace
