@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/memory.h"
+#include "platform/pi_mutex.h"
 
 namespace corvane::sink {
 
@@ -78,7 +79,9 @@ class FramePool {
 
   std::size_t bufferBytes_;
   std::vector<FrameBuffer> table_;  // in the order made; never resized after construction
-  std::mutex lock_;
+  // The playback thread takes it too: a host thread holding it inherits that
+  // thread's priority.
+  platform::PriorityInheritanceMutex lock_;
   FrameBuffer* emptyTop_ = nullptr;   // guarded by lock_
   FrameBuffer* queueHead_ = nullptr;  // guarded by lock_
 };
