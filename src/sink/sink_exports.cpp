@@ -123,18 +123,16 @@ std::unique_ptr<preview::PreviewProcess> launchPreview() {
   }
 }
 
-std::int32_t openSink(void** handleOut, void* params) {
+void fillSinkRecord(std::uint8_t* bytes, void* params) {
   using L = SinkRecordLayout;
   using P = OpenSinkParamsLayout;
-  if (handleOut == nullptr) return 0;
-  auto* bytes = new (std::nothrow) std::uint8_t[L::kSize];
-  *handleOut = bytes;
-  if (bytes == nullptr) return 0;
   std::memset(bytes, 0, L::kSize);
   HostRecord record(bytes, L::kSize);
   exports::Services& services = exports::services();
 
-  if (settings::ReadConfigInt(kPreviewKey, 1) != 0) record.setAddress(L::kPreview, launchPreview().release());
+  // Stopped again should the rest of the open fail.
+  std::unique_ptr<preview::PreviewProcess> preview;
+  if (settings::ReadConfigInt(kPreviewKey, 1) != 0) preview = launchPreview();
 
   const VideoMode& mode = services.mode;
   writeOfferedFormat(record, L::kOffered, exports::kFormat422, mode);
@@ -154,6 +152,23 @@ std::int32_t openSink(void** handleOut, void* params) {
   const std::uint32_t event = platform::createEvent(true);
   record.setU32(L::kStartEvent, event);
   host.setU32(P::kStartEvent, event);
+  record.setAddress(L::kPreview, preview.release());
+}
+
+// The record goes to the host at once; an open that fails frees it and takes
+// it back, so the host is left with no handle to misuse.
+std::int32_t openSink(void** handleOut, void* params) {
+  if (handleOut == nullptr) return 0;
+  std::unique_ptr<std::uint8_t[]> record(new (std::nothrow) std::uint8_t[SinkRecordLayout::kSize]);
+  *handleOut = record.get();
+  if (!record) return 0;
+  try {
+    fillSinkRecord(record.get(), params);
+  } catch (...) {
+    *handleOut = nullptr;
+    throw;
+  }
+  record.release();
   return 1;
 }
 

@@ -462,7 +462,7 @@ TEST_F(SinkPreview, NoProgramOnThePathFailsTheOpenWithItsMessage) {
     void* handle = nullptr;
     RecordBuffer params(52, 0);
     EXPECT_EQ(api.AVFILE_OpenSink(&handle, params.data()), 0);
-    EXPECT_NE(handle, nullptr) << "the record is the host's all the same";
+    EXPECT_EQ(handle, nullptr) << "the record of a failed open is taken back";
   });
   EXPECT_EQ(
       box_.readFile(box_.messageLog()),

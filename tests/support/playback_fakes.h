@@ -14,6 +14,7 @@
 
 #include "engine/realtime_engine.h"
 #include "platform/clock.h"
+#include "support/fake_board.h"
 
 namespace corvane::sink::testing {
 
@@ -41,7 +42,8 @@ class SteppingClock final : public platform::Clock {
   }
 };
 
-class RecordingBoard final : public engine::RealtimeEngine {
+// The output entries only; the rest are the plain fake board's.
+class RecordingBoard final : public corvane::testing::FakeBoard {
   using Handle = engine::Handle;
 
  public:
@@ -88,28 +90,6 @@ class RecordingBoard final : public engine::RealtimeEngine {
 
   std::atomic<std::int32_t> opened625{-1};
   std::atomic<bool> closed{false};
-
-  Handle OpenSwitcher(const char*) override { return 0; }
-  void CloseSwitcher(Handle) override {}
-  std::int32_t SetOutputControl(Handle, std::int32_t, std::int32_t, const char*, engine::ControlType,
-                                const std::int32_t*) override {
-    return 0;
-  }
-  std::int32_t SetInputControl(Handle, std::int32_t, std::int32_t, const char*, engine::ControlType,
-                               const std::int32_t*) override {
-    return 0;
-  }
-  std::int32_t SwitcherCommand(Handle, std::uint32_t, const void*) override { return 0; }
-  std::uint32_t CurrentFrameCount(Handle, std::int32_t, std::int32_t) override { return 0; }
-  Handle OpenEngine() override { return 0; }
-  Handle FindEngineObject(Handle) override { return 0; }
-  Handle CreateProbe(Handle, const char*) override { return 0; }
-  std::int32_t AttachProbe(Handle, const char*) override { return 0; }
-  std::int32_t SetProbeCallback(Handle, void*, engine::ProbeCallback) override { return 0; }
-  std::int32_t FieldParity(const std::uint8_t*) override { return 0; }
-  std::uint32_t GetProbeSource(Handle) override { return 0; }
-  void DestroyProbe(Handle) override {}
-  void CloseEngine(Handle) override {}
 
  private:
   platform::Clock& clock_;
