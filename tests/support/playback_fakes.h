@@ -68,7 +68,6 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     std::lock_guard guard(lock_);
     return submissions_.size();
   }
-  const std::vector<std::uint8_t>& lastFrame() const { return frame_; }
 
   Handle OpenOutputStream(const char*, std::int32_t, std::int32_t, std::int32_t is625) override {
     opened625 = is625;
