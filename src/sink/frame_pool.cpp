@@ -91,7 +91,13 @@ bool FramePool::queueEmpty() {
 }
 
 void FramePool::waitUntilDrained(platform::Clock& clock) {
-  while (!queueEmpty()) clock.sleepMilliseconds(1);
+  for (;;) {
+    {
+      std::lock_guard guard(lock_);
+      if (queueHead_ == nullptr && inOutput_ == 0) return;
+    }
+    clock.sleepMilliseconds(1);
+  }
 }
 
 FrameBuffer* FramePool::takeDue(std::int64_t elapsed, std::int64_t* untilDue) {
@@ -104,11 +110,13 @@ FrameBuffer* FramePool::takeDue(std::int64_t elapsed, std::int64_t* untilDue) {
   }
   queueHead_ = head->next;
   head->next = nullptr;
+  ++inOutput_;
   return head;
 }
 
 void FramePool::giveBack(FrameBuffer& buffer) {
   std::lock_guard guard(lock_);
+  --inOutput_;
   push(buffer);
 }
 

@@ -60,7 +60,8 @@ class FramePool {
   void release(const std::uint8_t* address);
   // Every queued buffer goes back unshown, below the free ones, in queue order.
   void flush();
-  // Returns once the queue is empty; no time limit.
+  // Returns once the queue is empty and the last frame taken from it is
+  // back; no time limit.
   void waitUntilDrained(platform::Clock& clock);
   bool queueEmpty();
   // The whole buffer whose pixels start at address while the host holds it;
@@ -69,7 +70,8 @@ class FramePool {
 
   // The playback thread's side. The head of the queue if it is due at
   // elapsed microseconds after the start; otherwise null, and *untilDue is
-  // the wait until it falls due (left alone when the queue is empty).
+  // the wait until it falls due (left alone when the queue is empty). A
+  // buffer taken counts as queued until giveBack.
   FrameBuffer* takeDue(std::int64_t elapsed, std::int64_t* untilDue);
   void giveBack(FrameBuffer& buffer);
 
@@ -84,6 +86,7 @@ class FramePool {
   platform::PriorityInheritanceMutex lock_;
   FrameBuffer* emptyTop_ = nullptr;   // guarded by lock_
   FrameBuffer* queueHead_ = nullptr;  // guarded by lock_
+  std::uint32_t inOutput_ = 0;        // taken by takeDue, not yet given back; guarded by lock_
 };
 
 }  // namespace corvane::sink

@@ -63,5 +63,26 @@ TEST(FramePool, TakesOnlyBuffersTheHostHolds) {
   EXPECT_NE(pool.takeEmpty(clock), nullptr);
 }
 
+TEST(FramePool, DrainedOnlyOnceTheFrameInOutputIsBack) {
+  testing::FakeClock clock;
+  FramePool pool(1, 720, 2);
+  pool.queue(pool.takeEmpty(clock), SourceLayout::Yuv422, 0);
+  std::int64_t wait = 0;
+  FrameBuffer* out = pool.takeDue(0, &wait);
+  ASSERT_NE(out, nullptr);
+  struct GivesBackOnSecondSleep : testing::FakeClock {
+    FramePool* pool;
+    FrameBuffer* buffer;
+    void sleepMilliseconds(std::uint32_t ms) override {
+      FakeClock::sleepMilliseconds(ms);
+      if (sleeps.size() == 2) pool->giveBack(*buffer);
+    }
+  } waiting;
+  waiting.pool = &pool;
+  waiting.buffer = out;
+  pool.waitUntilDrained(waiting);
+  EXPECT_EQ(waiting.sleeps, (std::vector<std::uint32_t>{1, 1})) << "the queue was empty all along";
+}
+
 }  // namespace
 }  // namespace corvane::sink
