@@ -3,9 +3,9 @@
 // plug-in derives from. toolkit/ implements it.
 //
 // What the toolkit does on the plug-in's behalf beyond a single object
-// (starting threads, queueing and dispatching posted messages, and later
-// running modal dialogs) goes through one seam, ToolkitServices; a test
-// installs a fake there. A dependant is any MessageSink (a dialog window, or a
+// (starting threads, queueing and dispatching posted messages, running modal
+// dialogs) goes through one seam, ToolkitServices; a test installs a fake
+// there. The dialog types are in engine/dialog.h. A dependant is any MessageSink (a dialog window, or a
 // test's recorder).
 #pragma once
 
@@ -22,6 +22,11 @@ class Thread;
 namespace corvane::tk {
 
 class ToolkitUI;
+struct DialogTemplate;
+class DialogProcedure;
+namespace detail {
+class ModalDialog;
+}
 
 // Receives toolkit messages (0x400 before a change, 0x401 after it).
 class MessageSink {
@@ -53,6 +58,8 @@ class ToolkitServices {
   // Delivers, on the calling thread and in posting order, the messages posted
   // before this call. The dialog host's loop calls it.
   virtual void dispatchPostedMessages() = 0;
+  // Runs a dialog modally on the calling thread; the result of its end.
+  virtual std::int32_t runModalDialog(const DialogTemplate& dialog, DialogProcedure& procedure) = 0;
 };
 
 // The services in use: the toolkit's own unless a test installed others.
@@ -133,6 +140,81 @@ class ToolkitUI {
  public:
   ToolkitUI() = default;
   virtual ~ToolkitUI() = default;
+  ToolkitUI(const ToolkitUI&) = delete;
+  ToolkitUI& operator=(const ToolkitUI&) = delete;
+};
+
+// A control bound to an mFLT64: it is one of the variable's dependants while
+// its window exists, and a user's move or typing sets the variable through the
+// change protocol with the control as sender. Its window ends with the dialog
+// it was opened in (the control then leaves the variable's dependants and is
+// unbound), or earlier with DeleteAdditionalDependancies; an object destroyed
+// while still open leaves first. So a control never outlives a dependant list
+// it is on, however long its owner keeps the object.
+class TKValueControl : public ToolkitUI, public MessageSink {
+ public:
+  ~TKValueControl() override;
+  // Leaves the old variable's dependants and joins value's (nullptr: none).
+  void ChangeVariable(mFLT64* value);
+  // The bound value; 0 when unbound.
+  double GetValue();
+  // As a user's input: the variable becomes exactly value.
+  void SetValue(double value);
+  // Leaves the variable's dependants and the dialog; the control is unbound.
+  void DeleteAdditionalDependancies();
+  mFLT64* variable() const { return value_; }
+  // Where the control was opened, in its dialog's client coordinates.
+  std::uint32_t left() const { return x_; }
+  std::uint32_t top() const { return y_; }
+  void onToolkitMessage(std::int32_t message, ToolkitUI* sender) override;
+
+ protected:
+  TKValueControl() = default;
+  // Binds to value and places the control in parent (a dialog the toolkit runs).
+  void open(HWND parent, std::uint32_t x, std::uint32_t y, mFLT64* value);
+
+ private:
+  friend class detail::ModalDialog;
+  detail::ModalDialog* host_ = nullptr;  // the dialog the window lives in, while it exists
+  mFLT64* value_ = nullptr;
+  std::uint32_t x_ = 0;
+  std::uint32_t y_ = 0;
+};
+
+// A slider between low and high. A user's move goes in whole steps and stays
+// within the range; the value itself may lie anywhere.
+class TKSlider : public TKValueControl {
+ public:
+  TKSlider() = default;
+  // The unnamed number and the two unnamed variables tune the drawing of the
+  // native control; this toolkit does not use them. text may be null.
+  void OpenControl(HWND parent, std::uint32_t x, std::uint32_t y, float width, float height, std::uint32_t,
+                   mFLT64* value, mFLT64* low, mFLT64* high, mFLT64*, mFLT64*, const char* text);
+  double low();
+  double high();
+  // Where a user's step (direction -1 or +1) takes the value: to the next
+  // whole step that way, kept within the range.
+  double stepped(int direction, double step = 1.0);
+
+ private:
+  mFLT64* low_ = nullptr;
+  mFLT64* high_ = nullptr;
+};
+
+class TKEdit : public TKValueControl {
+ protected:
+  TKEdit() = default;
+};
+
+// A number box that shows the bound value as %g and takes what a user types.
+class TKFLT64Edit : public TKEdit {
+ public:
+  TKFLT64Edit() = default;
+  void OpenControl(HWND parent, std::uint32_t x, std::uint32_t y, float width, float height, mFLT64* value);
+  std::string GetEditString();
+  // Sets the variable to the number text spells; false, with nothing set,
+  // when text is not entirely a finite number.
+  bool SetEditString(std::string_view text);
 };
 
 // StartThread runs ThreadProc on a new thread, named and at the priority given

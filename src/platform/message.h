@@ -3,10 +3,16 @@
 // "caption<TAB>text" appended to it (one write, so concurrent boxes never mix).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace corvane::platform {
 
 void showMessageBox(std::string_view caption, std::string_view text);
+
+// Appends text to the file at path (created when missing) in one write, so
+// lines from several writers never interleave. Failures are ignored: a log
+// must never stop what it records.
+void appendToLog(const std::string& path, std::string_view text);
 
 }  // namespace corvane::platform

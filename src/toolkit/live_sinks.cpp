@@ -1,5 +1,6 @@
 #include "toolkit/live_sinks.h"
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -12,15 +13,25 @@ struct Registry {
   std::uint64_t nextSerial = 1;                             // guarded by lock
 };
 
-// Never destroyed: sinks with static storage may outlive any other static.
+// Destroyed with the library's statics: a leaked one would be lost memory once
+// the plug-in is unloaded. A sink with static storage that is destroyed even
+// later finds it gone and leaves it alone.
+std::atomic<bool> registryGone{false};  // relaxed: only ever set at teardown
+
+struct RegistryHolder {
+  Registry registry;
+  ~RegistryHolder() { registryGone.store(true, std::memory_order_relaxed); }
+};
+
 Registry& registry() {
-  static Registry* instance = new Registry;
-  return *instance;
+  static RegistryHolder holder;
+  return holder.registry;
 }
 
 }  // namespace
 
 std::uint64_t registerSink(MessageSink* sink) {
+  if (registryGone.load(std::memory_order_relaxed)) return 0;
   Registry& r = registry();
   std::lock_guard guard(r.lock);
   std::uint64_t serial = r.nextSerial++;
@@ -29,12 +40,14 @@ std::uint64_t registerSink(MessageSink* sink) {
 }
 
 void unregisterSink(MessageSink* sink) {
+  if (registryGone.load(std::memory_order_relaxed)) return;
   Registry& r = registry();
   std::lock_guard guard(r.lock);
   r.serials.erase(sink);
 }
 
 std::uint64_t sinkSerial(MessageSink* sink) {
+  if (registryGone.load(std::memory_order_relaxed)) return 0;
   Registry& r = registry();
   std::lock_guard guard(r.lock);
   auto found = r.serials.find(sink);

@@ -6,6 +6,7 @@
 
 #include "engine/toolkit.h"
 #include "platform/thread.h"
+#include "toolkit/dialog_host.h"
 #include "toolkit/live_sinks.h"
 
 namespace corvane::tk {
@@ -44,6 +45,10 @@ class OwnServices final : public ToolkitServices {
       batch.swap(pending_);
     }
     for (const Posted& p : batch) detail::deliverIfAlive(p.target, p.serial, p.message, p.sender);
+  }
+
+  std::int32_t runModalDialog(const DialogTemplate& dialog, DialogProcedure& procedure) override {
+    return detail::runDialogFromEnvironment(dialog, procedure);
   }
 
  private:

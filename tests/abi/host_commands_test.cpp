@@ -82,7 +82,7 @@ TEST_F(HostCommands, A422ImportAndY4mExportGiveBackTheSameBytesAndInfoDescribesT
   ASSERT_EQ(exported.exitCode, 0) << exported.err;
   const std::string back = slurp("back.y4m");
   EXPECT_EQ(back.substr(0, back.find('\n')),
-            "YUV4MPEG2 W720 H480 F29970026:1000000 It A10:11 C422 XCOLORRANGE=LIMITED");
+            "YUV4MPEG2 W720 H480 F30000:1001 It A10:11 C422 XCOLORRANGE=LIMITED");
   EXPECT_TRUE(payload(back) == payload(slurp("in.y4m")));
 
   const HostRun middle = host("export '" + at("clip.qvf") + "' --frames 1:2 --as 422 -o -");

@@ -1,6 +1,7 @@
 // Toolkit services for tests: installed for the fake's lifetime. Thread starts
 // are recorded and their bodies run at once on the caller's thread (or
-// refused), posted messages are recorded and delivered only when the test says.
+// refused), posted messages are recorded and delivered only when the test says,
+// modal dialogs are recorded and handed to onDialog (none: closed unopened).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dialog.h"
 #include "engine/toolkit.h"
 
 namespace corvane::testing {
@@ -32,6 +34,8 @@ class FakeToolkit : public tk::ToolkitServices {
   bool refuseThreads = false;
   std::vector<Start> starts;
   std::vector<Post> posts;
+  std::vector<std::int32_t> dialogs;  // resource ids, in the order they ran
+  std::function<std::int32_t(const tk::DialogTemplate&, tk::DialogProcedure&)> onDialog;
 
   bool startThread(platform::Thread&, std::string_view name, tk::ThreadPriority priority,
                    std::function<void()> body) override {
@@ -48,6 +52,10 @@ class FakeToolkit : public tk::ToolkitServices {
     std::vector<Post> batch;
     batch.swap(posts);
     for (const Post& p : batch) p.target->onToolkitMessage(p.message, p.sender);
+  }
+  std::int32_t runModalDialog(const tk::DialogTemplate& dialog, tk::DialogProcedure& procedure) override {
+    dialogs.push_back(dialog.resourceId);
+    return onDialog ? onDialog(dialog, procedure) : tk::kCommandCancel;
   }
 
  private:

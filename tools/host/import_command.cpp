@@ -106,6 +106,8 @@ int run(CommandContext& context) {
                                                                          : "RGBA-32");
   Y4mReader reader(in);
   checkPicture(reader.header(), format, options.input);
+  for (const std::string& warning : reader.warnings(format.rateNumerator, format.rateDenominator))
+    std::fprintf(stderr, "corvane-host import: warning: %s: %s\n", options.input.c_str(), warning.c_str());
 
   const std::string target = qvfNameFor(options.output);
   const std::string temporary = target + ".partial.qvf";

@@ -17,7 +17,8 @@ void printUsage() {
                 static_cast<int>(command.summary.size()), command.summary.data());
   std::printf(
       "\n'corvane-host COMMAND --help' describes one command.\n"
-      "--plugin defaults to $CORVANE_PLUGIN, else libavfile.so beside corvane-host.\n");
+      "--plugin defaults to libavfile.so beside corvane-host or in ../lib from it,\n"
+      "else to $CORVANE_PLUGIN.\n");
 }
 
 }  // namespace

@@ -1,10 +1,18 @@
 #include "host/plugin_loader.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/environment.h"
+#include "platform/executable.h"
 
 namespace corvane::host {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kPluginFile = "libavfile.so";
+
+}  // namespace
 
 LoadedPlugin::LoadedPlugin(const std::string& path) {
   std::string error;
@@ -18,10 +26,17 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
 }
 
 std::string defaultPluginPath(const char* argv0) {
+  // The real file, not a link to it nor the name a shell found on PATH: the
+  // plug-in is installed beside it (a build tree) or in ../lib (a prefix).
+  const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
+  const fs::path home = self.has_parent_path() ? self.parent_path() : fs::path(".");
+  const fs::path beside = home / kPluginFile;
+  for (const fs::path& place : {beside, (home.parent_path() / "lib" / kPluginFile)}) {
+    std::error_code ignored;
+    if (fs::is_regular_file(place, ignored)) return place.string();
+  }
   if (auto fromEnvironment = platform::environmentValue("CORVANE_PLUGIN")) return *fromEnvironment;
-  std::string self = argv0 ? argv0 : "";
-  const auto slash = self.rfind('/');
-  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/libavfile.so";
+  return beside.string();  // the load error then names where it was looked for
 }
 
 }  // namespace corvane::host

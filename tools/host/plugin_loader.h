@@ -22,7 +22,9 @@ class LoadedPlugin {
   AvfileApi api_;
 };
 
-// --plugin PATH, else $CORVANE_PLUGIN, else libavfile.so beside the host.
+// The plug-in a host without --plugin loads: libavfile.so beside the real
+// corvane-host executable (links resolved), else in ../lib from it, else
+// $CORVANE_PLUGIN. argv0 stands in when the system cannot name the executable.
 std::string defaultPluginPath(const char* argv0);
 
 }  // namespace corvane::host

@@ -1,6 +1,7 @@
 #include "host/y4m.h"
 
 #include <charconv>
+#include <cmath>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -47,9 +48,26 @@ void parseTag(std::string_view tag, Y4mHeader& header) {
     case 'C':
       header.chroma = std::string(value);
       break;
+    case 'X':
+      if (value == "COLORRANGE=FULL") header.fullRange = true;
+      break;
     default:
-      break;  // X comments and tags of later versions
+      break;  // tags of later versions
   }
+}
+
+double rateOf(std::uint32_t numerator, std::uint32_t denominator) {
+  return denominator == 0 ? 0.0 : static_cast<double>(numerator) / denominator;
+}
+
+// Rates within 1e-5 of each other play the same for a viewer; the
+// plug-in's 29970026/1000000 and 30000/1001 differ by 1.3e-7.
+bool sameRate(double a, double b) { return std::abs(a - b) <= 1e-5 * b; }
+
+std::string rateText(double rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", rate);
+  return text;
 }
 
 void put(std::FILE* file, const void* data, std::size_t bytes) {
@@ -101,11 +119,38 @@ bool Y4mReader::readFrame(std::span<std::uint8_t> planes) {
   return true;
 }
 
+std::vector<std::string> Y4mReader::warnings(std::uint32_t rateNumerator,
+                                             std::uint32_t rateDenominator) const {
+  std::vector<std::string> lines;
+  const double stream = rateOf(header_.rateNumerator, header_.rateDenominator);
+  const double plugin = rateOf(rateNumerator, rateDenominator);
+  if (stream > 0 && plugin > 0 && !sameRate(stream, plugin))
+    lines.push_back("the stream runs at " + rateText(stream) + " frames/s (F" +
+                    std::to_string(header_.rateNumerator) + ":" + std::to_string(header_.rateDenominator) +
+                    "), the file is written at the plug-in's " + rateText(plugin) +
+                    ": every frame is kept, the timing is not");
+  if (header_.interlacing == 'b')
+    lines.push_back(
+        "the stream is bottom field first (Ib); the file stores the top field first, so "
+        "motion will judder");
+  if (header_.fullRange)
+    lines.push_back(
+        "the stream is full range (XCOLORRANGE=FULL); the samples are stored unchanged as "
+        "studio range, so the picture gains contrast");
+  return lines;
+}
+
 void writeY4mHeader(std::FILE* file, const Y4mHeader& header) {
+  std::uint32_t numerator = header.rateNumerator;
+  std::uint32_t denominator = header.rateDenominator;
+  if (sameRate(rateOf(numerator, denominator), 30000.0 / 1001)) {
+    numerator = 30000;
+    denominator = 1001;
+  }
   const std::string line = "YUV4MPEG2 W" + std::to_string(header.width) + " H" +
-                           std::to_string(header.height) + " F" + std::to_string(header.rateNumerator) + ":" +
-                           std::to_string(header.rateDenominator) + " I" + header.interlacing + " A" +
-                           header.aspect + " C" + header.chroma + " XCOLORRANGE=LIMITED\n";
+                           std::to_string(header.height) + " F" + std::to_string(numerator) + ":" +
+                           std::to_string(denominator) + " I" + header.interlacing + " A" + header.aspect +
+                           " C" + header.chroma + " XCOLORRANGE=LIMITED\n";
   put(file, line.data(), line.size());
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace corvane::host {
 
@@ -19,6 +20,7 @@ struct Y4mHeader {
   char interlacing = 'p';          // p, t (top field first), b, m
   std::string aspect = "0:0";      // pixel aspect ratio, "0:0" when unknown
   std::string chroma = "420jpeg";  // the stream's default when C is absent
+  bool fullRange = false;          // XCOLORRANGE=FULL: 0..255 rather than studio range
 
   std::size_t frameBytes() const { return std::size_t{width} * height * 2; }
 };
@@ -32,6 +34,10 @@ class Y4mReader {
   // Fills planes (frameBytes() bytes) with the next frame; false at a clean
   // end of the stream.
   bool readFrame(std::span<std::uint8_t> planes);
+  // One line for each way the stream differs from what the plug-in stores
+  // (a frame rate other than the given one, bottom field first, full range):
+  // the frames are taken as they are, but the user should know.
+  std::vector<std::string> warnings(std::uint32_t rateNumerator, std::uint32_t rateDenominator) const;
 
  private:
   std::string readLine(const char* what);
@@ -41,6 +47,9 @@ class Y4mReader {
 };
 
 // Writes the stream header; throws std::runtime_error when the write fails.
+// The NTSC rate goes out as 30000:1001, the fraction video tools use, also
+// when the header holds the plug-in's 29970026:1000000: a tool that compares
+// two streams then pairs their frames by time correctly.
 void writeY4mHeader(std::FILE* file, const Y4mHeader& header);
 // Writes one FRAME marker and its planes.
 void writeY4mFrame(std::FILE* file, std::span<const std::uint8_t> planes);

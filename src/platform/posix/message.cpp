@@ -20,18 +20,18 @@ std::string joined(std::string_view caption, std::string_view separator, std::st
   return line;
 }
 
-// One write on an O_APPEND descriptor: lines from concurrent boxes, in this
+}  // namespace
+
+// One write on an O_APPEND descriptor: lines from concurrent writers, in this
 // process or another, land whole and never interleave.
-void appendToLog(const std::string& logPath, const std::string& line) {
-  posix::UniqueFd fd(::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kLogMode));
+void appendToLog(const std::string& path, std::string_view text) {
+  posix::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kLogMode));
   if (!fd.valid()) return;
   ssize_t n;
   do {
-    n = ::write(fd.get(), line.data(), line.size());
+    n = ::write(fd.get(), text.data(), text.size());
   } while (n < 0 && errno == EINTR);
 }
-
-}  // namespace
 
 void showMessageBox(std::string_view caption, std::string_view text) {
   const std::string shown = joined(caption, ": ", text);

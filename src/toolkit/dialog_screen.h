@@ -1,0 +1,29 @@
+// How a dialog looks in a terminal: a box with the caption in its top edge,
+// every control at its place (dialog units: 4 across and 10 down to a
+// character cell), group boxes as frames, "[x]" check boxes, "(*)" radio
+// buttons, "[*2*]" ticked push-like boxes, "< OK >" buttons, wrapped static
+// texts, sliders as a track with the knob and the number, number boxes as
+// "[value]". A '>' stands before the control that has the focus.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "toolkit/modal_dialog.h"
+
+namespace corvane::tk::detail {
+
+struct ScreenFocus {
+  std::optional<std::size_t> control;  // index in the template
+  std::optional<std::string> editing;  // what is being typed into a number box
+};
+
+std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus);
+
+// The controls a user can reach with Tab, in template order: boxes, buttons,
+// and placeholders that carry a slider or number box.
+std::vector<std::size_t> focusableControls(const ModalDialog& dialog);
+
+}  // namespace corvane::tk::detail

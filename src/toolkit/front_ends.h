@@ -1,0 +1,23 @@
+// The dialog host's front ends other than "none" (which is no front end at
+// all: the host closes the dialog as Escape does).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/terminal.h"
+#include "toolkit/dialog_host.h"
+#include "toolkit/dialog_script.h"
+
+namespace corvane::tk::detail {
+
+// Plays actions in order, logging the state after each one that leaves the
+// dialog open; waits go through clock.
+std::unique_ptr<DialogFrontEnd> makeScriptFrontEnd(std::vector<ScriptAction> actions, platform::Clock& clock);
+
+// Draws the dialog on terminal and reads its keys until the dialog ends or
+// Escape is pressed.
+std::unique_ptr<DialogFrontEnd> makeTtyFrontEnd(platform::Terminal& terminal);
+
+}  // namespace corvane::tk::detail
