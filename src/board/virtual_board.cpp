@@ -9,14 +9,23 @@
 
 namespace corvane::board {
 
-VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock)
+VirtualBoard::VirtualBoard(BoardConfig config, platform::Clock& clock, OutputFileMaker makeOutputFile)
     : config_(std::move(config)),
       log_(config_.logPath),
       monitor_(MonitorWriter::open(config_.monitor)),
       switcher_(config_.faults.absent, log_),
-      output_(log_),
+      output_(log_, config_, clock, std::move(makeOutputFile)),
       input_(config_, switcher_, shown_, monitor_.get(), log_, clock) {
   switcher_.setFrameCount(config_.firstCount - 1);  // no frame delivered yet
+  // The monitor shows every submitted frame; the loopback input needs them too.
+  MonitorWriter* monitor = monitor_.get();
+  const bool loopback = config_.input == InputSource::Loopback;
+  if (monitor != nullptr || loopback) {
+    output_.setWatcher([this, monitor, loopback](std::span<const std::uint8_t> frame, std::uint32_t lines) {
+      if (loopback) shown_.show(frame);
+      if (monitor != nullptr) monitor->publish(MonitorChannel::Output, frame, lines);
+    });
+  }
 }
 
 VirtualBoard::~VirtualBoard() = default;
@@ -91,13 +100,14 @@ void VirtualBoard::ReturnInputFrame(std::uint32_t source, std::uint32_t frameIde
   input_.returnFrame(source, frameIdentifier);
 }
 
-std::unique_ptr<VirtualBoard> makeBoardFromEnvironment() {
+std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile) {
   BoardConfig config =
       parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""), platform::currentUserId());
   for (const std::string& problem : config.problems) {
     std::cerr << "CORVANE_BOARD: " << problem << " (ignored)\n";
   }
-  auto board = std::make_unique<VirtualBoard>(std::move(config));
+  auto board =
+      std::make_unique<VirtualBoard>(std::move(config), platform::systemClock(), std::move(makeOutputFile));
   if (!board->logUsable()) {
     std::cerr << "CORVANE_BOARD: cannot append to log " << board->config().logPath << "\n";
   }

@@ -1,8 +1,7 @@
 // The virtual board: a software RealtimeEngine and MediaBroker configured by
 // CORVANE_BOARD. A thin front: each entry goes to the part of the board it
 // belongs to (switcher, output stream, input probe), which share one call log.
-// The switcher and the input work; the output stream only logs its calls and
-// gives 0 for now.
+// The switcher, the output stream and the input work.
 #pragma once
 
 #include <memory>
@@ -21,8 +20,10 @@ namespace corvane::board {
 
 class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBroker {
  public:
-  // The input is paced by clock, which must outlive the board.
-  explicit VirtualBoard(BoardConfig config, platform::Clock& clock = platform::systemClock());
+  // clock paces the input and the output frames and must outlive the board;
+  // makeOutputFile creates the output= file.
+  explicit VirtualBoard(BoardConfig config, platform::Clock& clock = platform::systemClock(),
+                        OutputFileMaker makeOutputFile = {});
   // Stops the input before its parts go.
   ~VirtualBoard() override;
 
@@ -30,6 +31,7 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
   // The switcher's state: controls, open handles, frame counter.
   Switcher& switcher() { return switcher_; }
   const Switcher& switcher() const { return switcher_; }
+  OutputStream& outputStream() { return output_; }
   // False when a log path was configured but cannot be appended to.
   bool logUsable() const { return log_.usable(); }
   // The latest frame the output has shown, which input=loopback carries.
@@ -80,6 +82,6 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
 // The board as CORVANE_BOARD describes it (unset: present, no log). Settings
 // that cannot be understood, and a log that cannot be opened, are reported on
 // stderr; the board is made all the same.
-std::unique_ptr<VirtualBoard> makeBoardFromEnvironment();
+std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile = {});
 
 }  // namespace corvane::board

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
@@ -57,6 +59,13 @@ struct Services {
   // The input preview, shared by the record device and the input dialog.
   std::mutex inputPreviewLock;
   std::unique_ptr<preview::PreviewProcess> inputPreview;  // guarded by inputPreviewLock
+  // The output device's engine, from the output-device query to its close;
+  // held without its type, since the device's code sits above this seam.
+  // Whatever is left at unload ends with the services.
+  std::mutex outputDeviceLock;
+  std::shared_ptr<void> outputDevice;  // guarded by outputDeviceLock
+  // The output device could not start: shows the text and ends the process.
+  std::function<void(const std::string& text)> startupFailed;
 };
 
 // The installed services; throws std::logic_error while the plug-in is not

@@ -15,6 +15,8 @@ class Clock {
   // native tick count.
   virtual std::uint32_t tickCount() = 0;
   virtual void sleepMilliseconds(std::uint32_t ms) = 0;
+  // For pacing finer than a tick; by default rounded up to whole milliseconds.
+  virtual void sleepMicroseconds(std::uint32_t us) { sleepMilliseconds((us + 999) / 1000); }
 };
 
 // The process's real monotonic clock. Thread-safe.

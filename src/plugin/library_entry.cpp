@@ -4,6 +4,7 @@
 #include "plugin/library_entry.h"
 
 #include <memory>
+#include <string>
 
 #include "board/virtual_board.h"
 #include "exports/report_error.h"
@@ -14,6 +15,7 @@
 #include "plugin/module.h"
 #include "plugin/refresh_warning.h"
 #include "plugin/warning_dialog.h"
+#include "qvf/writer.h"
 
 namespace corvane::plugin {
 namespace {
@@ -26,10 +28,23 @@ struct Loaded {
 // Owned here, from the constructor to the destructor of the library.
 Loaded* loaded = nullptr;
 
+// The board's output= file starts as the file engine starts every file it
+// writes: two 4:2:2 streams of the standard's geometry and rate.
+bool makeOutputFile(const std::string& path, board::VideoStandard standard) {
+  const VideoMode mode = VideoMode::fromSetting(standard == board::VideoStandard::Pal ? 0 : 1);
+  try {
+    qvf::create(path.c_str(), 2, 0, static_cast<std::int32_t>(mode.frameWidth),
+                static_cast<std::int32_t>(mode.linesPerField()), mode.outputRate);
+    return true;
+  } catch (const EngineError&) {
+    return false;
+  }
+}
+
 __attribute__((constructor)) void loadLibrary() {
   auto state = std::make_unique<Loaded>();
   try {
-    state->board = board::makeBoardFromEnvironment();
+    state->board = board::makeBoardFromEnvironment(makeOutputFile);
     state->module = std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
                                                          [](int code) { platform::exitProcess(code); },
                                                          state->board.get()});

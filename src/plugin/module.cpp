@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/message.h"
+#include "plugin/warning_dialog.h"
 #include "settings/output_controls.h"
 
 namespace corvane::plugin {
@@ -92,6 +93,10 @@ void Module::installServices() {
                                                   *output_, seams_.clock);
   services_->broker = seams_.broker;
   services_->stopRecordingWhenFramesAreDropped.store(startup_->StopRecordingWhenFramesAreDropped != 0);
+  services_->startupFailed = [this](const std::string& text) {
+    showWarningDialog(text);
+    seams_.exitProcess(1);
+  };
   exports::installServices(services_.get());
   // Removed first at unload: no shim may reach a part that is going.
   atExit([this] {

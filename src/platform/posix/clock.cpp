@@ -22,10 +22,14 @@ class MonotonicClock final : public Clock {
   // Truncation to 32 bits gives the native tick count's wrap-around.
   std::uint32_t tickCount() override { return static_cast<std::uint32_t>(microseconds() / 1000); }
 
-  void sleepMilliseconds(std::uint32_t ms) override {
+  void sleepMilliseconds(std::uint32_t ms) override { sleepMicroseconds64(std::uint64_t{ms} * 1000); }
+  void sleepMicroseconds(std::uint32_t us) override { sleepMicroseconds64(us); }
+
+ private:
+  static void sleepMicroseconds64(std::uint64_t us) {
     timespec remaining{};
-    remaining.tv_sec = static_cast<time_t>(ms / 1000);
-    remaining.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    remaining.tv_sec = static_cast<time_t>(us / kMicrosPerSecond);
+    remaining.tv_nsec = static_cast<long>(us % kMicrosPerSecond) * static_cast<long>(kNanosPerMicro);
     // A signal cuts the sleep short; go on sleeping for what is left.
     while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }

@@ -1,0 +1,123 @@
+#include "sink/frame_pool.h"
+
+#include <new>
+
+#include "engine/error.h"
+
+namespace corvane::sink {
+
+FramePool::FramePool(std::uint32_t count, std::uint32_t width, std::uint32_t height)
+    : bufferBytes_(std::size_t{(width + 3) / 4 * 4} * height * 4 + kSpareBytes) {
+  table_.reserve(count);
+  try {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      table_.push_back(FrameBuffer{platform::PageBuffer(bufferBytes_)});
+      push(table_.back());
+    }
+  } catch (const std::bad_alloc&) {
+    throw EngineError("Not enough memory");
+  }
+}
+
+std::uint8_t* FramePool::takeEmpty(platform::Clock& clock) {
+  for (;;) {
+    {
+      std::lock_guard guard(lock_);
+      if (FrameBuffer* top = emptyTop_) {
+        emptyTop_ = top->next;
+        top->next = nullptr;
+        top->held = true;
+        return top->pixels.data();
+      }
+    }
+    clock.sleepMilliseconds(1);
+  }
+}
+
+FrameBuffer* FramePool::find(const std::uint8_t* address) {
+  for (FrameBuffer& buffer : table_) {
+    if (buffer.pixels.data() == address) return &buffer;
+  }
+  return nullptr;
+}
+
+void FramePool::push(FrameBuffer& buffer) {
+  buffer.next = emptyTop_;
+  emptyTop_ = &buffer;
+}
+
+std::span<std::uint8_t> FramePool::heldBuffer(const std::uint8_t* address) {
+  FrameBuffer* buffer = find(address);
+  if (buffer == nullptr) return {};
+  std::lock_guard guard(lock_);
+  return buffer->held ? buffer->pixels.bytes() : std::span<std::uint8_t>{};
+}
+
+void FramePool::queue(const std::uint8_t* address, SourceLayout layout, std::int64_t presentationTime) {
+  FrameBuffer* buffer = find(address);
+  if (buffer == nullptr) return;
+  std::lock_guard guard(lock_);
+  if (!buffer->held) return;
+  buffer->held = false;
+  buffer->layout = layout;
+  buffer->presentationTime = presentationTime;
+  buffer->next = nullptr;
+  FrameBuffer** tail = &queueHead_;
+  while (*tail != nullptr) tail = &(*tail)->next;
+  *tail = buffer;
+}
+
+void FramePool::release(const std::uint8_t* address) {
+  FrameBuffer* buffer = find(address);
+  if (buffer == nullptr) return;
+  std::lock_guard guard(lock_);
+  if (!buffer->held) return;
+  buffer->held = false;
+  push(*buffer);
+}
+
+void FramePool::flush() {
+  std::lock_guard guard(lock_);
+  if (queueHead_ == nullptr) return;
+  FrameBuffer** bottom = &emptyTop_;
+  while (*bottom != nullptr) bottom = &(*bottom)->next;
+  *bottom = queueHead_;
+  queueHead_ = nullptr;
+}
+
+bool FramePool::queueEmpty() {
+  std::lock_guard guard(lock_);
+  return queueHead_ == nullptr;
+}
+
+void FramePool::waitUntilDrained(platform::Clock& clock) {
+  for (;;) {
+    {
+      std::lock_guard guard(lock_);
+      if (queueHead_ == nullptr && inOutput_ == 0) return;
+    }
+    clock.sleepMilliseconds(1);
+  }
+}
+
+FrameBuffer* FramePool::takeDue(std::int64_t elapsed, std::int64_t* untilDue) {
+  std::lock_guard guard(lock_);
+  FrameBuffer* head = queueHead_;
+  if (head == nullptr) return nullptr;
+  if (elapsed < head->presentationTime) {
+    *untilDue = head->presentationTime - elapsed;
+    return nullptr;
+  }
+  queueHead_ = head->next;
+  head->next = nullptr;
+  ++inOutput_;
+  return head;
+}
+
+void FramePool::giveBack(FrameBuffer& buffer) {
+  std::lock_guard guard(lock_);
+  --inOutput_;
+  push(buffer);
+}
+
+}  // namespace corvane::sink

@@ -1,0 +1,111 @@
+// Fakes for driving the playback thread deterministically: a clock whose time
+// moves only when someone sleeps, and a board that records every submitted
+// frame. Both are thread-safe and allocate nothing once made.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/realtime_engine.h"
+#include "platform/clock.h"
+#include "support/fake_board.h"
+
+namespace corvane::sink::testing {
+
+class SteppingClock final : public platform::Clock {
+ public:
+  std::atomic<std::uint64_t> now{5'000'000};
+  std::atomic<std::uint32_t> longestSleep{0};  // microseconds
+  std::atomic<std::uint32_t> shortSleeps{0};   // below a millisecond
+
+  std::uint64_t microseconds() override { return now.load(); }
+  std::uint32_t tickCount() override { return static_cast<std::uint32_t>(now.load() / 1000); }
+  void sleepMilliseconds(std::uint32_t ms) override { advance(ms * 1000); }
+  void sleepMicroseconds(std::uint32_t us) override {
+    if (us < 1000) ++shortSleeps;
+    advance(us);
+  }
+
+ private:
+  void advance(std::uint32_t us) {
+    std::uint32_t longest = longestSleep.load();
+    while (us > longest && !longestSleep.compare_exchange_weak(longest, us)) {
+    }
+    now += us;
+    std::this_thread::yield();
+  }
+};
+
+// The output entries only; the rest are the plain fake board's.
+class RecordingBoard final : public corvane::testing::FakeBoard {
+  using Handle = engine::Handle;
+
+ public:
+  struct Submission {
+    std::uint64_t time;
+    std::uint8_t firstByte;
+  };
+  static constexpr std::size_t kFrameBytes = 720 * 576 * 2;
+
+  RecordingBoard(platform::Clock& clock, std::size_t capacity) : clock_(clock), frame_(kFrameBytes) {
+    submissions_.reserve(capacity);
+  }
+
+  std::atomic<bool> refuse{false};
+  std::atomic<std::uint32_t> acquisitions{0};
+
+  std::vector<Submission> submissions() {
+    std::lock_guard guard(lock_);
+    return submissions_;
+  }
+  std::size_t submitted() {
+    std::lock_guard guard(lock_);
+    return submissions_.size();
+  }
+
+  Handle OpenOutputStream(const char*, std::int32_t, std::int32_t, std::int32_t is625) override {
+    opened625 = is625;
+    return 7;
+  }
+  Handle AcquireOutputFrame(Handle stream, void** data, std::uint32_t* cookie) override {
+    ++acquisitions;
+    if (refuse || stream != 7) return 0;
+    *data = frame_.data();
+    *cookie = 3;
+    return 1;
+  }
+  void SubmitOutputFrame(Handle, Handle, std::uint32_t) override {
+    std::lock_guard guard(lock_);
+    if (submissions_.size() < submissions_.capacity())
+      submissions_.push_back({clock_.microseconds(), frame_[0]});
+  }
+  void CloseOutputStream(Handle) override { closed = true; }
+
+  std::atomic<std::int32_t> opened625{-1};
+  std::atomic<bool> closed{false};
+
+ private:
+  platform::Clock& clock_;
+  std::mutex lock_;
+  std::vector<Submission> submissions_;  // guarded by lock_
+  std::vector<std::uint8_t> frame_;      // written by the playback thread only
+};
+
+// Waits in real time (yielding, never through the fake clock) until done()
+// holds; false after a generous limit, so a fault fails instead of hanging.
+inline bool eventually(const std::function<bool()>& done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+}  // namespace corvane::sink::testing

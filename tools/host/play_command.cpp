@@ -1,0 +1,272 @@
+// corvane-host play: a QVF clip played out through the output device, as a
+// host plays a timeline: frames read through the file input go into the
+// device's buffers with presentation times n x the frame period, playback
+// starts once the first frames wait, and the board's shown= list tells how
+// late each frame went on air.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "host/command.h"
+#include "host/host_record.h"
+#include "host/progress.h"
+#include "host/qvf_files.h"
+#include "platform/clock.h"
+
+namespace corvane::host {
+namespace {
+
+constexpr std::uint32_t kDeviceBuffers = 20;
+constexpr std::size_t kBufferRecordSize = 496;
+
+struct PlayOptions {
+  std::string input;
+  std::string as = "422";
+  std::optional<std::uint32_t> first;
+  std::optional<std::uint32_t> end;
+  std::uint32_t startAfter = 10;
+};
+
+std::uint32_t number(std::string_view text, const std::string& option) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    throw std::runtime_error(option + " wants a whole number, not '" + std::string(text) + "'");
+  return value;
+}
+
+PlayOptions parse(const std::vector<std::string>& args) {
+  PlayOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--as" && hasValue) {
+      options.as = args[++i];
+    } else if (arg == "--frames" && hasValue) {
+      const std::string& range = args[++i];
+      const std::size_t colon = range.find(':');
+      if (colon == std::string::npos) throw std::runtime_error("--frames wants A:B, not '" + range + "'");
+      if (colon > 0) options.first = number(std::string_view(range).substr(0, colon), "--frames");
+      if (colon + 1 < range.size())
+        options.end = number(std::string_view(range).substr(colon + 1), "--frames");
+    } else if (arg == "--start-after" && hasValue) {
+      options.startAfter = number(args[++i], "--start-after");
+      if (options.startAfter < 1 || options.startAfter > kDeviceBuffers)
+        throw std::runtime_error("--start-after must be from 1 to 20: the device has 20 buffers");
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw std::runtime_error("unknown or incomplete option " + arg + " (see --help)");
+    } else if (options.input.empty()) {
+      options.input = arg;
+    } else {
+      throw std::runtime_error("play takes one CLIP (see --help)");
+    }
+  }
+  if (options.input.empty()) throw std::runtime_error("no CLIP given (see --help)");
+  return options;
+}
+
+std::string formatNameFor(const std::string& as) {
+  if (as == "422") return "4:2:2";
+  if (as == "444") return "4:4:4";
+  if (as == "rgba") return "RGBA-32";
+  throw std::runtime_error("--as must be 422, 444 or rgba, not '" + as + "'");
+}
+
+// The board's shown= list: the user's, or a temporary one that is removed
+// again. It is set before the plug-in loads, since the board reads its
+// settings then.
+class ShownList {
+ public:
+  ShownList() {
+    const char* board = std::getenv("CORVANE_BOARD");
+    std::string settings = board != nullptr ? board : "";
+    std::istringstream items(settings);
+    for (std::string item; std::getline(items, item, ',');) {
+      if (item.rfind("shown=", 0) == 0) path_ = item.substr(6);
+    }
+    if (!path_.empty()) return;
+    const std::string name =
+        "corvane-play-" + std::to_string(platform::systemClock().microseconds()) + ".shown";
+    path_ = (std::filesystem::temp_directory_path() / name).string();
+    temporary_ = true;
+    settings += (settings.empty() ? "" : ",") + std::string("shown=") + path_;
+    ::setenv("CORVANE_BOARD", settings.c_str(), 1);
+  }
+  ~ShownList() {
+    std::error_code ignored;
+    if (temporary_) std::filesystem::remove(path_, ignored);
+  }
+  ShownList(const ShownList&) = delete;
+  ShownList& operator=(const ShownList&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool temporary_ = false;
+};
+
+// The times at which the frames went on air, in order.
+std::vector<std::uint64_t> shownTimes(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::uint64_t> times;
+  std::uint64_t n = 0, time = 0;
+  for (std::string hash; in >> n >> time >> hash;) times.push_back(time);
+  return times;
+}
+
+class OutputDevice {
+ public:
+  explicit OutputDevice(const AvfileApi& api) : api_(api) {
+    RecordBuffer descriptor(324);
+    descriptor.setU32(0, 324);
+    if (api_.AVFILE_QueryInterfaceSink(descriptor.data()) != 1)
+      throw std::runtime_error("the plug-in offers no output device");
+    chosen_.setU32(0, 236);
+    params_.setAddress(24, chosen_.data());
+    params_.setAddress(48, hostBlock_.data());
+    if (api_.AVFILE_OpenSink(&handle_, params_.data()) != 1) {
+      api_.AVFILE_CloseInterfaceSink(nullptr);
+      throw std::runtime_error("the output device does not open");
+    }
+  }
+  ~OutputDevice() {
+    api_.AVFILE_CloseSink(handle_);
+    api_.AVFILE_CloseInterfaceSink(nullptr);
+  }
+  OutputDevice(const OutputDevice&) = delete;
+  OutputDevice& operator=(const OutputDevice&) = delete;
+
+  // The device's offered format with that pixel format id (its offers carry
+  // no display names).
+  HostFormat offered(const std::string& guid) const {
+    RecordBuffer info(1068);
+    if (api_.AVFILE_GetSinkInfo(handle_, info.data()) != 1)
+      throw std::runtime_error("the output device has no formats");
+    for (std::uint32_t i = 0; i < info.u32(16); ++i) {
+      HostFormat format =
+          HostFormat::fromRecord(static_cast<const std::uint8_t*>(info.address(12)) + i * 236);
+      if (format.guid == guid) return format;
+    }
+    throw std::runtime_error("the output device does not offer " + guid);
+  }
+
+  // A free buffer for a frame of format; waits while all are queued.
+  RecordBuffer take(const HostFormat& format) {
+    RecordBuffer record(kBufferRecordSize);
+    record.setU32(0, kBufferRecordSize);
+    record.setText(20, format.guid);
+    if (api_.AVFILE_SinkGetEmptyBuffer(handle_, record.data()) != 1)
+      throw std::runtime_error("the output device gives no buffer");
+    return record;
+  }
+  void queue(RecordBuffer& record, std::int64_t time) {
+    record.setU32(472, static_cast<std::uint32_t>(time));
+    record.setU32(476, static_cast<std::uint32_t>(static_cast<std::uint64_t>(time) >> 32));
+    if (api_.AVFILE_SinkAddFullBuffer(handle_, record.data()) != 1)
+      throw std::runtime_error("the output device refuses a frame");
+  }
+  void start() { api_.AVFILE_StartSink(handle_); }
+  void stop() { api_.AVFILE_StopSink(handle_); }
+
+ private:
+  const AvfileApi& api_;
+  RecordBuffer chosen_{236};
+  RecordBuffer hostBlock_{24};
+  RecordBuffer params_{52};
+  void* handle_ = nullptr;
+};
+
+std::uint64_t percentile(std::vector<std::int64_t> sorted, std::size_t percent) {
+  if (sorted.empty()) return 0;
+  const std::size_t at = (sorted.size() * percent + 99) / 100;
+  return static_cast<std::uint64_t>(
+      std::max<std::int64_t>(0, sorted[std::min(sorted.size(), std::max<std::size_t>(at, 1)) - 1]));
+}
+
+int run(CommandContext& context) {
+  const PlayOptions options = parse(context.args);
+  const std::string formatName = formatNameFor(options.as);
+  const ShownList shown;
+  LoadedPlugin plugin(context.pluginPath);
+  ReadingFile file(plugin.api(), options.input);
+  const std::uint32_t first = options.first.value_or(0);
+  const std::uint32_t end = options.end.value_or(file.frameCount());
+  if (first >= end || end > file.frameCount())
+    throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
+                             " is not a range within the clip's " + std::to_string(file.frameCount()) +
+                             " frames");
+  const HostFormat& readAs = formatNamed(file.formats(), formatName);
+
+  std::uint64_t startedAt = 0;
+  const std::uint32_t count = end - first;
+  std::uint64_t periodNumerator = 0, periodDenominator = 1;
+  {
+    OutputDevice device(plugin.api());
+    const HostFormat playAs = device.offered(readAs.guid);
+    if (playAs.width != readAs.width || playAs.height != readAs.height)
+      throw std::runtime_error("the clip's frames are " + std::to_string(readAs.width) + " x " +
+                               std::to_string(readAs.height) + ", the device plays " +
+                               std::to_string(playAs.width) + " x " + std::to_string(playAs.height));
+    // n x 10^6 x denominator / numerator microseconds, exact for any n.
+    periodNumerator = 1'000'000ull * playAs.rateDenominator;
+    periodDenominator = playAs.rateNumerator;
+    Progress progress("play", count);
+    for (std::uint32_t k = 0; k < count; ++k) {
+      RecordBuffer buffer = device.take(playAs);
+      auto* data = static_cast<std::uint8_t*>(buffer.address(480));
+      file.readFrame(first + k, readAs, std::span(data, buffer.u32(484)));
+      device.queue(buffer, static_cast<std::int64_t>(k * periodNumerator / periodDenominator));
+      if (k + 1 == std::min(options.startAfter, count)) {
+        startedAt = platform::systemClock().microseconds();
+        device.start();
+      }
+      progress.update(k + 1);
+    }
+    device.stop();
+  }
+
+  const std::vector<std::uint64_t> times = shownTimes(shown.path());
+  std::vector<std::int64_t> lateness;
+  // Frames that were dropped leave no line: lateness is known only when all went out.
+  if (times.size() == count) {
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const auto due = static_cast<std::int64_t>(startedAt + k * periodNumerator / periodDenominator);
+      lateness.push_back(static_cast<std::int64_t>(times[k]) - due);
+    }
+  }
+  std::sort(lateness.begin(), lateness.end());
+  std::fprintf(stderr,
+               "played %u frames: %zu shown, %zu dropped; lateness p50 %llu us, p99 %llu us, max %llu us\n",
+               count, times.size(), count - std::min<std::size_t>(count, times.size()),
+               static_cast<unsigned long long>(percentile(lateness, 50)),
+               static_cast<unsigned long long>(percentile(lateness, 99)),
+               static_cast<unsigned long long>(percentile(lateness, 100)));
+  return times.size() == count ? 0 : 1;
+}
+
+const CommandRegistration registration{
+    Command{"play", "a QVF clip played out through the output device",
+            "usage: corvane-host play CLIP [--as 422|444|rgba] [--frames A:B] [--start-after N]\n\n"
+            "Reads frames A to B-1 (default: all) of CLIP through the plug-in's file\n"
+            "input and plays them through its output device: each frame goes into a\n"
+            "device buffer in the chosen format (default 422) with presentation time\n"
+            "n x the frame period; playback starts once N frames wait (default 10, at\n"
+            "most 20, the device's buffers), then the command waits until the last\n"
+            "frame is out and closes the device.\n\n"
+            "Progress goes to stderr, then one summary line: frames queued, shown and\n"
+            "dropped, and how late the frames went on air (p50, p99, max, in\n"
+            "microseconds after their due time, counted from the start). The times\n"
+            "come from the board's shown= list; without one in CORVANE_BOARD the\n"
+            "command sets a temporary one. Exit status 1 when a frame was dropped.",
+            run}};
+
+}  // namespace
+}  // namespace corvane::host
