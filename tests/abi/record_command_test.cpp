@@ -33,7 +33,9 @@ TEST_F(RecordCommand, ATakeFromAClipPrintsItsFramesAndALossfulOneExitsWithItsCau
   EXPECT_EQ(record("input_standard=pal,input_rate=240", at("pal.qvf") + " --seconds 5"), 1);
   EXPECT_NE(box_.readFile(at("stdout")).find("wrong_standard="), std::string::npos);
   EXPECT_EQ(box_.readFile(at("stdout")).find("wrong_standard=0"), std::string::npos);
-  EXPECT_EQ(record("", path), 1) << "neither --frames nor --seconds";
+  EXPECT_EQ(record("", path + " --frames 1"), 1) << "an existing take is kept unless -y";
+  EXPECT_EQ(recordedFrames(path).size(), written);
+  EXPECT_EQ(record("", path), 2) << "neither --frames nor --seconds";
   EXPECT_NE(box_.readFile(at("stderr")).find("--frames N or --seconds S"), std::string::npos);
 }
 

@@ -17,6 +17,7 @@
 
 #include "host/command.h"
 #include "host/host_record.h"
+#include "host/options.h"
 #include "host/progress.h"
 #include "host/qvf_files.h"
 #include "platform/clock.h"
@@ -33,43 +34,37 @@ struct PlayOptions {
   std::optional<std::uint32_t> first;
   std::optional<std::uint32_t> end;
   std::uint32_t startAfter = 10;
+  bool quiet = false;
 };
 
 std::uint32_t number(std::string_view text, const std::string& option) {
   std::uint32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size())
-    throw std::runtime_error(option + " wants a whole number, not '" + std::string(text) + "'");
+    throw UsageError(option + " wants a whole number, not '" + std::string(text) + "'");
   return value;
 }
 
 PlayOptions parse(const std::vector<std::string>& args) {
+  static constexpr OptionSpec kSpecs[] = {
+      {"as", '\0', true}, {"frames", '\0', true}, {"start-after", '\0', true}, kQuiet};
+  const ParsedOptions parsed = parseOptions(args, kSpecs);
   PlayOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--as" && hasValue) {
-      options.as = args[++i];
-    } else if (arg == "--frames" && hasValue) {
-      const std::string& range = args[++i];
-      const std::size_t colon = range.find(':');
-      if (colon == std::string::npos) throw std::runtime_error("--frames wants A:B, not '" + range + "'");
-      if (colon > 0) options.first = number(std::string_view(range).substr(0, colon), "--frames");
-      if (colon + 1 < range.size())
-        options.end = number(std::string_view(range).substr(colon + 1), "--frames");
-    } else if (arg == "--start-after" && hasValue) {
-      options.startAfter = number(args[++i], "--start-after");
-      if (options.startAfter < 1 || options.startAfter > kDeviceBuffers)
-        throw std::runtime_error("--start-after must be from 1 to 20: the device has 20 buffers");
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw std::runtime_error("unknown or incomplete option " + arg + " (see --help)");
-    } else if (options.input.empty()) {
-      options.input = arg;
-    } else {
-      throw std::runtime_error("play takes one CLIP (see --help)");
-    }
+  if (auto as = parsed.value("as")) options.as = *as;
+  if (auto range = parsed.value("frames")) {
+    const std::size_t colon = range->find(':');
+    if (colon == std::string::npos) throw UsageError("--frames wants A:B, not '" + *range + "'");
+    if (colon > 0) options.first = number(std::string_view(*range).substr(0, colon), "--frames");
+    if (colon + 1 < range->size()) options.end = number(std::string_view(*range).substr(colon + 1), "--frames");
   }
-  if (options.input.empty()) throw std::runtime_error("no CLIP given (see --help)");
+  if (auto startAfter = parsed.value("start-after")) {
+    options.startAfter = number(*startAfter, "--start-after");
+    if (options.startAfter < 1 || options.startAfter > kDeviceBuffers)
+      throw UsageError("--start-after must be from 1 to 20: the device has 20 buffers");
+  }
+  if (parsed.operands().size() != 1) throw UsageError("play takes one CLIP (see --help)");
+  options.input = parsed.operands()[0];
+  options.quiet = parsed.has("quiet");
   return options;
 }
 
@@ -218,7 +213,7 @@ int run(CommandContext& context) {
     // n x 10^6 x denominator / numerator microseconds, exact for any n.
     periodNumerator = 1'000'000ull * playAs.rateDenominator;
     periodDenominator = playAs.rateNumerator;
-    Progress progress("play", count);
+    Progress progress("play", count, options.quiet);
     for (std::uint32_t k = 0; k < count; ++k) {
       RecordBuffer buffer = device.take(playAs);
       auto* data = static_cast<std::uint8_t*>(buffer.address(480));
@@ -254,7 +249,7 @@ int run(CommandContext& context) {
 
 const CommandRegistration registration{
     Command{"play", "a QVF clip played out through the output device",
-            "usage: corvane-host play CLIP [--as 422|444|rgba] [--frames A:B] [--start-after N]\n\n"
+            "usage: corvane-host play CLIP [--as 422|444|rgba] [--frames A:B] [--start-after N] [-q]\n\n"
             "Reads frames A to B-1 (default: all) of CLIP through the plug-in's file\n"
             "input and plays them through its output device: each frame goes into a\n"
             "device buffer in the chosen format (default 422) with presentation time\n"

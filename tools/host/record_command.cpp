@@ -13,6 +13,8 @@
 
 #include "host/command.h"
 #include "host/host_record.h"
+#include "host/options.h"
+#include "host/output_target.h"
 #include "host/progress.h"
 #include "platform/clock.h"
 #include "platform/dynamic_library.h"
@@ -30,6 +32,8 @@ struct Options {
   std::optional<std::uint32_t> frames;
   std::optional<double> seconds;
   std::uint32_t limit = 0;
+  Overwrite overwrite = Overwrite::Refuse;
+  bool quiet = false;
 };
 
 std::uint32_t number(const std::string& option, const std::string& text) {
@@ -41,32 +45,28 @@ std::uint32_t number(const std::string& option, const std::string& text) {
     end = 0;
   }
   if (end != text.size() || text.empty() || text[0] == '-' || value > 0xFFFFFFFFul)
-    throw std::runtime_error(option + " needs a whole number, not '" + text + "'");
+    throw UsageError(option + " needs a whole number, not '" + text + "'");
   return static_cast<std::uint32_t>(value);
 }
 
 Options parse(const std::vector<std::string>& args) {
+  static constexpr OptionSpec kSpecs[] = {
+      {"frames", '\0', true}, {"seconds", '\0', true}, {"limit", '\0', true},
+      kOverwriteYes,         kOverwriteNo,          kQuiet};
+  const ParsedOptions parsed = parseOptions(args, kSpecs);
   Options options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--frames" && hasValue) {
-      options.frames = number(arg, args[++i]);
-    } else if (arg == "--seconds" && hasValue) {
-      char* end = nullptr;
-      options.seconds = std::strtod(args[++i].c_str(), &end);
-      if (*end != '\0' || !(*options.seconds > 0))
-        throw std::runtime_error("--seconds needs a positive number");
-    } else if (arg == "--limit" && hasValue) {
-      options.limit = number(arg, args[++i]);
-    } else if (arg.starts_with("--") || !options.path.empty()) {
-      throw std::runtime_error("unexpected '" + arg + "' (see --help)");
-    } else {
-      options.path = arg;
-    }
+  if (auto frames = parsed.value("frames")) options.frames = number("--frames", *frames);
+  if (auto seconds = parsed.value("seconds")) {
+    char* end = nullptr;
+    options.seconds = std::strtod(seconds->c_str(), &end);
+    if (*end != '\0' || !(*options.seconds > 0)) throw UsageError("--seconds needs a positive number");
   }
-  if (options.path.empty() || options.frames.has_value() == options.seconds.has_value())
-    throw std::runtime_error("record takes OUT.qvf and one of --frames N or --seconds S (see --help)");
+  if (auto limit = parsed.value("limit")) options.limit = number("--limit", *limit);
+  if (parsed.operands().size() != 1 || options.frames.has_value() == options.seconds.has_value())
+    throw UsageError("record takes OUT.qvf and one of --frames N or --seconds S (see --help)");
+  options.path = parsed.operands()[0];
+  options.overwrite = overwriteChoice(parsed);
+  options.quiet = parsed.has("quiet");
   return options;
 }
 
@@ -99,6 +99,8 @@ std::map<std::string, std::uint32_t> lastTake(const std::string& report) {
 
 int run(CommandContext& context) {
   const Options options = parse(context.args);
+  // The plug-in writes the take itself; what needs no frames is checked first.
+  resolveOutput(options.path, {}, options.overwrite);
   const std::string report = reportPath();
   const bool ownReport = std::getenv("CORVANE_RECORD_REPORT") == report;
   LoadedPlugin plugin(context.pluginPath);
@@ -136,7 +138,7 @@ int run(CommandContext& context) {
   api.AVFILE_StartRecording(device);
   bool ended = false;
   {
-    Progress progress("recording", target);
+    Progress progress("recording", target, options.quiet);
     const std::uint64_t start = clock.microseconds();
     for (;;) {
       ended = api.AVFILE_GetPositionRecording(device, position.data()) == 0;
@@ -176,7 +178,7 @@ int run(CommandContext& context) {
 
 const CommandRegistration registration{
     Command{"record", "record the board's input into a QVF file",
-            "usage: corvane-host record OUT.qvf (--frames N | --seconds S) [--limit N]\n\n"
+            "usage: corvane-host record OUT.qvf (--frames N | --seconds S) [--limit N] [-y|-n] [-q]\n\n"
             "Opens the record device (AVFILE_OpenRecording), names OUT.qvf as the\n"
             "record file (AVFILE_AddRecordingFile, with the frame limit N; 0, the\n"
             "default, is none), starts a take and polls its position until N frames\n"
