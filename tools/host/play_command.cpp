@@ -55,7 +55,8 @@ PlayOptions parse(const std::vector<std::string>& args) {
     const std::size_t colon = range->find(':');
     if (colon == std::string::npos) throw UsageError("--frames wants A:B, not '" + *range + "'");
     if (colon > 0) options.first = number(std::string_view(*range).substr(0, colon), "--frames");
-    if (colon + 1 < range->size()) options.end = number(std::string_view(*range).substr(colon + 1), "--frames");
+    if (colon + 1 < range->size())
+      options.end = number(std::string_view(*range).substr(colon + 1), "--frames");
   }
   if (auto startAfter = parsed.value("start-after")) {
     options.startAfter = number(*startAfter, "--start-after");

@@ -50,9 +50,9 @@ std::uint32_t number(const std::string& option, const std::string& text) {
 }
 
 Options parse(const std::vector<std::string>& args) {
-  static constexpr OptionSpec kSpecs[] = {
-      {"frames", '\0', true}, {"seconds", '\0', true}, {"limit", '\0', true},
-      kOverwriteYes,         kOverwriteNo,          kQuiet};
+  static constexpr OptionSpec kSpecs[] = {{"frames", '\0', true}, {"seconds", '\0', true},
+                                          {"limit", '\0', true},  kOverwriteYes,
+                                          kOverwriteNo,           kQuiet};
   const ParsedOptions parsed = parseOptions(args, kSpecs);
   Options options;
   if (auto frames = parsed.value("frames")) options.frames = number("--frames", *frames);
