@@ -29,6 +29,7 @@ TEST_F(RecordCommand, ATakeFromAClipPrintsItsFramesAndALossfulOneExitsWithItsCau
   EXPECT_NE(out.find("written    " + std::to_string(written) + " frames"), std::string::npos) << out;
   EXPECT_NE(out.find("after_stop="), std::string::npos) << out;
   EXPECT_EQ(out.find("after_stop=0"), std::string::npos) << "the frame that ended the take: " << out;
+  EXPECT_NE(box_.readFile(report()).find("written="), std::string::npos) << "a report the user named is kept";
 
   EXPECT_EQ(record("input_standard=pal,input_rate=240", at("pal.qvf") + " --seconds 5"), 1);
   EXPECT_NE(box_.readFile(at("stdout")).find("wrong_standard="), std::string::npos);

@@ -1,7 +1,5 @@
 // corvane-host record: a take from the board's input into a QVF file, through
 // the record device's exports only, with the frames lost by cause.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +16,8 @@
 #include "host/progress.h"
 #include "platform/clock.h"
 #include "platform/dynamic_library.h"
+#include "platform/environment.h"
+#include "platform/file_status.h"
 
 namespace corvane::host {
 namespace {
@@ -72,15 +72,24 @@ Options parse(const std::vector<std::string>& args) {
 
 // The take report the plug-in appends at close; the plug-in reads the
 // variable when the device closes, so it is set before the plug-in loads.
-std::string reportPath() {
-  if (const char* given = std::getenv("CORVANE_RECORD_REPORT"); given != nullptr && *given != '\0')
-    return given;
-  char name[] = "/tmp/corvane-take-XXXXXX";
-  const int fd = ::mkstemp(name);
-  if (fd < 0) throw std::runtime_error("cannot make a file for the take report");
-  ::close(fd);
-  ::setenv("CORVANE_RECORD_REPORT", name, 1);
-  return name;
+struct TakeReport {
+  std::string path;
+  bool own = false;  // made here, so removed here, whatever way the run ends
+  ~TakeReport() {
+    if (own) std::remove(path.c_str());
+  }
+};
+
+TakeReport takeReport() {
+  if (auto given = platform::environmentValue("CORVANE_RECORD_REPORT"); given && !given->empty())
+    return {*given, false};
+  const std::string folder = platform::environmentValue("TMPDIR").value_or("/tmp");
+  std::string path;
+  std::FILE* file = platform::createUniqueFile(folder + "/corvane-take-", ".txt", path);
+  if (file == nullptr) throw std::runtime_error("cannot make a file for the take report in " + folder);
+  std::fclose(file);
+  platform::setEnvironmentValue("CORVANE_RECORD_REPORT", path);
+  return {path, true};
 }
 
 std::map<std::string, std::uint32_t> lastTake(const std::string& report) {
@@ -101,8 +110,7 @@ int run(CommandContext& context) {
   const Options options = parse(context.args);
   // The plug-in writes the take itself; what needs no frames is checked first.
   resolveOutput(options.path, {}, options.overwrite);
-  const std::string report = reportPath();
-  const bool ownReport = std::getenv("CORVANE_RECORD_REPORT") == report;
+  const TakeReport report = takeReport();
   LoadedPlugin plugin(context.pluginPath);
   const AvfileApi& api = plugin.api();
 
@@ -156,8 +164,7 @@ int run(CommandContext& context) {
   api.AVFILE_CloseRecording(device);
   plugin.unload();
 
-  const std::map<std::string, std::uint32_t> take = lastTake(report);
-  if (ownReport) std::remove(report.c_str());
+  const std::map<std::string, std::uint32_t> take = lastTake(report.path);
   std::printf("file       %s\n", options.path.c_str());
   std::printf("written    %u frames\n", position.u32(4));
   if (ended) std::printf("ended      by the device (a lost frame or the limit)\n");
