@@ -41,6 +41,8 @@ std::FILE* createUniqueFile(const std::string& prefix, const std::string& suffix
 std::optional<std::string> createUniqueDirectory(const std::string& prefix);
 
 int currentProcessId();
+// The process that started this one; another (the reaper) once that one has ended.
+int parentProcessId();
 // False only when no process with this id exists.
 bool processExists(int processId);
 

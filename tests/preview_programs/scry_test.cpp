@@ -7,7 +7,9 @@
 #include <stdlib.h>
 
 #include <array>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -137,6 +139,27 @@ TEST_F(ScryProgram, ScryInWaitsForTheBoardShowsTheInputAndFollowsANewBoard) {
   EXPECT_TRUE(pngShows("ScryIn.png", [](const Png& p) { return p.near(10, 10, {255, 0, 0}); }));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ScryOut.png"));
   EXPECT_TRUE(endsCleanly(scry));
+}
+
+// A host killed before it could stop its preview: the preview must not stay
+// behind on its own. The shell stands in for the host; it goes after a second.
+TEST_F(ScryProgram, APreviewWhoseHostIsGoneEnds) {
+  const std::string pidFile = dir_ / "scry.pid";
+  const std::string command = std::string("sh -c '\"") + CORVANE_SCRYOUT_PATH +
+                              "\" </dev/null >/dev/null 2>&1 & echo $! > " + pidFile + "; sleep 1'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  int pid = 0;
+  std::ifstream(pidFile) >> pid;
+  ASSERT_GT(pid, 0);
+  // Gone, or a zombie where nothing reaps orphans.
+  const auto ended = [pid] {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string id, name, state;
+    return !(stat >> id >> name >> state) || state == "Z";
+  };
+  const bool gone = eventually(ended);
+  if (!gone) ::kill(pid, SIGKILL);
+  EXPECT_TRUE(gone);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "frame_picture.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
+#include "platform/file_status.h"
 #include "platform/user.h"
 #include "png_writer.h"
 #include "screen_window.h"
@@ -57,6 +58,9 @@ std::unique_ptr<ScreenWindow> windowIfDisplay() {
 
 int run() {
   std::signal(SIGTERM, onTerminate);
+  // A host that ends without stopping its preview (killed, or crashed) takes
+  // it along: the preview sees itself handed to another parent.
+  const int host = platform::parentProcessId();
   platform::Clock& clock = platform::systemClock();
   const std::string name = monitorName();
   std::unique_ptr<ScreenWindow> window = windowIfDisplay();
@@ -69,6 +73,7 @@ int run() {
   bool pngDue = false;
   std::uint64_t lastPngUs = 0, lastRecheckUs = clock.microseconds();
   while (!stopRequested.load(std::memory_order_relaxed)) {
+    if (platform::parentProcessId() != host) return 0;
     if (window && !window->pump(0)) return 0;
     if (!reader) {
       reader = board::MonitorReader::open(name);

@@ -89,6 +89,8 @@ std::optional<std::string> createUniqueDirectory(const std::string& prefix) {
 
 int currentProcessId() { return static_cast<int>(::getpid()); }
 
+int parentProcessId() { return static_cast<int>(::getppid()); }
+
 bool processExists(int processId) { return processId > 0 && (::kill(processId, 0) == 0 || errno != ESRCH); }
 
 bool isTerminal(std::FILE* file) { return ::isatty(::fileno(file)) == 1; }
