@@ -34,6 +34,9 @@ TEST_F(RecordCommand, ATakeFromAClipPrintsItsFramesAndALossfulOneExitsWithItsCau
   EXPECT_EQ(record("input_standard=pal,input_rate=240", at("pal.qvf") + " --seconds 5"), 1);
   EXPECT_NE(box_.readFile(at("stdout")).find("wrong_standard="), std::string::npos);
   EXPECT_EQ(box_.readFile(at("stdout")).find("wrong_standard=0"), std::string::npos);
+  EXPECT_EQ(record("input_frames=3,input_rate=240", at("short.qvf") + " --frames 50"), 1);
+  EXPECT_NE(box_.readFile(at("stderr")).find("no frame came from the board's input"), std::string::npos)
+      << "an input gone silent ends the take instead of waiting for ever";
   EXPECT_EQ(record("", path + " --frames 1"), 1) << "an existing take is kept unless -y";
   EXPECT_EQ(recordedFrames(path).size(), written);
   EXPECT_EQ(record("", path), 2) << "neither --frames nor --seconds";

@@ -23,6 +23,9 @@ namespace corvane::host {
 namespace {
 
 constexpr std::uint32_t kPollMilliseconds = 10;
+// A take whose position stands still this long ends: the input has gone
+// silent, and waiting on would never reach --frames.
+constexpr std::uint64_t kStallMicroseconds = 5'000'000;
 // Causes that mean the file misses frames it should hold; the others are the
 // take's own end (the stop, the limit) or frames with nowhere to go.
 constexpr const char* kLosses[] = {"wrong_standard", "unfinished_frame", "no_free_slot", "failed_write"};
@@ -144,18 +147,24 @@ int run(CommandContext& context) {
   RecordBuffer position(8);
   position.setU32(0, 8);
   api.AVFILE_StartRecording(device);
-  bool ended = false;
+  bool ended = false, stalled = false;
   {
     Progress progress("recording", target, options.quiet);
     const std::uint64_t start = clock.microseconds();
+    std::uint64_t lastGrowth = start;
+    std::uint32_t lastFrames = 0;
     for (;;) {
       ended = api.AVFILE_GetPositionRecording(device, position.data()) == 0;
       progress.update(std::min<std::uint64_t>(position.u32(4), target));
-      const bool timeUp = options.seconds && (clock.microseconds() - start) / 1e6 >= *options.seconds;
-      if (ended || position.u32(4) >= target || timeUp) break;
+      const std::uint64_t now = clock.microseconds();
+      if (position.u32(4) != lastFrames) lastFrames = position.u32(4), lastGrowth = now;
+      const bool timeUp = options.seconds && (now - start) / 1e6 >= *options.seconds;
+      stalled = now - lastGrowth >= kStallMicroseconds;
+      if (ended || position.u32(4) >= target || timeUp || stalled) break;
       clock.sleepMilliseconds(kPollMilliseconds);
     }
   }
+  if (stalled) warn("no frame came from the board's input for 5 seconds: the take ends short");
   api.AVFILE_StopRecording(device);
   api.AVFILE_GetPositionRecording(device, position.data());
   RecordBuffer remove(16);
@@ -180,7 +189,7 @@ int run(CommandContext& context) {
     if (found != take.end()) lost += found->second;
   }
   if (take.empty()) std::fprintf(stderr, "corvane-host record: the plug-in wrote no take report\n");
-  return lost == 0 && !take.empty() ? 0 : 1;
+  return lost == 0 && !take.empty() && !stalled ? 0 : 1;
 }
 
 const CommandRegistration registration{
@@ -189,7 +198,8 @@ const CommandRegistration registration{
             "Opens the record device (AVFILE_OpenRecording), names OUT.qvf as the\n"
             "record file (AVFILE_AddRecordingFile, with the frame limit N; 0, the\n"
             "default, is none), starts a take and polls its position until N frames\n"
-            "are written, S seconds have passed, or the device ends the take; then\n"
+            "are written, S seconds have passed, the device ends the take, or no\n"
+            "frame has come for 5 seconds (exit status 1); then\n"
             "stops, removes the file and closes the device.\n\n"
             "Prints the frames written and the frames lost by cause; exits 1 when a\n"
             "frame was lost (wrong_standard, unfinished_frame, no_free_slot,\n"
