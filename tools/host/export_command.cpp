@@ -14,7 +14,7 @@
 #include "host/output_stream.h"
 #include "host/progress.h"
 #include "host/qvf_files.h"
-#include "host/qvf_inspection.h"
+#include "host/qvf_header_checks.h"
 #include "host/y4m.h"
 
 namespace corvane::host {
@@ -39,9 +39,9 @@ std::optional<std::uint32_t> frameNumber(std::string_view text) {
   return value;
 }
 
-constexpr std::array kOptions{OptionSpec{"output", 'o', true},
-                              OptionSpec{"as", '\0', true},
-                              OptionSpec{"frames", '\0', true},
+constexpr std::array kOptions{OptionRule{"output", 'o', true},
+                              OptionRule{"as", '\0', true},
+                              OptionRule{"frames", '\0', true},
                               kOverwriteYes,
                               kOverwriteNo,
                               kQuiet};

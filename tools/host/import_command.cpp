@@ -15,7 +15,7 @@
 #include "host/output_target.h"
 #include "host/progress.h"
 #include "host/qvf_files.h"
-#include "host/qvf_inspection.h"
+#include "host/qvf_header_checks.h"
 #include "host/y4m.h"
 #include "platform/file_status.h"
 
@@ -30,7 +30,7 @@ struct ImportOptions {
   bool quiet = false;
 };
 
-constexpr std::array kOptions{OptionSpec{"output", 'o', true}, OptionSpec{"as", '\0', true}, kOverwriteYes,
+constexpr std::array kOptions{OptionRule{"output", 'o', true}, OptionRule{"as", '\0', true}, kOverwriteYes,
                               kOverwriteNo, kQuiet};
 
 ImportOptions parse(const std::vector<std::string>& args) {

@@ -6,7 +6,7 @@
 #include "host/input_file.h"
 #include "host/options.h"
 #include "host/qvf_files.h"
-#include "host/qvf_inspection.h"
+#include "host/qvf_header_checks.h"
 
 namespace corvane::host {
 namespace {

@@ -5,15 +5,15 @@
 namespace corvane::host {
 namespace {
 
-const OptionSpec* findLong(std::span<const OptionSpec> specs, std::string_view name) {
-  for (const OptionSpec& spec : specs)
-    if (spec.name == name) return &spec;
+const OptionRule* findLong(std::span<const OptionRule> rules, std::string_view name) {
+  for (const OptionRule& rule : rules)
+    if (rule.name == name) return &rule;
   return nullptr;
 }
 
-const OptionSpec* findShort(std::span<const OptionSpec> specs, char name) {
-  for (const OptionSpec& spec : specs)
-    if (spec.shortName != '\0' && spec.shortName == name) return &spec;
+const OptionRule* findShort(std::span<const OptionRule> rules, char name) {
+  for (const OptionRule& rule : rules)
+    if (rule.shortName != '\0' && rule.shortName == name) return &rule;
   return nullptr;
 }
 
@@ -25,7 +25,7 @@ std::optional<std::string> ParsedOptions::value(std::string_view name) const {
   return found->second;
 }
 
-ParsedOptions parseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs) {
+ParsedOptions parseOptions(const std::vector<std::string>& args, std::span<const OptionRule> rules) {
   ParsedOptions parsed;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -38,25 +38,25 @@ ParsedOptions parseOptions(const std::vector<std::string>& args, std::span<const
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionRule* rule = nullptr;
     std::optional<std::string> inlineValue;
     if (arg.rfind("--", 0) == 0) {
       const std::size_t equals = arg.find('=');
-      spec = findLong(specs,
+      rule = findLong(rules,
                       std::string_view(arg).substr(2, equals == std::string::npos ? arg.npos : equals - 2));
       if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
     } else if (arg.size() == 2) {
-      spec = findShort(specs, arg[1]);
+      rule = findShort(rules, arg[1]);
     }
-    if (spec == nullptr) throw UsageError("unknown option " + arg + " (see --help)");
+    if (rule == nullptr) throw UsageError("unknown option " + arg + " (see --help)");
     const std::string shown = arg.substr(0, arg.find('='));
-    if (!spec->takesValue) {
+    if (!rule->takesValue) {
       if (inlineValue) throw UsageError(shown + " takes no value");
-      parsed.values_[std::string(spec->name)] = "";
+      parsed.values_[std::string(rule->name)] = "";
     } else if (inlineValue) {
-      parsed.values_[std::string(spec->name)] = *inlineValue;
+      parsed.values_[std::string(rule->name)] = *inlineValue;
     } else if (i + 1 < args.size()) {
-      parsed.values_[std::string(spec->name)] = args[++i];
+      parsed.values_[std::string(rule->name)] = args[++i];
     } else {
       throw UsageError(shown + " needs a value (see --help)");
     }

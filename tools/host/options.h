@@ -13,7 +13,7 @@
 
 namespace corvane::host {
 
-struct OptionSpec {
+struct OptionRule {
   std::string_view name;  // long name without "--"; the key of the parsed value
   char shortName = '\0';  // '\0': no short form
   bool takesValue = false;
@@ -26,17 +26,17 @@ class ParsedOptions {
   const std::vector<std::string>& operands() const { return operands_; }
 
  private:
-  friend ParsedOptions parseOptions(const std::vector<std::string>&, std::span<const OptionSpec>);
+  friend ParsedOptions parseOptions(const std::vector<std::string>&, std::span<const OptionRule>);
   std::map<std::string, std::string> values_;
   std::vector<std::string> operands_;
 };
 
-ParsedOptions parseOptions(const std::vector<std::string>& args, std::span<const OptionSpec> specs);
+ParsedOptions parseOptions(const std::vector<std::string>& args, std::span<const OptionRule> rules);
 
 // The options of every command that writes a file, to append to its table.
-inline constexpr OptionSpec kOverwriteYes{"overwrite", 'y', false};
-inline constexpr OptionSpec kOverwriteNo{"no-overwrite", 'n', false};
-inline constexpr OptionSpec kQuiet{"quiet", 'q', false};
+inline constexpr OptionRule kOverwriteYes{"overwrite", 'y', false};
+inline constexpr OptionRule kOverwriteNo{"no-overwrite", 'n', false};
+inline constexpr OptionRule kQuiet{"quiet", 'q', false};
 
 enum class Overwrite : std::uint8_t { Refuse, Allow };
 

@@ -46,9 +46,9 @@ std::uint32_t number(std::string_view text, const std::string& option) {
 }
 
 PlayOptions parse(const std::vector<std::string>& args) {
-  static constexpr OptionSpec kSpecs[] = {
+  static constexpr OptionRule kRules[] = {
       {"as", '\0', true}, {"frames", '\0', true}, {"start-after", '\0', true}, kQuiet};
-  const ParsedOptions parsed = parseOptions(args, kSpecs);
+  const ParsedOptions parsed = parseOptions(args, kRules);
   PlayOptions options;
   if (auto as = parsed.value("as")) options.as = *as;
   if (auto range = parsed.value("frames")) {

@@ -53,10 +53,10 @@ std::uint32_t number(const std::string& option, const std::string& text) {
 }
 
 Options parse(const std::vector<std::string>& args) {
-  static constexpr OptionSpec kSpecs[] = {{"frames", '\0', true}, {"seconds", '\0', true},
+  static constexpr OptionRule kRules[] = {{"frames", '\0', true}, {"seconds", '\0', true},
                                           {"limit", '\0', true},  kOverwriteYes,
                                           kOverwriteNo,           kQuiet};
-  const ParsedOptions parsed = parseOptions(args, kSpecs);
+  const ParsedOptions parsed = parseOptions(args, kRules);
   Options options;
   if (auto frames = parsed.value("frames")) options.frames = number("--frames", *frames);
   if (auto seconds = parsed.value("seconds")) {

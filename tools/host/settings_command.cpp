@@ -28,7 +28,7 @@ std::string trimmed(const std::string& s) {
   return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-constexpr std::array kOptions{OptionSpec{"show", '\0', false}, OptionSpec{"set", '\0', true}};
+constexpr std::array kOptions{OptionRule{"show", '\0', false}, OptionRule{"set", '\0', true}};
 
 void show(const std::string& path) {
   std::ifstream in(path);

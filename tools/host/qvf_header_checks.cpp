@@ -1,4 +1,4 @@
-#include "host/qvf_inspection.h"
+#include "host/qvf_header_checks.h"
 
 #include <algorithm>
 #include <array>
