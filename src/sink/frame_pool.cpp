@@ -100,10 +100,16 @@ void FramePool::waitUntilDrained(platform::Clock& clock) {
   }
 }
 
-FrameBuffer* FramePool::takeDue(std::int64_t elapsed, std::int64_t* untilDue) {
+void FramePool::setStartTime(std::int64_t start) {
+  std::lock_guard guard(lock_);
+  startTime_ = start;
+}
+
+FrameBuffer* FramePool::takeDue(std::int64_t now, std::int64_t* untilDue) {
   std::lock_guard guard(lock_);
   FrameBuffer* head = queueHead_;
-  if (head == nullptr) return nullptr;
+  if (head == nullptr || startTime_ == kStopped) return nullptr;
+  const std::int64_t elapsed = now - startTime_;
   if (elapsed < head->presentationTime) {
     *untilDue = head->presentationTime - elapsed;
     return nullptr;

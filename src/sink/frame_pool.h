@@ -68,11 +68,17 @@ class FramePool {
   // empty for any other address.
   std::span<std::uint8_t> heldBuffer(const std::uint8_t* address);
 
-  // The playback thread's side. The head of the queue if it is due at
-  // elapsed microseconds after the start; otherwise null, and *untilDue is
-  // the wait until it falls due (left alone when the queue is empty). A
-  // buffer taken counts as queued until giveBack.
-  FrameBuffer* takeDue(std::int64_t elapsed, std::int64_t* untilDue);
+  // The start of playback, in the caller's microseconds; kStopped stops it.
+  // Held under the same lock as the queue, so once a stop returns no frame
+  // queued after it goes out before the next start.
+  static constexpr std::int64_t kStopped = -1;
+  void setStartTime(std::int64_t start);
+
+  // The playback thread's side. The head of the queue if playback is started
+  // and it is due at now (microseconds on the start's clock); otherwise null,
+  // and *untilDue is the wait until it falls due (left alone when stopped or
+  // the queue is empty). A buffer taken counts as queued until giveBack.
+  FrameBuffer* takeDue(std::int64_t now, std::int64_t* untilDue);
   void giveBack(FrameBuffer& buffer);
 
  private:
@@ -87,6 +93,7 @@ class FramePool {
   FrameBuffer* emptyTop_ = nullptr;   // guarded by lock_
   FrameBuffer* queueHead_ = nullptr;  // guarded by lock_
   std::uint32_t inOutput_ = 0;        // taken by takeDue, not yet given back; guarded by lock_
+  std::int64_t startTime_ = kStopped; // guarded by lock_
 };
 
 }  // namespace corvane::sink

@@ -47,9 +47,8 @@ void PlaybackEngine::run() {
 }
 
 void PlaybackEngine::playDueOrWait() {
-  const std::int64_t start = startTime_.load(std::memory_order_acquire);
   std::int64_t untilDue = kLongestWaitMicros;
-  FrameBuffer* due = start == kStopped ? nullptr : pool_.takeDue(nowMicroseconds() - start, &untilDue);
+  FrameBuffer* due = pool_.takeDue(nowMicroseconds(), &untilDue);
   if (due == nullptr) {
     if (untilDue < kLongestWaitMicros) {
       seams_.clock.sleepMicroseconds(static_cast<std::uint32_t>(untilDue));

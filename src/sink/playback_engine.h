@@ -36,7 +36,6 @@ class PlaybackEngine final : public WorkerThread {
  public:
   static constexpr std::uint32_t kBufferCount = 20;
   static constexpr std::uint32_t kAcquireAttempts = 15;
-  static constexpr std::int64_t kStopped = -1;  // the start time while stopped: all bits set
 
   // Opens the output stream named streamName, makes the pool (EngineError
   // "Not enough memory") and starts the playback thread. The seams must
@@ -52,8 +51,8 @@ class PlaybackEngine final : public WorkerThread {
   std::uint8_t* takeEmptyBuffer() { return pool_.takeEmpty(seams_.clock); }
   void waitUntilDrained() { pool_.waitUntilDrained(seams_.clock); }
 
-  void startPlayback() { startTime_.store(nowMicroseconds(), std::memory_order_release); }
-  void stopPlayback() { startTime_.store(kStopped, std::memory_order_release); }
+  void startPlayback() { pool_.setStartTime(nowMicroseconds()); }
+  void stopPlayback() { pool_.setStartTime(FramePool::kStopped); }
 
   // Microseconds since the first reading.
   std::int64_t nowMicroseconds();
@@ -68,7 +67,6 @@ class PlaybackEngine final : public WorkerThread {
   const engine::Handle stream_;
   const std::uint32_t lines_;
   FramePool pool_;
-  std::atomic<std::int64_t> startTime_{kStopped};
   std::atomic<std::uint64_t> origin_{0};
   // Relaxed is enough: the stop only ends the loop, the join orders the rest.
   std::atomic<bool> stopRequested_{false};

@@ -52,12 +52,14 @@ TEST(FramePool, TakesOnlyBuffersTheHostHolds) {
   pool.release(a);                         // and it is not the host's to give back now
   EXPECT_TRUE(pool.heldBuffer(a).empty());
   std::int64_t wait = 0;
-  EXPECT_EQ(pool.takeDue(4, &wait), nullptr);
+  EXPECT_EQ(pool.takeDue(1000, &wait), nullptr) << "stopped: nothing is due";
+  pool.setStartTime(995);
+  EXPECT_EQ(pool.takeDue(999, &wait), nullptr);
   EXPECT_EQ(wait, 1);
-  FrameBuffer* due = pool.takeDue(5, &wait);
+  FrameBuffer* due = pool.takeDue(1000, &wait);
   ASSERT_NE(due, nullptr);
   EXPECT_EQ(due->layout, SourceLayout::Rgba32);
-  EXPECT_EQ(pool.takeDue(1000, &wait), nullptr) << "it was queued once";
+  EXPECT_EQ(pool.takeDue(5000, &wait), nullptr) << "it was queued once";
   pool.giveBack(*due);
   EXPECT_NE(pool.takeEmpty(clock), nullptr);
   EXPECT_NE(pool.takeEmpty(clock), nullptr);
@@ -68,6 +70,7 @@ TEST(FramePool, DrainedOnlyOnceTheFrameInOutputIsBack) {
   FramePool pool(1, 720, 2);
   pool.queue(pool.takeEmpty(clock), SourceLayout::Yuv422, 0);
   std::int64_t wait = 0;
+  pool.setStartTime(0);
   FrameBuffer* out = pool.takeDue(0, &wait);
   ASSERT_NE(out, nullptr);
   struct GivesBackOnSecondSleep : testing::FakeClock {
