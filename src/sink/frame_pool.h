@@ -90,10 +90,10 @@ class FramePool {
   // The playback thread takes it too: a host thread holding it inherits that
   // thread's priority.
   platform::PriorityInheritanceMutex lock_;
-  FrameBuffer* emptyTop_ = nullptr;   // guarded by lock_
-  FrameBuffer* queueHead_ = nullptr;  // guarded by lock_
-  std::uint32_t inOutput_ = 0;        // taken by takeDue, not yet given back; guarded by lock_
-  std::int64_t startTime_ = kStopped; // guarded by lock_
+  FrameBuffer* emptyTop_ = nullptr;    // guarded by lock_
+  FrameBuffer* queueHead_ = nullptr;   // guarded by lock_
+  std::uint32_t inOutput_ = 0;         // taken by takeDue, not yet given back; guarded by lock_
+  std::int64_t startTime_ = kStopped;  // guarded by lock_
 };
 
 }  // namespace corvane::sink
