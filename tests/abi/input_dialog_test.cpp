@@ -185,5 +185,19 @@ TEST_F(InputDialog, FirstOpeningPreparesTheInputSideOnceTheOutputDeviceTookIt) {
   EXPECT_EQ(prepares, 1);
 }
 
+// The choice lives in the process until unload; the file keeps its own.
+TEST_F(InputDialog, StopOnDroppedFramesIsKeptForTheProcessButNotWritten) {
+  setUp("VeltrixScryIn=0\n", "dialog 101\nclick 1004\nclose\n");
+  inDialogHost([&](const AvfileApi& api) {
+    showDialog(api);
+    showDialog(api);
+  });
+  const auto log = dialogLog();
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[2], inputState(0, 1, 0, kComposite));
+  EXPECT_EQ(log[5], inputState(0, 1, 0, kComposite)) << "the second opening ticks it from the kept choice";
+  EXPECT_EQ(iniKey("StopRecordingWhenFramesAreDropped"), "0");
+}
+
 }  // namespace
 }  // namespace corvane::abi
