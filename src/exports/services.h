@@ -59,6 +59,9 @@ struct Services {
   // The input preview, shared by the record device and the input dialog.
   std::mutex inputPreviewLock;
   std::unique_ptr<preview::PreviewProcess> inputPreview;  // guarded by inputPreviewLock
+  // The input picture variables (record::InputColourControls), owned by the
+  // module from load to unload; untyped, as their code sits above this seam.
+  void* inputControls = nullptr;
   // The output device's engine, from the output-device query to its close;
   // held without its type, since the device's code sits above this seam.
   // Whatever is left at unload ends with the services.

@@ -92,6 +92,7 @@ void Module::installServices() {
   services_ = std::make_unique<exports::Services>(*registry_, mode_, seams_.board, switcher_, *startup_,
                                                   *output_, seams_.clock);
   services_->broker = seams_.broker;
+  services_->inputControls = input_.get();
   services_->stopRecordingWhenFramesAreDropped.store(startup_->StopRecordingWhenFramesAreDropped != 0);
   services_->startupFailed = [this](const std::string& text) {
     showWarningDialog(text);

@@ -12,6 +12,7 @@
 #include "platform/dynamic_library.h"
 #include "preview/preview_process.h"
 #include "qvf/file_io.h"
+#include "record/input_settings_dialog.h"
 #include "record/record_device.h"
 #include "record/take_report.h"
 #include "settings/config_store.h"
@@ -34,6 +35,7 @@ static_assert(RecordingSettingsLayout::kFormat + exports::FormatDescriptorLayout
               RecordingSettingsLayout::kMinimumSize);
 constexpr exports::FixedWord kRecordingSettingsFixedWords[] = {{8, 1}};
 constexpr std::uint32_t kRecording422Flags = 0x812;
+constexpr std::uint32_t kShowDialogFlag = 0x1;
 
 constexpr exports::FixedWord kRecordingInfoWords[] = {{0, 0x424}, {4, 0},  {8, 0},    {12, 0},
                                                       {16, 0},    {20, 0}, {24, 0x28}};
@@ -97,6 +99,7 @@ std::int32_t setRecordingSettings(void* address) {
   settings.setFixedWords(kRecordingSettingsFixedWords);
   exports::writeFormatDescriptor(settings, L::kFormat, exports::kFormat422, mode.frameWidth, mode.frameHeight,
                                  mode, kRecording422Flags);
+  if ((settings.u32(L::kFlags) & kShowDialogFlag) != 0) showInputSettingsDialog(exports::services());
   return 1;
 }
 

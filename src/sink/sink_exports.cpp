@@ -21,6 +21,7 @@
 #include "preview/preview_process.h"
 #include "settings/config_store.h"
 #include "sink/output_conversion.h"
+#include "sink/output_settings_dialog.h"
 #include "sink/peak_levels.h"
 #include "sink/playback_engine.h"
 
@@ -75,6 +76,7 @@ struct SinkSettingsLayout {
   static constexpr std::size_t kFlags = 4;
   static constexpr std::size_t kExtent = 16;
 };
+constexpr std::uint32_t kShowDialogFlag = 0x1;
 
 struct SinkBufferLayout {
   static constexpr std::size_t kSizeWord = 0;
@@ -169,6 +171,14 @@ std::int32_t openSink(void** handleOut, void* params) {
     throw;
   }
   record.release();
+  return 1;
+}
+
+std::int32_t setSinkSettings(void* settings) {
+  if (settings == nullptr) return 0;
+  const HostRecord record(settings, SinkSettingsLayout::kExtent);
+  if ((record.u32(SinkSettingsLayout::kFlags) & kShowDialogFlag) != 0)
+    showOutputSettingsDialog(exports::services());
   return 1;
 }
 
@@ -359,13 +369,9 @@ CORVANE_EXPORT std::int32_t AVFILE_OpenSink(void** handle, void* params) {
   return reportError("AVFILE_OpenSink", [&] { return corvane::sink::openSink(handle, params); });
 }
 
-// The settings dialog comes with the dialog host; until then the request is
-// taken and nothing is shown.
+// The dialog's procedure carries its own guard; the export has none.
 CORVANE_EXPORT std::int32_t AVFILE_SetSinkSettings(void* settings) {
-  return unguarded([&]() -> std::int32_t {
-    if (settings == nullptr) return 0;
-    return 1;
-  });
+  return unguarded([&]() -> std::int32_t { return corvane::sink::setSinkSettings(settings); });
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_GetSinkInfo(void* handle, void* info) {

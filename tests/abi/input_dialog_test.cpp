@@ -1,0 +1,203 @@
+// The input settings dialog through the real plug-in, scripted: the source it
+// shows, what its rows and source buttons send to the board, and the input
+// preview it starts and stops.
+#include <unistd.h>
+
+#include <regex>
+
+#include "abi/recording_harness.h"
+
+namespace corvane::abi {
+namespace {
+
+constexpr std::size_t kSettingsSize = 944;
+
+// The check boxes and radio buttons, then each row's slider and number box, as the log lists them.
+std::string inputState(int source, int stopOnDrop, int preview, const std::vector<double>& rows) {
+  static const int kRowIds[8][2] = {{1001, 1017}, {1002, 1022}, {1003, 1023}, {1006, 1024},
+                                    {1012, 1026}, {1013, 1027}, {1011, 1028}, {1015, 1029}};
+  std::string line = "state 101";
+  for (int n = 0; n < 4; ++n) line += " " + std::to_string(1007 + n) + "=" + (n == source ? "1" : "0");
+  line += " 1004=" + std::to_string(stopOnDrop) + " 1025=" + std::to_string(preview);
+  for (std::size_t r = 0; r < 8; ++r) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%g", rows[r]);
+    for (int id : kRowIds[r]) line += " " + std::to_string(id) + "=" + value;
+  }
+  return line;
+}
+
+const std::vector<double> kComposite = {44, 24, -4, 0, -1, 3, 13, 12};
+const std::vector<double> kYc = {27, 21, -7, 1, 3, 3, 14, 10};
+
+class InputDialog : public RecordingHost {
+ protected:
+  void setUp(const std::string& keys, const std::string& script) {
+    box_.writeFile(box_.iniPath(), "[VideoCorvane Configuration]\n" + keys);
+    box_.writeFile(at("dialogs.txt"), script);
+  }
+  std::map<std::string, std::string> dialogEnvironment() const {
+    auto env = environmentFor("");
+    env["CORVANE_DIALOGS"] = "script:" + at("dialogs.txt");
+    env["CORVANE_DIALOG_LOG"] = at("dialogs.log");
+    return env;
+  }
+  void inDialogHost(const std::function<void(const AvfileApi&)>& body) {
+    const ChildOutcome outcome = runWithPlugin(dialogEnvironment(), [&](const AvfileApi& api) {
+      body(api);
+      return ::testing::Test::HasFailure() ? 3 : 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode;
+  }
+  static void showDialog(const AvfileApi& api) {
+    RecordBuffer settings(kSettingsSize, 0);
+    settings.setU32(0, kSettingsSize);
+    settings.setU32(4, 1);
+    EXPECT_EQ(api.AVFILE_SetRecordingSettings(settings.data()), 1);
+  }
+  std::vector<std::string> dialogLog() const { return box_.readLines(at("dialogs.log")); }
+  std::vector<int> previewPids() const {
+    std::vector<int> pids;
+    for (const auto& line : box_.readLines(at("previews"))) pids.push_back(std::stoi(line));
+    return pids;
+  }
+  std::string iniKey(const std::string& key) const {
+    std::smatch match;
+    const std::string ini = box_.readFile(box_.iniPath());
+    return std::regex_search(ini, match, std::regex("\n" + key + "=([^\r\n]*)")) ? match[1].str()
+                                                                                 : "(missing)";
+  }
+  void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
+};
+
+TEST_F(InputDialog, OpeningShowsTheCurrentSourceAndItsValues) {
+  for (const auto& [keys, source, rows] :
+       {std::tuple{std::string("VeltrixScryIn=0\nInput=1\n"), 1, kYc},
+        std::tuple{std::string("VeltrixScryIn=0\n"), 0, kComposite},
+        std::tuple{std::string("VeltrixScryIn=0\nInput=1\nContrast_YC=-12\n"), 1,
+                   std::vector<double>{-12, 21, -7, 1, 3, 3, 14, 10}}}) {
+    setUp(keys, "");
+    std::filesystem::remove(at("dialogs.log"));
+    inDialogHost(showDialog);
+    EXPECT_EQ(dialogLog(),
+              (std::vector<std::string>{"open 101", inputState(source, 0, 0, rows), "close 101 0"}))
+        << keys;
+  }
+}
+
+TEST_F(InputDialog, ARowMovedSetsTheCurrentSourcesBoardControlAtOnce) {
+  setUp("VeltrixScryIn=0\nInput=1\n", "dialog 101\nset 1002 30\nset 1029 -5.7\n");
+  std::size_t before = 0;
+  inDialogHost([&](const AvfileApi& api) {
+    before = box_.readLines(box_.boardLog()).size();
+    showDialog(api);
+  });
+  std::vector<double> rows = kYc;
+  rows[1] = 30;
+  rows[7] = -5.7;
+  const auto log = dialogLog();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[3], inputState(1, 0, 0, rows));
+  const auto calls = box_.readLines(box_.boardLog());
+  const std::vector<std::string> sent(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end());
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "SetInputControl control.brightness 4 30"), sent.end());
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "SetInputControl control.voffset 4 -5"), sent.end());
+  EXPECT_EQ(iniKey("Brightness_YC"), "30");
+  EXPECT_EQ(iniKey("Brightness_Composite"), "24");
+  EXPECT_EQ(iniKey("VOffset_YC"), "-5");
+}
+
+TEST_F(InputDialog, ASourceButtonSwitchesTheRowsToThatSource) {
+  setUp("VeltrixScryIn=0\n", "dialog 101\nclick 1008\nset 1001 50\n");
+  inDialogHost(showDialog);
+  const auto log = dialogLog();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2], inputState(1, 0, 0, kYc));
+  std::vector<double> rows = kYc;
+  rows[0] = 50;
+  EXPECT_EQ(log[3], inputState(1, 0, 0, rows));
+  EXPECT_EQ(iniKey("Input"), "1");
+  EXPECT_EQ(iniKey("Contrast_YC"), "50");
+  EXPECT_EQ(iniKey("Contrast_Composite"), "44");
+}
+
+// The processes this host has started and not yet reaped: the previews.
+std::vector<int> ownChildren() {
+  std::ifstream in("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+  std::vector<int> pids;
+  for (int pid = 0; in >> pid;) pids.push_back(pid);
+  return pids;
+}
+
+// With a record device open, closing the dialog leaves the preview alone: only
+// the box can have stopped it.
+TEST_F(InputDialog, UntickingThePreviewStopsItAndStoresZero) {
+  setUp("", "dialog 101\nclick 1025\n");
+  inDialogHost([&](const AvfileApi& api) {
+    void* device = openDevice(api);
+    EXPECT_EQ(ownChildren().size(), 1u);
+    showDialog(api);
+    EXPECT_TRUE(ownChildren().empty());
+    EXPECT_EQ(iniKey("VeltrixScryIn"), "0");
+    showDialog(api);  // opened again: no preview starts
+    EXPECT_TRUE(ownChildren().empty());
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+  });
+  const auto log = dialogLog();
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[1], inputState(0, 0, 1, kComposite));
+  EXPECT_EQ(log[2], inputState(0, 0, 0, kComposite));
+  EXPECT_EQ(log[5], inputState(0, 0, 0, kComposite));
+}
+
+TEST_F(InputDialog, ThePreviewOutlivesTheDialogOnlyOnceARecordDeviceWasOpened) {
+  setUp("", "");
+  inDialogHost([&](const AvfileApi& api) {
+    showDialog(api);
+    EXPECT_TRUE(ownChildren().empty()) << "no device yet: stopped at close";
+    void* device = openDevice(api);
+    const auto devicePreview = ownChildren();
+    EXPECT_EQ(devicePreview.size(), 1u);
+    showDialog(api);
+    EXPECT_EQ(ownChildren(), devicePreview) << "the running preview is kept, no second one";
+    EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+    showDialog(api);
+    EXPECT_EQ(ownChildren().size(), 1u) << "a device was opened once: the dialog's preview stays";
+  });
+}
+
+TEST_F(InputDialog, FirstOpeningPreparesTheInputSideOnceTheOutputDeviceTookIt) {
+  setUp("VeltrixScryIn=0\n", "");
+  std::size_t before = 0;
+  inDialogHost([&](const AvfileApi& api) {
+    RecordBuffer descriptor(324);
+    descriptor.setU32(0, 324);
+    EXPECT_EQ(api.AVFILE_QueryInterfaceSink(descriptor.data()), 1);
+    before = box_.readLines(box_.boardLog()).size();
+    showDialog(api);
+    showDialog(api);
+    EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
+  });
+  const auto calls = box_.readLines(box_.boardLog());
+  const auto prepares =
+      std::count_if(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end(),
+                    [](const std::string& c) { return c.rfind("SwitcherCommand", 0) == 0; });
+  EXPECT_EQ(prepares, 1);
+}
+
+// The choice lives in the process until unload; the file keeps its own.
+TEST_F(InputDialog, StopOnDroppedFramesIsKeptForTheProcessButNotWritten) {
+  setUp("VeltrixScryIn=0\n", "dialog 101\nclick 1004\nclose\n");
+  inDialogHost([&](const AvfileApi& api) {
+    showDialog(api);
+    showDialog(api);
+  });
+  const auto log = dialogLog();
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[2], inputState(0, 1, 0, kComposite));
+  EXPECT_EQ(log[5], inputState(0, 1, 0, kComposite)) << "the second opening ticks it from the kept choice";
+  EXPECT_EQ(iniKey("StopRecordingWhenFramesAreDropped"), "0");
+}
+
+}  // namespace
+}  // namespace corvane::abi
