@@ -29,7 +29,7 @@ void chooseFrontEnd() {
 }
 
 void takeNoArguments(const CommandContext& context, const char* name) {
-  const ParsedOptions parsed = parseOptions(context.args, std::span<const OptionSpec>());
+  const ParsedOptions parsed = parseOptions(context.args, std::span<const OptionRule>());
   if (!parsed.operands().empty()) throw UsageError(std::string(name) + " takes no operands (see --help)");
 }
 
