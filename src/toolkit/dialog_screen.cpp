@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/dialog_layout.h"
+
 namespace corvane::tk::detail {
 namespace {
-
-constexpr int kUnitsPerColumn = 4;
-constexpr int kUnitsPerRow = 10;
-
-int column(std::int32_t x) { return 1 + std::max(0, x) / kUnitsPerColumn; }
-int row(std::int32_t y) { return 1 + std::max(0, y) / kUnitsPerRow; }
 
 class Canvas {
  public:
@@ -51,25 +47,6 @@ class Canvas {
  private:
   std::vector<std::string> lines_;
 };
-
-// Words over as many lines as the rectangle has, each at most width long.
-std::vector<std::string> wrapped(std::string_view text, int width, int lines) {
-  std::vector<std::string> out(1);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find(' ', at);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view word = text.substr(at, end - at);
-    at = end + 1;
-    if (!out.back().empty() && static_cast<int>(out.back().size() + 1 + word.size()) > width) {
-      if (static_cast<int>(out.size()) == lines) break;
-      out.emplace_back();
-    }
-    if (!out.back().empty()) out.back() += ' ';
-    out.back() += word;
-  }
-  return out;
-}
 
 std::string slider(TKSlider& control, int width) {
   const std::string number = formatValue(control.GetValue());
@@ -113,27 +90,24 @@ std::vector<std::size_t> focusableControls(const ModalDialog& dialog) {
   return out;
 }
 
-std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus) {
+std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns) {
   const DialogTemplate& t = dialog.dialogTemplate();
-  const int right = column(t.size.width - 1) + 1;
-  const int bottom = row(t.size.height - 1) + 1;
-  Canvas canvas(right + 1, bottom + 1);
+  const DialogLayout layout(dialog, maxColumns);
+  const int right = layout.right();
+  Canvas canvas(right + 1, layout.bottom() + 1);
   for (std::size_t i = 0; i < t.controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
-    const int x = column(c.rect.x);
-    const int y = row(c.rect.y);
-    const int width = std::max(1, c.rect.width / kUnitsPerColumn);
-    const int height = std::max(1, row(c.rect.y + c.rect.height - 1) - y + 1);
+    const CellRect cell = layout.cellsOf(i);
+    const int x = cell.column;
+    const int y = cell.row;
     const std::string& text = dialog.textOf(i);
     const bool ticked = dialog.checkedAt(i);
     switch (c.kind) {
       case ControlKind::GroupBox:
-        canvas.frame(x, y, column(c.rect.x + c.rect.width - 1), row(c.rect.y + c.rect.height - 1), text);
+        canvas.frame(x, y, layout.rightOf(i), layout.bottomOf(i), text);
         break;
       case ControlKind::StaticText: {
-        // A one-line label may run on past its rectangle, as it reads better
-        // than a clipped word; longer texts wrap inside it.
-        const auto lines = wrapped(text, height == 1 ? right - x : width, height);
+        const auto lines = wrapped(text, cell.columns, cell.rows);
         for (std::size_t n = 0; n < lines.size(); ++n)
           canvas.put(x, y + static_cast<int>(n), lines[n], right - x);
         break;
@@ -154,18 +128,24 @@ std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus
       case ControlKind::Placeholder:
         if (TKValueControl* control = dialog.controlOver(i)) {
           if (auto* s = dynamic_cast<TKSlider*>(control)) {
-            canvas.put(x, y, slider(*s, width), right - x);
+            canvas.put(x, y, slider(*s, cell.columns), right - x);
           } else {
             const bool edited = focus.control == i;
-            canvas.put(x, y, numberBox(*control, width, edited ? focus.editing : std::nullopt), right - x);
+            canvas.put(x, y, numberBox(*control, cell.columns, edited ? focus.editing : std::nullopt),
+                       right - x);
           }
         }
         break;
     }
     if (focus.control == i) canvas.put(x - 1, y, ">");
   }
-  canvas.frame(0, 0, right, bottom, t.caption);
+  canvas.frame(0, 0, right, layout.bottom(), t.caption);
   return std::move(canvas).lines();
+}
+
+int focusRow(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns) {
+  if (!focus.control) return 0;
+  return DialogLayout(dialog, maxColumns).cellsOf(*focus.control).row;
 }
 
 }  // namespace corvane::tk::detail

@@ -1,6 +1,5 @@
 // How a dialog looks in a terminal: a box with the caption in its top edge,
-// every control at its place (dialog units: 4 across and 10 down to a
-// character cell), group boxes as frames, "[x]" check boxes, "(*)" radio
+// every control at its place (see dialog_layout.h), group boxes as frames, "[x]" check boxes, "(*)" radio
 // buttons, "[*2*]" ticked push-like boxes, "< OK >" buttons, wrapped static
 // texts, sliders as a track with the knob and the number, number boxes as
 // "[value]". A '>' stands before the control that has the focus.
@@ -20,7 +19,10 @@ struct ScreenFocus {
   std::optional<std::string> editing;  // what is being typed into a number box
 };
 
-std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus);
+// The dialog as lines of text, at most maxColumns wide where it can be made so.
+std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns = 80);
+// The line the focused control is drawn on, for a screen that shows a part.
+int focusRow(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns = 80);
 
 // The controls a user can reach with Tab, in template order: boxes, buttons,
 // and placeholders that carry a slider or number box.

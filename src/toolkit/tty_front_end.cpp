@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "toolkit/dialog_screen.h"
 #include "toolkit/front_ends.h"
@@ -105,15 +106,30 @@ class TtyFrontEnd final : public DialogFrontEnd {
     focus_.control = order[static_cast<std::size_t>(index)];
   }
 
+  // A dialog taller than the terminal scrolls with the focus; lines wider
+  // than it are cut rather than wrapped, which would tear the picture.
   void draw(const ModalDialog& dialog) {
+    const int columns = terminal_.columns();
+    const int rows = std::max(1, terminal_.rows() - 1);
+    const auto lines = drawDialog(dialog, focus_, columns);
+    const int height = static_cast<int>(lines.size());
+    const int focused = focusRow(dialog, focus_, columns);
+    if (focused < top_ + 1) top_ = focused - 1;
+    if (focused > top_ + rows - 2) top_ = focused - rows + 2;
+    top_ = std::clamp(top_, 0, std::max(0, height - rows));
     std::string screen = "\x1b[H\x1b[2J";
-    for (const std::string& line : drawDialog(dialog, focus_)) screen += line + "\r\n";
+    for (int n = top_; n < std::min(height, top_ + rows); ++n) {
+      screen +=
+          std::string_view(lines[static_cast<std::size_t>(n)]).substr(0, static_cast<std::size_t>(columns));
+      screen += "\r\n";
+    }
     terminal_.write(screen);
     dirty_ = false;
   }
 
   platform::Terminal& terminal_;
   ScreenFocus focus_;
+  int top_ = 0;  // the first line of the dialog on the screen
   bool dirty_ = true;
   bool escaped_ = false;
 };
