@@ -36,14 +36,14 @@ class InputDialog : public RecordingHost {
     box_.writeFile(box_.iniPath(), "[VideoCorvane Configuration]\n" + keys);
     box_.writeFile(at("dialogs.txt"), script);
   }
-  std::map<std::string, std::string> dialogEnvironment() const {
-    auto env = environmentFor("");
+  std::map<std::string, std::string> dialogEnvironment(const std::string& board = "") const {
+    auto env = environmentFor(board);
     env["CORVANE_DIALOGS"] = "script:" + at("dialogs.txt");
     env["CORVANE_DIALOG_LOG"] = at("dialogs.log");
     return env;
   }
-  void inDialogHost(const std::function<void(const AvfileApi&)>& body) {
-    const ChildOutcome outcome = runWithPlugin(dialogEnvironment(), [&](const AvfileApi& api) {
+  void inDialogHost(const std::function<void(const AvfileApi&)>& body, const std::string& board = "") {
+    const ChildOutcome outcome = runWithPlugin(dialogEnvironment(board), [&](const AvfileApi& api) {
       body(api);
       return ::testing::Test::HasFailure() ? 3 : 0;
     });
@@ -197,6 +197,43 @@ TEST_F(InputDialog, StopOnDroppedFramesIsKeptForTheProcessButNotWritten) {
   EXPECT_EQ(log[2], inputState(0, 1, 0, kComposite));
   EXPECT_EQ(log[5], inputState(0, 1, 0, kComposite)) << "the second opening ticks it from the kept choice";
   EXPECT_EQ(iniKey("StopRecordingWhenFramesAreDropped"), "0");
+}
+
+// The ticked box reaches the next take. An input delivered as fast as the
+// callback returns mostly outruns the writer, so the 20 frame slots run
+// short: ticked, the shortage ends the take (the position query answers 0);
+// unticked, frames are dropped silently and the query keeps answering 1.
+// Whether a take ran short is the board's race with the disk, so a take
+// without a shortage proves nothing and is tried again.
+TEST_F(InputDialog, StopOnDroppedFramesMakesSlotShortagesEndTheNextTake) {
+  for (const bool ticked : {false, true}) {
+    setUp("VeltrixScryIn=0\n", ticked ? "dialog 101\nclick 1004\nclose\n" : "dialog 101\nclose\n");
+    const std::string path = at("take.qvf");
+    bool ranShort = false;
+    for (int attempt = 0; attempt < 5 && !ranShort; ++attempt) {
+      inDialogHost(
+          [&](const AvfileApi& api) {
+            showDialog(api);
+            void* device = openDevice(api);
+            ASSERT_EQ(addFile(api, device, path.c_str()), 1);
+            ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
+            Position now{1, 0};
+            for (int polls = 0; polls < 2000 && now.answer == 1 && now.frames < 30; ++polls) {
+              now = position(api, device);
+              std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            box_.writeFile(at("answer"), std::to_string(now.answer));
+            ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
+            EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
+          },
+          "input_rate=fast");
+      ranShort = lastTake()["no_free_slot"] >= 1;
+      if (ranShort) {
+        EXPECT_EQ(box_.readLines(at("answer")), std::vector<std::string>{ticked ? "0" : "1"}) << ticked;
+      }
+    }
+    EXPECT_TRUE(ranShort) << "no take ran short of slots in five";
+  }
 }
 
 }  // namespace

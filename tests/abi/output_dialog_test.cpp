@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -105,19 +106,39 @@ class OutputDialog : public ::testing::Test {
   }
 };
 
-std::string state(const std::string& ticks) { return "state 102" + ticks; }
+// The board calls one push of the output controls makes (the SC phase last,
+// left out when the source button pushes).
+std::vector<std::string> push(int format, int filter, int pedestal, std::optional<int> scphase) {
+  std::vector<std::string> calls = {"SetOutputControl control.format 5 " + std::to_string(format),
+                                    "SetOutputControl control.filter 5 " + std::to_string(filter),
+                                    "SetOutputControl control.pedestal 5 " + std::to_string(pedestal),
+                                    "SetInputControl control.pedestal 5 " + std::to_string(pedestal)};
+  if (scphase) calls.push_back("SetOutputControl control.scphase 5 " + std::to_string(*scphase));
+  return calls;
+}
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+const std::vector<std::string> kDefaultPush = push(1, 2, 1, 0);
 
-const std::vector<std::string> kDefaultPush = {
-    "SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 2",
-    "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-    "SetOutputControl control.scphase 5 0"};
-
-constexpr const char* kDefaultState =
-    " 1012=1 1013=0 1005=1 1006=0 1007=1 1008=0 1004=0 1016=0 1017=0 1018=0 1019=0 1020=1 1021=0";
+// The dialog log's state line: the defaults with some controls changed.
+std::string state(const std::vector<std::pair<int, std::string>>& changed = {}) {
+  std::vector<std::pair<int, std::string>> controls = {
+      {1012, "1"}, {1013, "0"}, {1005, "1"}, {1006, "0"}, {1007, "1"}, {1008, "0"}, {1004, "0"},
+      {1016, "0"}, {1017, "0"}, {1018, "0"}, {1019, "0"}, {1020, "1"}, {1021, "0"}};
+  std::string line = "state 102";
+  for (auto& [id, value] : controls) {
+    for (const auto& [changedId, changedValue] : changed)
+      if (changedId == id) value = changedValue;
+    line += " " + std::to_string(id) + "=" + value;
+  }
+  return line;
+}
 
 TEST_F(OutputDialog, OpeningWithTheDefaultsTicksAndPushesThem) {
   const DialogRun r = run("", "");
-  EXPECT_EQ(r.dialogLog, (std::vector<std::string>{"open 102", state(kDefaultState), "close 102 0"}));
+  EXPECT_EQ(r.dialogLog, (std::vector<std::string>{"open 102", state(), "close 102 0"}));
   EXPECT_EQ(r.boardCalls, kDefaultPush);
 }
 
@@ -134,99 +155,55 @@ TEST_F(OutputDialog, FlagBitZeroClearShowsNothing) {
   EXPECT_FALSE(std::filesystem::exists(logPath));
 }
 
+// Each script names what it checks: filter 3 ticks only its box; the current
+// filter or source clicked pushes nothing new (the source pushes once, with no
+// refresh); SC phase, typed or slid, is truncated toward zero; Y/C pushes
+// format 0 before the source changes, then the whole set; the pedestal box
+// removes the pedestal on both sides; the preview box is only stored.
 TEST_F(OutputDialog, EachControlPushesOrStoresWhatItShould) {
-  const auto withDefaults = [](std::vector<std::string> more) {
-    std::vector<std::string> calls = kDefaultPush;
-    calls.insert(calls.end(), more.begin(), more.end());
-    return calls;
-  };
+  using Ticks = std::vector<std::pair<int, std::string>>;
   const struct {
-    const char* name;
-    std::string keys;
     std::string script;
-    std::string lastState;
-    std::vector<std::string> boardCalls;
-    std::map<std::string, std::string> stored;
+    Ticks ticks;
+    std::vector<std::string> boardCalls;  // after the opening's push
+    std::pair<std::string, std::string> stored;
   } cases[] = {
-      {"filter 3 ticks only its box",
-       "",
-       "dialog 102\nclick 1021\n",
-       " 1012=1 1013=0 1005=1 1006=0 1007=1 1008=0 1004=0 1016=0 1017=0 1018=0 1019=0 1020=0 1021=1",
-       withDefaults({"SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 3",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-                     "SetOutputControl control.scphase 5 0"}),
-       {{"OutputFilter", "3"}}},
-      {"the current filter clicked stays ticked and pushes nothing",
-       "",
-       "dialog 102\nclick 1020\n",
-       kDefaultState,
-       kDefaultPush,
-       {{"OutputFilter", "2"}}},
-      {"SC phase typed is truncated toward zero",
-       "",
-       "dialog 102\nset 1017 -12.9\n",
-       " 1012=1 1013=0 1005=1 1006=0 1007=1 1008=0 1004=0 1016=-12.9 1017=-12.9 1018=0 1019=0 1020=1 1021=0",
-       withDefaults({"SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-                     "SetOutputControl control.scphase 5 -12"}),
-       {{"SCPhase", "-12"}}},
-      {"the slider moves the same variable",
-       "",
-       "dialog 102\nset 1016 -12.9\n",
-       " 1012=1 1013=0 1005=1 1006=0 1007=1 1008=0 1004=0 1016=-12.9 1017=-12.9 1018=0 1019=0 1020=1 1021=0",
-       withDefaults({"SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-                     "SetOutputControl control.scphase 5 -12"}),
-       {{"SCPhase", "-12"}}},
-      {"the current source clicked pushes once and causes no refresh",
-       "",
-       "dialog 102\nclick 1012\n",
-       kDefaultState,
-       withDefaults({"SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1"}),
-       {{"Output", "0"}}},
-      {"Y/C pushes format 0 before the source changes, then the whole set",
-       "",
-       "dialog 102\nclick 1013\n",
-       " 1012=0 1013=1 1005=1 1006=0 1007=1 1008=0 1004=0 1016=0 1017=0 1018=0 1019=0 1020=1 1021=0",
-       withDefaults({"SetOutputControl control.format 5 0", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-                     "SetOutputControl control.format 5 0", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 1", "SetInputControl control.pedestal 5 1",
-                     "SetOutputControl control.scphase 5 0"}),
-       {{"Output", "1"}}},
-      {"the pedestal box removes the pedestal on both sides",
-       "",
-       "dialog 102\nclick 1004\n",
-       " 1012=1 1013=0 1005=1 1006=0 1007=1 1008=0 1004=1 1016=0 1017=0 1018=0 1019=0 1020=1 1021=0",
-       withDefaults({"SetOutputControl control.format 5 1", "SetOutputControl control.filter 5 2",
-                     "SetOutputControl control.pedestal 5 0", "SetInputControl control.pedestal 5 0",
-                     "SetOutputControl control.scphase 5 0"}),
-       {{"Pedestal", "0"}}},
-      {"the preview box is stored and nothing pushed",
-       "",
-       "dialog 102\nclick 1006\n",
-       " 1012=1 1013=0 1005=1 1006=1 1007=1 1008=0 1004=0 1016=0 1017=0 1018=0 1019=0 1020=1 1021=0",
-       kDefaultPush,
-       {{"VeltrixScryOut", "1"}}},
-      {"stored values are what the dialog opens with",
-       "Output=1\nPedestal=0\nOutputFilter=0\nSCPhase=7\nVideoMode=0\nForceNoFrameDrop=0\n",
-       "",
-       " 1012=0 1013=1 1005=0 1006=0 1007=0 1008=1 1004=1 1016=7 1017=7 1018=1 1019=0 1020=0 1021=0",
-       {"SetOutputControl control.format 5 0", "SetOutputControl control.filter 5 0",
-        "SetOutputControl control.pedestal 5 0", "SetInputControl control.pedestal 5 0",
-        "SetOutputControl control.scphase 5 7"},
-       {{"ForceNoFrameDrop", "0"}}},
+      {"click 1021", {{1020, "0"}, {1021, "1"}}, push(1, 3, 1, 0), {"OutputFilter", "3"}},
+      {"click 1020", {}, {}, {"OutputFilter", "2"}},
+      {"set 1017 -12.9", {{1016, "-12.9"}, {1017, "-12.9"}}, push(1, 2, 1, -12), {"SCPhase", "-12"}},
+      {"set 1016 -12.9", {{1016, "-12.9"}, {1017, "-12.9"}}, push(1, 2, 1, -12), {"SCPhase", "-12"}},
+      {"click 1012", {}, push(1, 2, 1, std::nullopt), {"Output", "0"}},
+      {"click 1013",
+       {{1012, "0"}, {1013, "1"}},
+       push(0, 2, 1, std::nullopt) + push(0, 2, 1, 0),
+       {"Output", "1"}},
+      {"click 1004", {{1004, "1"}}, push(1, 2, 0, 0), {"Pedestal", "0"}},
+      {"click 1006", {{1006, "1"}}, {}, {"VeltrixScryOut", "1"}},
   };
   for (const auto& c : cases) {
-    const DialogRun r = run(c.keys, c.script);
-    ASSERT_GE(r.dialogLog.size(), 3u) << c.name;
-    EXPECT_EQ(r.dialogLog.front(), "open 102") << c.name;
-    EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 2], state(c.lastState)) << c.name;
-    EXPECT_EQ(r.dialogLog.back(), "close 102 0") << c.name;
-    EXPECT_EQ(r.boardCalls, c.boardCalls) << c.name;
-    for (const auto& [key, value] : c.stored) EXPECT_EQ(iniKey(r.ini, key), value) << c.name << " " << key;
+    const DialogRun r = run("", "dialog 102\n" + c.script + "\n");
+    ASSERT_GE(r.dialogLog.size(), 3u) << c.script;
+    EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 2], state(c.ticks)) << c.script;
+    EXPECT_EQ(r.dialogLog.back(), "close 102 0") << c.script;
+    EXPECT_EQ(r.boardCalls, kDefaultPush + c.boardCalls) << c.script;
+    EXPECT_EQ(iniKey(r.ini, c.stored.first), c.stored.second) << c.script;
   }
+}
+
+TEST_F(OutputDialog, StoredValuesAreWhatTheDialogOpensWith) {
+  const DialogRun r =
+      run("Output=1\nPedestal=0\nOutputFilter=0\nSCPhase=7\nVideoMode=0\nForceNoFrameDrop=0\n", "");
+  EXPECT_EQ(r.dialogLog[1], state({{1012, "0"},
+                                   {1013, "1"},
+                                   {1005, "0"},
+                                   {1007, "0"},
+                                   {1008, "1"},
+                                   {1004, "1"},
+                                   {1016, "7"},
+                                   {1017, "7"},
+                                   {1018, "1"},
+                                   {1020, "0"}}));
+  EXPECT_EQ(r.boardCalls, push(0, 0, 0, 7));
 }
 
 // The unload does not save this key, so only the clicks can have written it.
@@ -235,22 +212,19 @@ TEST_F(OutputDialog, FrameDroppingIsWrittenAtEveryClick) {
       run("ForceNoFrameDrop=1\n", "dialog 102\nclick 1005\nclick 1005\n", false, [](const Sandbox& box) {
         box.writeFile(box.iniPath(), "[VideoCorvane Configuration]\nVeltrixScryOut=0\nForceNoFrameDrop=7\n");
       });
-  EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 3], state(std::string(kDefaultState).replace(15, 6, "1005=0")));
-  EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 2], state(kDefaultState));
+  EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 3], state({{1005, "0"}}));
+  EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 2], state());
   EXPECT_EQ(iniKey(r.ini, "ForceNoFrameDrop"), "1");
   EXPECT_EQ(r.boardCalls.size(), kDefaultPush.size() * 3);
 }
 
 TEST_F(OutputDialog, PalWaitsForTheNextLoad) {
   const DialogRun r = run("", "dialog 102\nclick 1008\nclose\n", true);
-  EXPECT_EQ(
-      r.dialogLog[r.dialogLog.size() - 2],
-      state(" 1012=1 1013=0 1005=1 1006=0 1007=0 1008=1 1004=0 1016=0 1017=0 1018=0 1019=0 1020=1 1021=0"));
+  EXPECT_EQ(r.dialogLog[r.dialogLog.size() - 2], state({{1007, "0"}, {1008, "1"}}));
   EXPECT_EQ(r.heightAfter, 480u);
   EXPECT_EQ(iniKey(r.ini, "VideoMode"), "0");
   // The change of standard pushes the output controls again, as any change does.
-  std::vector<std::string> twice = kDefaultPush;
-  twice.insert(twice.end(), kDefaultPush.begin(), kDefaultPush.end());
+  const std::vector<std::string> twice = kDefaultPush + kDefaultPush;
   ASSERT_GE(r.boardCalls.size(), twice.size());
   EXPECT_EQ(std::vector<std::string>(r.boardCalls.begin(), r.boardCalls.begin() + 10), twice);
 }
