@@ -57,13 +57,6 @@ TEST_F(Output, AFrameOnAirIsFreeAgainOnePeriodLater) {
   EXPECT_EQ(acquire(stream), 0u) << "a frame held and never submitted stays out";
 }
 
-TEST_F(Output, ARefusingBoardHandsOutNothing) {
-  config_.faults.refuseOutput = true;
-  OutputStream stream = make();
-  stream.open("media.apps.Veltrix", 0);
-  EXPECT_EQ(acquire(stream), 0u);
-}
-
 TEST_F(Output, SubmittedFramesReachTheFilesAndTheWatcher) {
   config_.outputPath = dir_ / "out.qvf";
   config_.shownPath = dir_ / "shown.txt";
