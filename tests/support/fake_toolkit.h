@@ -1,7 +1,6 @@
 // Toolkit services for tests: installed for the fake's lifetime. Thread bodies
 // run at once on the caller's thread, posted messages are delivered only when
-// the test says, modal dialogs are recorded and handed to onDialog (none:
-// closed unopened).
+// the test says, modal dialogs are handed to onDialog (none: closed unopened).
 #pragma once
 
 #include <cstdint>
@@ -28,7 +27,6 @@ class FakeToolkit : public tk::ToolkitServices {
   FakeToolkit& operator=(const FakeToolkit&) = delete;
 
   std::vector<Post> posts;
-  std::vector<std::int32_t> dialogs;  // resource ids, in the order they ran
   std::function<std::int32_t(const tk::DialogTemplate&, tk::DialogProcedure&)> onDialog;
 
   bool startThread(platform::Thread&, std::string_view, tk::ThreadPriority,
@@ -46,7 +44,6 @@ class FakeToolkit : public tk::ToolkitServices {
     for (const Post& p : batch) p.target->onToolkitMessage(p.message, p.sender);
   }
   std::int32_t runModalDialog(const tk::DialogTemplate& dialog, tk::DialogProcedure& procedure) override {
-    dialogs.push_back(dialog.resourceId);
     return onDialog ? onDialog(dialog, procedure) : tk::kCommandCancel;
   }
 
