@@ -18,13 +18,6 @@ namespace {
 constexpr std::uint64_t kNtscFramePeriod = 33367;  // 1001/30 ms, rounded up
 constexpr std::size_t kPalFrame = 720 * 576 * 2;
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 class Output : public ::testing::Test {
  protected:
   OutputStream make(const OutputFileMaker& maker = {}) { return OutputStream(log_, config_, clock_, maker); }
@@ -64,13 +57,6 @@ TEST_F(Output, AFrameOnAirIsFreeAgainOnePeriodLater) {
   EXPECT_EQ(acquire(stream), 0u) << "a frame held and never submitted stays out";
 }
 
-TEST_F(Output, ARefusingBoardHandsOutNothing) {
-  config_.faults.refuseOutput = true;
-  OutputStream stream = make();
-  stream.open("media.apps.Veltrix", 0);
-  EXPECT_EQ(acquire(stream), 0u);
-}
-
 TEST_F(Output, SubmittedFramesReachTheFilesAndTheWatcher) {
   config_.outputPath = dir_ / "out.qvf";
   config_.shownPath = dir_ / "shown.txt";
@@ -90,7 +76,7 @@ TEST_F(Output, SubmittedFramesReachTheFilesAndTheWatcher) {
   });
   stream.open("media.apps.Veltrix", 1);
   EXPECT_EQ(made, VideoStandard::Pal);
-  EXPECT_EQ(readAll(config_.outputPath), std::string("HEAD") + std::string(508, '\0'));
+  EXPECT_EQ(testing::readFile(config_.outputPath), std::string("HEAD") + std::string(508, '\0'));
 
   std::uint64_t times[2] = {};
   for (std::uint8_t value : {7, 9}) {
@@ -105,7 +91,7 @@ TEST_F(Output, SubmittedFramesReachTheFilesAndTheWatcher) {
   stream.close(1);
   EXPECT_EQ(watchedLines, 576u);
   EXPECT_EQ(watchedFirst, 9);
-  const std::string out = readAll(config_.outputPath);
+  const std::string out = testing::readFile(config_.outputPath);
   ASSERT_EQ(out.size(), 512 + 2 * kPalFrame);
   EXPECT_EQ(out.substr(512, kPalFrame), std::string(kPalFrame, '\7'));
   EXPECT_EQ(out.substr(512 + kPalFrame), std::string(kPalFrame, '\x09'));
@@ -115,7 +101,7 @@ TEST_F(Output, SubmittedFramesReachTheFilesAndTheWatcher) {
   std::snprintf(expected, sizeof expected, "1 %llu %016llx\n2 %llu %016llx\n",
                 static_cast<unsigned long long>(times[0]), static_cast<unsigned long long>(frameHash(sevens)),
                 static_cast<unsigned long long>(times[1]), static_cast<unsigned long long>(frameHash(nines)));
-  EXPECT_EQ(readAll(config_.shownPath), expected);
+  EXPECT_EQ(testing::readFile(config_.shownPath), expected);
 }
 
 TEST(FrameHash, IsFnv1a64) {

@@ -24,12 +24,7 @@ class Board : public ::testing::Test {
  protected:
   Board() { config_.logPath = dir_ / "calls.log"; }
 
-  Lines logLines() const {
-    std::ifstream in(config_.logPath, std::ios::binary);
-    Lines lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  Lines logLines() const { return testing::readLines(config_.logPath); }
 
   testing::TempDir dir_;
   BoardConfig config_;

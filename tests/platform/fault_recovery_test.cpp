@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/test_support.h"
+#include "support/temp_dir.h"
 
 namespace corvane::platform {
 namespace {
@@ -41,8 +41,8 @@ CORVANE_RAW_FAULT int recurseForever(int depth) {
 // recovery point of its own: only the faulting thread's point may catch it.
 TEST(FaultRecovery, EachKindOfFaultIsRecoveredOnTheFaultingThread) {
   // A mapping past the end of its file raises a bus error.
-  test::TempDir dir;
-  test::writeFile(dir / "short", "x");
+  testing::TempDir dir;
+  testing::writeFile(dir / "short", "x");
   const int fd = ::open((dir / "short").c_str(), O_RDONLY);
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const auto* map =

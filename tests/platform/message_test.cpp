@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "platform/test_support.h"
+#include "support/temp_dir.h"
 
 namespace corvane::platform {
 namespace {
 
 TEST(MessageBox, ConcurrentBoxesNeverMixTheirLines) {
-  test::TempDir dir;
+  testing::TempDir dir;
   ::setenv("CORVANE_MESSAGE_LOG", (dir / "messages.log").c_str(), 1);
   const std::string padding(300, 'x');
   ::testing::internal::CaptureStderr();
@@ -31,7 +31,7 @@ TEST(MessageBox, ConcurrentBoxesNeverMixTheirLines) {
   ::unsetenv("CORVANE_MESSAGE_LOG");
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("\nT3: 49" + padding + "\n"), std::string::npos);
 
-  std::istringstream lines(test::readFile(dir / "messages.log"));
+  std::istringstream lines(testing::readFile(dir / "messages.log"));
   std::set<std::string> seen;
   for (std::string line; std::getline(lines, line);) {
     ASSERT_TRUE(line.starts_with('T') && line.ends_with(padding)) << line;

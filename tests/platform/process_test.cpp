@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "platform/test_support.h"
 #include "support/fake_programs.h"
+#include "support/temp_dir.h"
 
 namespace corvane::platform {
 namespace {
@@ -15,9 +15,9 @@ using corvane::testing::ScopedPath;
 using corvane::testing::writeScript;
 
 TEST(SearchProgram, FindsTheFirstExecutableFileAlongThePath) {
-  test::TempDir a, b;
+  testing::TempDir a, b;
   std::filesystem::create_directory(a / "Tool");  // a directory is no program
-  test::writeFile(b / "Plain", "not executable");
+  testing::writeFile(b / "Plain", "not executable");
   writeScript(b / "Tool", "exit 0");
   writeScript(b / "Plain.sh", "exit 0");
   writeScript(a / "Both", "exit 0");

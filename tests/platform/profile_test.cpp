@@ -11,20 +11,20 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/test_support.h"
+#include "support/temp_dir.h"
 
 namespace corvane::platform {
 namespace {
 
-using test::readFile;
-using test::writeFile;
+using testing::readFile;
+using testing::writeFile;
 
 constexpr const char* kSection = "VideoCorvane Configuration";
 const std::string kModeOne = "[VideoCorvane Configuration]\nVideoMode=1\n";
 
 class ProfileTest : public ::testing::Test {
  protected:
-  test::TempDir dir_;
+  testing::TempDir dir_;
   std::string ini_ = dir_ / "VideoCorvane.ini";
 };
 
@@ -181,7 +181,7 @@ TEST(ProfileDeathTest, AReadOnlyFileIsLeftAloneAndToldOnceOnStderr) {
   ::testing::FLAGS_gtest_death_test_style = "threadsafe";
   EXPECT_EXIT(
       {
-        test::TempDir dir;
+        testing::TempDir dir;
         const std::string ini = dir / "VideoCorvane.ini";
         writeFile(ini, kModeOne);
         ::chmod(ini.c_str(), 0444);

@@ -1,6 +1,6 @@
 // The warning dialog's procedure against a window of its own: the longest
-// text it shows, and its guard. What OK and cancel store is checked through
-// the real plug-in in tests/abi.
+// text it shows, and its guard. Its caption, id and what OK and cancel store
+// are checked through the real plug-in in tests/abi.
 #include "plugin/warning_dialog.h"
 
 #include <gtest/gtest.h>
@@ -33,17 +33,15 @@ class Window : public tk::DialogWindow {
 TEST(WarningDialogProcedure, ShowsAtMostTheBufferAndAFailureUnderItsCaption) {
   testing::FakeToolkit toolkit;
   std::string shown;
-  toolkit.onDialog = [&](const tk::DialogTemplate& dialog, tk::DialogProcedure& procedure) {
+  toolkit.onDialog = [&](const tk::DialogTemplate&, tk::DialogProcedure& procedure) {
     Window window;
     window.ticks[kDoNotShowAgainId] = true;
     procedure.onOpen(window);
     shown = window.texts[kWarningTextId];
     procedure.onCommand(window, tk::kCommandOk);
-    EXPECT_EQ(dialog.caption, "Warning !");
     return 0;
   };
   EXPECT_TRUE(showWarningDialog(std::string(1500, 'w')));
-  EXPECT_EQ(toolkit.dialogs, std::vector<std::int32_t>{kWarningDialogId});
   EXPECT_EQ(shown, std::string(1023, 'w'));
 
   Window failing;

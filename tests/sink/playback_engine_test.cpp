@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 #include "support/allocation_counter.h"
+#include "support/fake_programs.h"
 #include "support/playback_fakes.h"
 
 namespace corvane::sink {
@@ -30,7 +30,7 @@ class Playback : public ::testing::Test {
     return buffer;
   }
   bool submittedAtLeast(std::size_t n) {
-    return testing::eventually([&] { return board_.submitted() >= n; });
+    return corvane::testing::eventually([&] { return board_.submitted() >= n; });
   }
 
   SteppingClock clock_;
@@ -62,14 +62,14 @@ TEST_F(Playback, NothingGoesOutWhileStoppedAndEachStartRestartsTheClock) {
   EXPECT_EQ(board_.opened625, 1);
   queue(1, 0);
   const std::uint64_t stoppedFrom = clock_.now;
-  ASSERT_TRUE(testing::eventually([&] { return clock_.now > stoppedFrom + 100000; }));
+  ASSERT_TRUE(corvane::testing::eventually([&] { return clock_.now > stoppedFrom + 100000; }));
   EXPECT_EQ(board_.submitted(), 0u);
   engine_->startPlayback();
   ASSERT_TRUE(submittedAtLeast(1));
   engine_->stopPlayback();
   queue(2, 30000);
   const std::uint64_t waitFrom = clock_.now;
-  ASSERT_TRUE(testing::eventually([&] { return clock_.now > waitFrom + 100000; }));
+  ASSERT_TRUE(corvane::testing::eventually([&] { return clock_.now > waitFrom + 100000; }));
   EXPECT_EQ(board_.submitted(), 1u) << "stopped again: its time counts from the next start";
   const std::uint64_t restart = clock_.now;
   engine_->startPlayback();

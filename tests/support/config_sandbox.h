@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace corvane::testing {
@@ -26,12 +25,6 @@ class ConfigSandbox {
 
   std::filesystem::path ini() const { return dir_ / "VideoCorvane.ini"; }
   void write(const std::string& text) const { std::ofstream(ini(), std::ios::binary) << text; }
-  std::string read() const {
-    std::ifstream in(ini(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
 
  private:
   std::filesystem::path dir_;

@@ -19,12 +19,6 @@ class FakeClock : public platform::Clock {
     sleeps.push_back(ms);
     now += std::uint64_t{ms} * 1000;
   }
-  // Recorded apart, so a test sees which waits were shortened.
-  std::vector<std::uint32_t> microSleeps;
-  void sleepMicroseconds(std::uint32_t us) override {
-    microSleeps.push_back(us);
-    now += us;
-  }
 };
 
 }  // namespace corvane::testing

@@ -1,7 +1,6 @@
-// Toolkit services for tests: installed for the fake's lifetime. Thread starts
-// are recorded and their bodies run at once on the caller's thread (or
-// refused), posted messages are recorded and delivered only when the test says,
-// modal dialogs are recorded and handed to onDialog (none: closed unopened).
+// Toolkit services for tests: installed for the fake's lifetime. Thread bodies
+// run at once on the caller's thread, posted messages are delivered only when
+// the test says, modal dialogs are handed to onDialog (none: closed unopened).
 #pragma once
 
 #include <cstdint>
@@ -16,10 +15,6 @@ namespace corvane::testing {
 
 class FakeToolkit : public tk::ToolkitServices {
  public:
-  struct Start {
-    std::string name;
-    tk::ThreadPriority priority;
-  };
   struct Post {
     tk::HWND target;
     std::int32_t message;
@@ -31,16 +26,11 @@ class FakeToolkit : public tk::ToolkitServices {
   FakeToolkit(const FakeToolkit&) = delete;
   FakeToolkit& operator=(const FakeToolkit&) = delete;
 
-  bool refuseThreads = false;
-  std::vector<Start> starts;
   std::vector<Post> posts;
-  std::vector<std::int32_t> dialogs;  // resource ids, in the order they ran
   std::function<std::int32_t(const tk::DialogTemplate&, tk::DialogProcedure&)> onDialog;
 
-  bool startThread(platform::Thread&, std::string_view name, tk::ThreadPriority priority,
+  bool startThread(platform::Thread&, std::string_view, tk::ThreadPriority,
                    std::function<void()> body) override {
-    starts.push_back(Start{std::string(name), priority});
-    if (refuseThreads) return false;
     body();
     return true;
   }
@@ -54,7 +44,6 @@ class FakeToolkit : public tk::ToolkitServices {
     for (const Post& p : batch) p.target->onToolkitMessage(p.message, p.sender);
   }
   std::int32_t runModalDialog(const tk::DialogTemplate& dialog, tk::DialogProcedure& procedure) override {
-    dialogs.push_back(dialog.resourceId);
     return onDialog ? onDialog(dialog, procedure) : tk::kCommandCancel;
   }
 

@@ -3,11 +3,7 @@
 // frame. Both are thread-safe and allocate nothing once made.
 #pragma once
 
-#include <array>
 #include <atomic>
-#include <chrono>
-#include <cstring>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -57,9 +53,6 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     submissions_.reserve(capacity);
   }
 
-  std::atomic<bool> refuse{false};
-  std::atomic<std::uint32_t> acquisitions{0};
-
   std::vector<Submission> submissions() {
     std::lock_guard guard(lock_);
     return submissions_;
@@ -74,8 +67,7 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     return 7;
   }
   Handle AcquireOutputFrame(Handle stream, void** data, std::uint32_t* cookie) override {
-    ++acquisitions;
-    if (refuse || stream != 7) return 0;
+    if (stream != 7) return 0;
     *data = frame_.data();
     *cookie = 3;
     return 1;
@@ -96,16 +88,5 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
   std::vector<Submission> submissions_;  // guarded by lock_
   std::vector<std::uint8_t> frame_;      // written by the playback thread only
 };
-
-// Waits in real time (yielding, never through the fake clock) until done()
-// holds; false after a generous limit, so a fault fails instead of hanging.
-inline bool eventually(const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
 
 }  // namespace corvane::sink::testing

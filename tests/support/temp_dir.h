@@ -1,11 +1,15 @@
 // A fresh directory under the system's temp dir, removed with its contents
-// (made writable first, for tests that take the write bit away).
+// (made writable first, for tests that take the write bit away), and whole-file
+// helpers for what tests put there.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace corvane::testing {
 
@@ -29,5 +33,24 @@ class TempDir {
  private:
   std::string path_;
 };
+
+inline std::string readFile(const std::string& path) {
+  std::ostringstream out;
+  out << std::ifstream(path, std::ios::binary).rdbuf();
+  return out.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The lines of a file that start with prefix.
+inline std::vector<std::string> readLines(const std::string& path, const std::string& prefix = "") {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) lines.push_back(line);
+  return lines;
+}
 
 }  // namespace corvane::testing

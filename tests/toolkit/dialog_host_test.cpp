@@ -22,13 +22,6 @@ using detail::DialogLog;
 using detail::ModalDialog;
 using detail::ScriptAction;
 
-std::vector<std::string> readLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 struct ScriptRun {
   std::int32_t result;
   std::vector<std::string> log;
@@ -46,7 +39,7 @@ ScriptRun runScript(const std::string& script, bool endsOnClose = true) {
   auto frontEnd = detail::makeScriptFrontEnd(
       parsed.blocks.empty() ? std::vector<ScriptAction>{} : parsed.blocks.front().actions, clock);
   const std::int32_t result = detail::runDialog(testDialog(), procedure, *frontEnd, log);
-  return ScriptRun{result, readLines(dir / "dialogs.log"), procedure.events, clock.sleeps};
+  return ScriptRun{result, testing::readLines(dir / "dialogs.log"), procedure.events, clock.sleeps};
 }
 
 TEST(DialogHost, AScriptedRunLogsEachStateAndDeliversEachMessage) {
@@ -132,7 +125,6 @@ TEST(DialogHost, ClicksOfTickedAndUnknownControlsAndTheEndOfTheActions) {
 }
 
 TEST(DialogHost, ValueControlsFollowTheirVariableAndLeaveItWithTheDialog) {
-  testing::TempDir dir;
   DialogLog log(std::nullopt);
   auto first = std::make_unique<mFLT64>(1.0);
   mFLT64 second(2.0);
