@@ -21,6 +21,8 @@ class CallLog {
 
   // False when a path was given but the file could not be opened for appending.
   bool usable() const { return usable_; }
+  // False when every line is dropped: per-field callers skip formatting then.
+  bool enabled() const { return enabled_; }
 
   // Thread-safe. The line and its newline go out in one flushed write, so lines
   // from several threads (or processes) never mix.

@@ -117,6 +117,7 @@ void InputProbe::closeEngine(engine::Handle engine) {
 }
 
 void InputProbe::returnFrame(std::uint32_t source, std::uint32_t frameIdentifier) {
+  if (!log_.enabled()) return;  // called for every field
   log_.write("ReturnInputFrame " + std::to_string(source) + " " + std::to_string(frameIdentifier));
 }
 
@@ -163,8 +164,10 @@ void InputProbe::deliver(void* context, engine::ProbeCallback callback) {
     putU32(info, Info::kFrameIdentifier, identifier);
     putU32(info, Info::kFrameCount, count);
     putU32(info, Info::kParityStamp, static_cast<std::uint32_t>(parity));
-    log_.write("deliver " + std::to_string(identifier) + " " + std::to_string(count) + " " +
-               std::to_string(static_cast<int>(parity)));
+    if (log_.enabled()) {
+      log_.write("deliver " + std::to_string(identifier) + " " + std::to_string(count) + " " +
+                 std::to_string(static_cast<int>(parity)));
+    }
     if (parity == FieldParity::First) switcher_.setFrameCount(count);
     callback(context, pixels.data(), info.data());
     if (monitor_ != nullptr && parity == FieldParity::Second) {

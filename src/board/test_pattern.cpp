@@ -1,6 +1,7 @@
 #include "board/test_pattern.h"
 
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 namespace corvane::board {
@@ -39,6 +40,23 @@ Colour numberAt(std::uint32_t x, std::uint32_t frame) {
   return (frame >> bit) & 1 ? kWhite : kBlack;
 }
 
+constexpr std::size_t kLineBytes = std::size_t{kPixelsPerLine} * 2;
+using Line = std::array<std::uint8_t, kLineBytes>;
+
+template <class ColourAt>
+void drawLine(Line& line, ColourAt colourAt) {
+  std::uint8_t* byte = line.data();
+  for (std::uint32_t x = 0; x < kPixelsPerLine; x += 2) {
+    const Colour left = colourAt(x);
+    const Colour right = colourAt(x + 1);
+    // A pair shares the chroma of its left pixel.
+    *byte++ = left.cb;
+    *byte++ = left.y;
+    *byte++ = left.cr;
+    *byte++ = right.y;
+  }
+}
+
 }  // namespace
 
 void drawTestPatternField(VideoStandard standard, std::uint32_t frame, FieldParity field,
@@ -48,25 +66,30 @@ void drawTestPatternField(VideoStandard standard, std::uint32_t frame, FieldPari
   const std::uint32_t parity = static_cast<std::uint32_t>(field);
   const std::uint32_t boxLeft =
       static_cast<std::uint32_t>((std::uint64_t{frame} * 2 + parity) * kBoxStep % kPixelsPerLine);
+  // Every line of a band is alike: each band's line is drawn once and copied,
+  // which keeps a fast input's field within a few copies of a line.
+  std::array<Line, 3> lines{};
+  std::array<bool, 3> drawn{};
   std::uint8_t* byte = out.data();
-  for (std::uint32_t line = parity; line < frameLines; line += 2) {
+  for (std::uint32_t line = parity; line < frameLines; line += 2, byte += kLineBytes) {
     const std::uint32_t band = line * 6 / frameLines;  // sixths: 0-3 bars, 4 box, 5 number
-    if (part == PatternPart::Moving && band < 4) {
-      byte += kPixelsPerLine * 2;
-      continue;
+    if (part == PatternPart::Moving && band < 4) continue;
+    const std::size_t kind = band < 4 ? 0 : band - 3;
+    if (!drawn[kind]) {
+      drawn[kind] = true;
+      switch (kind) {
+        case 0:
+          drawLine(lines[0], [](std::uint32_t x) { return barAt(x); });
+          break;
+        case 1:
+          drawLine(lines[1], [&](std::uint32_t x) { return boxBandAt(x, boxLeft); });
+          break;
+        default:
+          drawLine(lines[2], [&](std::uint32_t x) { return numberAt(x, frame); });
+          break;
+      }
     }
-    for (std::uint32_t x = 0; x < kPixelsPerLine; x += 2) {
-      auto colourAt = [&](std::uint32_t px) {
-        return band < 4 ? barAt(px) : band == 4 ? boxBandAt(px, boxLeft) : numberAt(px, frame);
-      };
-      const Colour left = colourAt(x);
-      const Colour right = colourAt(x + 1);
-      // A pair shares the chroma of its left pixel.
-      *byte++ = left.cb;
-      *byte++ = left.y;
-      *byte++ = left.cr;
-      *byte++ = right.y;
-    }
+    std::memcpy(byte, lines[kind].data(), kLineBytes);
   }
 }
 
