@@ -34,11 +34,7 @@ class RecordingHost : public FileServices {
   }
   // CORVANE_BOARD gets the log and then board; the take report goes to report().
   void inPluginOn(const std::string& board, const std::function<void(const AvfileApi&)>& checks) {
-    const ChildOutcome outcome = runWithPlugin(environmentFor(board), [&](const AvfileApi& api) {
-      checks(api);
-      return ::testing::Test::HasFailure() ? 3 : 0;
-    });
-    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+    inPluginWith(environmentFor(board), checks);
   }
   std::map<std::string, std::string> environmentFor(const std::string& board) const {
     const char* path = std::getenv("PATH");
@@ -47,6 +43,12 @@ class RecordingHost : public FileServices {
                              {"PATH", at("bin") + ":" + (path != nullptr ? path : "")}});
   }
   std::string report() const { return at("takes.report"); }
+  // The board's input plays a clip of kClipFrames frames over and over.
+  static constexpr std::uint32_t kClipFrames = 4;
+  std::string clipBoard(const std::string& settings) {
+    writeQvfClip(at("clip.qvf"), 240, kClipFrames, kNtscFieldRateBits);
+    return "input=" + at("clip.qvf") + "," + settings;
+  }
 
   static void* openDevice(const AvfileApi& api) {
     void* device = nullptr;

@@ -17,18 +17,12 @@
 #include <thread>
 #include <vector>
 
-#include "abi/plugin_process.h"
+#include "abi/file_services_harness.h"
 #include "support/fake_programs.h"
 
 namespace corvane::abi {
 namespace {
 
-using host::AvfileApi;
-using host::RecordBuffer;
-
-constexpr const char* kGuid422 = "349FC923-CAEA-11d1-818D-00A0C96E62CA";
-constexpr const char* kGuid444 = "FD404F01-5A1C-11d2-818D-00A0C96E62CA";
-constexpr const char* kGuidRgba = "575CE120-C7B3-11d0-AA07-000094753D70";
 constexpr std::uint32_t kBufferRecord = 496;
 constexpr std::size_t kQvfData = 512;  // the first frame block of the output= file
 
@@ -153,22 +147,15 @@ TEST_F(Sink, OpenFillsTheRecordAndHandsOutASignalledEvent) {
     };
     for (const Offered& f : {Offered{4, kGuid422, 691204, 0x812}, Offered{240, kGuid444, 1382400, 0x110},
                              Offered{476, kGuidRgba, 1382400, 0x100}}) {
-      EXPECT_EQ(record.u32(f.at), 236u);
-      EXPECT_EQ(record.u32(f.at + 4), 720u);
-      EXPECT_EQ(record.u32(f.at + 8), 480u);
+      EXPECT_EQ(words(record, {f.at, f.at + 4, f.at + 8, f.at + 112, f.at + 116, f.at + 120, f.at + 124}),
+                (std::vector<std::uint32_t>{236, 720, 480, 29970026, 1000000, f.bytes, f.flags}));
       EXPECT_EQ(record.text(f.at + 12, 100), f.guid);
-      EXPECT_EQ(record.u32(f.at + 112), 29970026u);
-      EXPECT_EQ(record.u32(f.at + 116), 1000000u);
-      EXPECT_EQ(record.u32(f.at + 120), f.bytes);
-      EXPECT_EQ(record.u32(f.at + 124), f.flags);
       EXPECT_EQ(record.text(f.at + 136, 100), "") << "no display name";
     }
-    EXPECT_EQ(record.u32(712), 0xC0FFEE20u);
-    EXPECT_EQ(record.u32(716), 0x1024u);
+    // Copied from the host's open record and structure.
+    EXPECT_EQ(words(record, {712, 716, 956, 960, 964}),
+              (std::vector<std::uint32_t>{0xC0FFEE20, 0x1024, 0x1010, 0x1014, 0x1020}));
     EXPECT_EQ(std::memcmp(static_cast<std::uint8_t*>(handle) + 720, chosen_.data(), 236), 0);
-    EXPECT_EQ(record.u32(956), 0x1010u);
-    EXPECT_EQ(record.u32(960), 0x1014u);
-    EXPECT_EQ(record.u32(964), 0x1020u);
     const std::uint32_t event = record.u32(968);
     EXPECT_NE(event, 0u);
     EXPECT_EQ(params_.u32(40), event);
@@ -190,15 +177,12 @@ TEST_F(Sink, InfoAnswersItsAbilitiesAndPointsAtTheOfferedFormats) {
   for (const auto& [force, abilities] : {std::pair{"0", 0x28u}, std::pair{"1", 0xA8u}}) {
     setIni(std::string("VeltrixScryOut=0\nForceNoFrameDrop=") + force + "\n");
     inDevice("", [&, abilities = abilities](const AvfileApi& api, void* handle) {
-      RecordBuffer info(1068, 0xA5);
+      RecordBuffer info(1068, kHostFill);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(handle, info.data()), 1);
-      EXPECT_EQ(info.u32(4), abilities);
-      EXPECT_EQ(info.u32(8), 8u);
+      // The size word is the host's.
+      EXPECT_EQ(words(info, {0, 4, 8, 16, 28, 1056, 1060, 1064}),
+                (std::vector<std::uint32_t>{kUnwritten, abilities, 8, 3, 2, 0, 0, 0}));
       EXPECT_EQ(info.address(12), static_cast<std::uint8_t*>(handle) + 4);
-      EXPECT_EQ(info.u32(16), 3u);
-      EXPECT_EQ(info.u32(28), 2u);
-      EXPECT_EQ(info.u32(0), 0xA5A5A5A5u) << "the size word is the host's";
-      for (std::size_t at : {1056u, 1060u, 1064u}) EXPECT_EQ(info.u32(at), 0u);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(nullptr, info.data()), 0);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(handle, nullptr), 0);
     });
@@ -218,11 +202,8 @@ TEST_F(Sink, BufferRecordsAreCheckedAndDescribeTheFrame) {
     std::string lower = kGuid422;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     RecordBuffer frame = take(api, handle, lower);
-    EXPECT_EQ(frame.u32(12), 720u);
-    EXPECT_EQ(frame.u32(16), 480u);
-    EXPECT_EQ(frame.u32(128), 691204u);
-    EXPECT_EQ(frame.u32(484), 691204u);
-    EXPECT_EQ(frame.u32(4), 0x812u);
+    EXPECT_EQ(words(frame, {12, 16, 128, 484, 4}),
+              (std::vector<std::uint32_t>{720, 480, 691204, 691204, 0x812}));
     EXPECT_NE(data(frame), nullptr);
 
     RecordBuffer unknown(kBufferRecord, 0);
@@ -300,9 +281,9 @@ TEST_F(Sink, TwentyBuffersWhileStoppedAndTheNextAfterAFrameIsOut) {
 }
 
 TEST_F(Sink, ConversionsReachTheOutputFile) {
+  std::string frame422(691204, '\0');
+  for (std::size_t i = 0; i < frame422.size(); ++i) frame422[i] = static_cast<char>(i * 7 % 251);
   inDevice("", [&](const AvfileApi& api, void* handle) {
-    std::vector<std::uint8_t> frame422(691204);
-    for (std::size_t i = 0; i < frame422.size(); ++i) frame422[i] = static_cast<std::uint8_t>(i * 7 % 251);
     RecordBuffer same = take(api, handle, kGuid422);
     std::memcpy(data(same), frame422.data(), frame422.size());
     ASSERT_EQ(add(api, handle, same, 1), 1);
@@ -317,9 +298,7 @@ TEST_F(Sink, ConversionsReachTheOutputFile) {
   });
   const std::string out = outputFrames();
   ASSERT_EQ(out.size(), 2u * 691200);
-  std::vector<std::uint8_t> expected(691200);
-  for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<std::uint8_t>(i * 7 % 251);
-  EXPECT_EQ(out.compare(0, 691200, std::string(expected.begin(), expected.end())), 0) << "4:2:2 unchanged";
+  EXPECT_EQ(out.compare(0, 691200, frame422, 0, 691200), 0) << "4:2:2 unchanged";
   EXPECT_EQ(out.substr(691200, 4), std::string("\x14\x0a\x1e\x0b"));
   EXPECT_EQ(box_.readFile(path("out.qvf")).substr(0, 4), "FMTR");
 }
