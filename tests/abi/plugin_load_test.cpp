@@ -60,6 +60,12 @@ std::map<std::string, std::string> sectionOf(const std::string& ini) {
   return keys;
 }
 
+// Each key=value line of expected holds in keys.
+void expectKeys(const std::map<std::string, std::string>& keys, const std::string& expected) {
+  for (const auto& [key, value] : sectionOf("[VideoCorvane Configuration]\n" + expected))
+    EXPECT_EQ(keys.count(key) ? keys.at(key) : "(missing)", value) << key;
+}
+
 TEST(PluginLoad, FirstLoadCreatesTheSettingsAndConfiguresTheBoard) {
   Sandbox box;
   const ChildOutcome outcome = runWithPlugin(box.environment(), loadOnly);
@@ -67,21 +73,10 @@ TEST(PluginLoad, FirstLoadCreatesTheSettingsAndConfiguresTheBoard) {
   ASSERT_EQ(outcome.exitCode, 0);
 
   const auto keys = sectionOf(box.readFile(box.iniPath()));
-  for (const auto& [key, value] :
-       std::map<std::string, std::string>{{"VideoMode", "1"},
-                                          {"ForceNoFrameDrop", "1"},
-                                          {"StopRecordingWhenFramesAreDropped", "0"},
-                                          {"Output", "0"},
-                                          {"Pedestal", "1"},
-                                          {"OutputFilter", "2"},
-                                          {"SCPhase", "0"},
-                                          {"Input", "0"},
-                                          {"Contrast_Composite", "44"},
-                                          {"Saturation_Component", "90"},
-                                          {"HYPK_SDI", "2"},
-                                          {"UOffset_Component", "-38"},
-                                          {"Refresh Rate Warning", "1"}})
-    EXPECT_EQ(keys.count(key) ? keys.at(key) : "(missing)", value) << key;
+  expectKeys(keys,
+             "VideoMode=1\nForceNoFrameDrop=1\nStopRecordingWhenFramesAreDropped=0\nOutput=0\nPedestal=1\n"
+             "OutputFilter=2\nSCPhase=0\nInput=0\nContrast_Composite=44\nSaturation_Component=90\n"
+             "HYPK_SDI=2\nUOffset_Component=-38\nRefresh Rate Warning=1\n");
   // 8 start-up and output keys, Input and the 40 per-source keys.
   EXPECT_EQ(keys.size(), 49u);
 
@@ -105,13 +100,8 @@ TEST(PluginLoad, UnloadSavesTheSettingsAndKeepsEverythingElse) {
   const std::string ini = box.readFile(box.iniPath());
   EXPECT_NE(ini.find("; written by hand\n[Other Program]\nVideoMode=7\n"), std::string::npos) << ini;
   // Letters and an empty value are replaced by the default.
-  const auto keys = sectionOf(ini);
-  for (const auto& [key, value] : std::map<std::string, std::string>{{"VideoMode", "1"},
-                                                                     {"OutputFilter", "2"},
-                                                                     {"UnknownKey", "keep me"},
-                                                                     {"SCPhase", "-3"},
-                                                                     {"Contrast_SDI", "120"}})
-    EXPECT_EQ(keys.count(key) ? keys.at(key) : "(missing)", value) << key;
+  expectKeys(sectionOf(ini),
+             "VideoMode=1\nOutputFilter=2\nUnknownKey=keep me\nSCPhase=-3\nContrast_SDI=120\n");
 }
 
 TEST(PluginLoad, TheSavedOutputValuesGoToTheBoardAtTheNextLoad) {

@@ -74,11 +74,6 @@ class RecordingHost : public FileServices {
     RecordBuffer params = fileParams(api, path, limit);
     return api.AVFILE_AddRecordingFile(device, params.data());
   }
-  static std::int32_t removeFile(const AvfileApi& api, void* device) {
-    RecordBuffer params(16, kHostFill);
-    params.setU32(0, 16);
-    return api.AVFILE_RemoveRecordingFile(device, params.data());
-  }
   struct Position {
     std::int32_t answer;
     std::uint32_t frames;
@@ -118,14 +113,16 @@ class RecordingHost : public FileServices {
     }
     return record;
   }
-  // Deliveries seen so far whose count is above count (the child polls this).
-  std::size_t deliveredAfter(std::uint32_t count) const {
-    const BoardRecord record = boardRecord();
-    return static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(),
-                                                  [&](const Delivered& d) { return d.count > count; }));
-  }
+  // Waits until the board has delivered fields whose count is above count.
   void waitForDeliveriesAfter(std::uint32_t count, std::size_t fields) const {
-    while (deliveredAfter(count) < fields) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto after = [&](const Delivered& d) { return d.count > count; };
+    for (;;) {
+      const BoardRecord record = boardRecord();
+      if (static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(), after)) >=
+          fields)
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
   }
 
   // The record file's frames, each both fields as written.

@@ -38,26 +38,24 @@ struct Shown {
   std::string hash;
 };
 
-class Sink : public ::testing::Test {
+class Sink : public FileServices {
  protected:
   // Runs body in a child that loaded the plug-in with the board's extra
   // settings (and env's), between the output interface's query and close.
   void inPlugin(const std::string& board, const std::map<std::string, std::string>& env,
                 const std::function<void(const AvfileApi&)>& body) {
     std::string settings =
-        "log=" + box_.boardLog().string() + ",output=" + path("out.qvf") + ",shown=" + path("shown.txt");
+        "log=" + box_.boardLog().string() + ",output=" + at("out.qvf") + ",shown=" + at("shown.txt");
     if (!board.empty()) settings += "," + board;
     std::map<std::string, std::string> all = env;
     all["CORVANE_BOARD"] = settings;
-    const ChildOutcome outcome = runWithPlugin(box_.environment(all), [&](const AvfileApi& api) {
+    inPluginWith(box_.environment(all), [&](const AvfileApi& api) {
       RecordBuffer descriptor(324);
       descriptor.setU32(0, 324);
       EXPECT_EQ(api.AVFILE_QueryInterfaceSink(descriptor.data()), 1);
       body(api);
       EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
-      return ::testing::Test::HasFailure() ? 3 : 0;
     });
-    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
   }
   // The same with a device open around checks.
   void inDevice(const std::string& board, const std::function<void(const AvfileApi&, void*)>& checks) {
@@ -68,13 +66,11 @@ class Sink : public ::testing::Test {
     });
   }
   void SetUp() override { setIni("VeltrixScryOut=0\n"); }
-  void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
 
   void setIni(const std::string& keys) {
     std::filesystem::create_directories(box_.configDir());
     box_.writeFile(box_.iniPath(), "[VideoCorvane Configuration]\n" + keys);
   }
-  std::string path(const std::string& name) const { return (box_.dir() / name).string(); }
 
   void* open(const AvfileApi& api) {
     chosen_ = RecordBuffer(236, 0x5C);
@@ -118,19 +114,18 @@ class Sink : public ::testing::Test {
 
   std::vector<Shown> shown() const {
     std::vector<Shown> lines;
-    std::istringstream in(box_.readFile(path("shown.txt")));
+    std::istringstream in(box_.readFile(at("shown.txt")));
     for (Shown s; in >> s.n >> s.time >> s.hash;) lines.push_back(s);
     return lines;
   }
   // Bytes of the output= file from the first frame block on.
-  std::string outputFrames() const { return box_.readFile(path("out.qvf")).substr(kQvfData); }
+  std::string outputFrames() const { return box_.readFile(at("out.qvf")).substr(kQvfData); }
   std::size_t logCount(const std::string& line) const {
     std::size_t count = 0;
     for (const std::string& l : box_.readLines(box_.boardLog())) count += l == line ? 1 : 0;
     return count;
   }
 
-  Sandbox box_;
   RecordBuffer chosen_{236}, hostStructure_{24}, params_{52};
 };
 
@@ -300,7 +295,7 @@ TEST_F(Sink, ConversionsReachTheOutputFile) {
   ASSERT_EQ(out.size(), 2u * 691200);
   EXPECT_EQ(out.compare(0, 691200, frame422, 0, 691200), 0) << "4:2:2 unchanged";
   EXPECT_EQ(out.substr(691200, 4), std::string("\x14\x0a\x1e\x0b"));
-  EXPECT_EQ(box_.readFile(path("out.qvf")).substr(0, 4), "FMTR");
+  EXPECT_EQ(box_.readFile(at("out.qvf")).substr(0, 4), "FMTR");
 }
 
 TEST_F(Sink, RgbaIsTurnedRightSideUpIntoFields) {
@@ -382,7 +377,7 @@ class SinkPreview : public Sink {
       std::memcpy(record.data(), handle, 976);
       const std::uint32_t preview = record.u32(972);
       if (!program.empty()) {
-        ASSERT_TRUE(corvane::testing::eventually([&] { return std::filesystem::exists(path("pid")); }));
+        ASSERT_TRUE(corvane::testing::eventually([&] { return std::filesystem::exists(at("pid")); }));
       }
       if (endsFirst) {
         ASSERT_TRUE(corvane::testing::eventually([&] { return ended(); }));
@@ -400,19 +395,19 @@ class SinkPreview : public Sink {
   }
   // Ended and not yet reaped.
   bool ended() const {
-    const std::string stat = box_.readFile("/proc/" + box_.readFile(path("pid")) + "/stat");
+    const std::string stat = box_.readFile("/proc/" + box_.readFile(at("pid")) + "/stat");
     return stat.find(") Z") != std::string::npos;
   }
-  bool running() const { return std::filesystem::exists("/proc/" + box_.readFile(path("pid"))); }
+  bool running() const { return std::filesystem::exists("/proc/" + box_.readFile(at("pid"))); }
   std::string script(const std::string& onTerm) const {
-    return "echo -n $$ > '" + path("pid") + "'\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done";
+    return "echo -n $$ > '" + at("pid") + "'\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done";
   }
 };
 
 TEST_F(SinkPreview, AProgramThatClosesOnRequestEndsByItself) {
-  openAndClose(script("echo > " + path("closed") + "; exit 0"),
+  openAndClose(script("echo > " + at("closed") + "; exit 0"),
                [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); });
-  EXPECT_TRUE(std::filesystem::exists(path("closed")));
+  EXPECT_TRUE(std::filesystem::exists(at("closed")));
   EXPECT_FALSE(running());
   EXPECT_EQ(key(), "1") << "it still ran at the close";
 }
@@ -428,7 +423,7 @@ TEST_F(SinkPreview, AProgramThatIgnoresTheRequestIsKilledAfterASecond) {
 
 TEST_F(SinkPreview, AProgramGoneBeforeTheCloseTurnsThePreviewOffForTheNextOpen) {
   openAndClose(
-      "echo -n $$ > '" + path("pid") + "'",
+      "echo -n $$ > '" + at("pid") + "'",
       [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); }, true);
   EXPECT_EQ(key(), "0");
   openAndClose("", [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_EQ(preview, 0u); });
