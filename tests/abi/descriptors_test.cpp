@@ -1,29 +1,13 @@
 // The four query exports, the constant exports and the export guard, seen
 // from a host.
-#include <gtest/gtest.h>
-
 #include <cstring>
 
-#include "abi/plugin_process.h"
+#include "abi/file_services_harness.h"
 
 namespace corvane::abi {
 namespace {
 
-using host::AvfileApi;
-using host::RecordBuffer;
-
-constexpr std::uint8_t kHostFill = 0xA5;
-
-// Runs checks in a child with the plug-in loaded; gtest failures inside the
-// child become its exit code.
-int checkInChild(const std::function<void(const AvfileApi&)>& checks) {
-  Sandbox box;
-  const ChildOutcome outcome = runWithPlugin(box.environment(), [&](const AvfileApi& api) {
-    checks(api);
-    return ::testing::Test::HasFailure() ? 3 : 0;
-  });
-  return outcome.exited ? outcome.exitCode : 100 + outcome.signal;
-}
+using Exports = FileServices;
 
 struct Expected {
   const char* interfaceGuid;
@@ -35,21 +19,18 @@ struct Expected {
 void expectDescriptor(host::RecordFn query, const Expected& expected) {
   RecordBuffer small(324, kHostFill);
   small.setU32(0, 323);
+  const std::vector<std::uint8_t> before = small.bytes();
   EXPECT_EQ(query(small.data()), 0);
-  RecordBuffer untouched(324, kHostFill);
-  untouched.setU32(0, 323);
-  EXPECT_EQ(small.bytes(), untouched.bytes());
+  EXPECT_EQ(small.bytes(), before);
 
   RecordBuffer record(324, kHostFill);
   record.setU32(0, 324);
   ASSERT_EQ(query(record.data()), 1);
-  EXPECT_EQ(record.u32(0), 324u);
+  EXPECT_EQ(words(record, {0, 204, 308, 312}),
+            (std::vector<std::uint32_t>{324, expected.capabilities, 2, 1}));
   EXPECT_EQ(record.text(4, 100), "6155CBD0-C294-11d2-BA18-004005A189AE");
   EXPECT_EQ(record.text(104, 100), expected.interfaceGuid);
-  EXPECT_EQ(record.u32(204), expected.capabilities);
   EXPECT_EQ(record.text(208, 100), expected.name);
-  EXPECT_EQ(record.u32(308), 2u);
-  EXPECT_EQ(record.u32(312), 1u);
   // Texts are copied with their terminator; the host's bytes behind it stay.
   const std::size_t guidEnd = 4 + std::strlen("6155CBD0-C294-11d2-BA18-004005A189AE");
   EXPECT_EQ(record.bytes()[guidEnd], 0);
@@ -62,65 +43,60 @@ void expectDescriptor(host::RecordFn query, const Expected& expected) {
     EXPECT_STREQ(extensions[0], "qvf");
     EXPECT_STREQ(types[0], "Video Corvane - qvf");
   } else {
-    EXPECT_EQ(record.u32(316), 0xA5A5A5A5u);
-    EXPECT_EQ(record.u32(320), 0xA5A5A5A5u);
+    EXPECT_EQ(words(record, {316, 320}), (std::vector<std::uint32_t>{kUnwritten, kUnwritten}));
   }
 }
 
-TEST(Descriptors, EachQueryFillsItsServiceAndRefusesASmallRecordUntouched) {
-  EXPECT_EQ(
-      checkInChild([](const AvfileApi& api) {
-        expectDescriptor(api.AVFILE_QueryInterfaceReading,
-                         {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Input", 9, true});
-        expectDescriptor(api.AVFILE_QueryInterfaceWriting,
-                         {"6155CBD3-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Output", 1, true});
-        expectDescriptor(api.AVFILE_QueryInterfaceSink,
-                         {"6155CBD1-C294-11d2-BA18-004005A189AE", "Video Corvane Output Device", 1, false});
-        EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
-        // The record device announces the file input's interface.
-        expectDescriptor(api.AVFILE_QueryInterfaceRecording,
-                         {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane Record Device", 1, true});
-      }),
-      0);
+TEST_F(Exports, EachQueryFillsItsServiceAndRefusesASmallRecordUntouched) {
+  inPlugin([](const AvfileApi& api) {
+    expectDescriptor(api.AVFILE_QueryInterfaceReading,
+                     {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Input", 9, true});
+    expectDescriptor(api.AVFILE_QueryInterfaceWriting,
+                     {"6155CBD3-C294-11d2-BA18-004005A189AE", "Video Corvane QVF File Output", 1, true});
+    expectDescriptor(api.AVFILE_QueryInterfaceSink,
+                     {"6155CBD1-C294-11d2-BA18-004005A189AE", "Video Corvane Output Device", 1, false});
+    EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
+    // The record device announces the file input's interface.
+    expectDescriptor(api.AVFILE_QueryInterfaceRecording,
+                     {"6155CBD2-C294-11d2-BA18-004005A189AE", "Video Corvane Record Device", 1, true});
+  });
 }
 
-TEST(ConstantExports, AnswerTheirConstantWhateverTheyAreGiven) {
-  EXPECT_EQ(checkInChild([](const AvfileApi& api) {
-              using Wild = std::int32_t (*)(void*, void*, std::uint32_t, void*);
-              const std::vector<std::pair<host::AnyFn, std::int32_t>> constants{
-                  {api.AVFILE_CloseInterfaceReading, 1},
-                  {api.AVFILE_CloseInterfaceWriting, 1},
-                  {api.AVFILE_CloseInterfaceRecording, 1},
-                  {api.AVFILE_EnablePassThrough, 1},
-                  {api.AVFILE_QueueRecording, 1},
-                  {api.AVFILE_ReleaseFormatFromReadImageFrame, 1},
-                  {api.AVFILE_ReleaseFormatFromSetSinkSettings, 1},
-                  {api.AVFILE_ReleaseFormatFromSetWritingSettings, 1},
-                  {api.AVFILE_ReleaseFormatsFromGetReadingFileInfo, 1},
-                  {api.AVFILE_ReleaseFormatsFromGetRecordingInfo, 1},
-                  {api.AVFILE_ReleaseFormatsFromGetSinkInfo, 1},
-                  {api.AVFILE_ReleaseFormatsFromGetWritingFileInfo, 1},
-                  {api.AVFILE_ReleaseFormatsFromSetRecordingSettings, 1},
-                  {api.AVFILE_ReadAudioSamples, 0},
-                  {api.AVFILE_ReleaseFormatFromReadAudioSamples, 0},
-                  {api.AVFILE_WriteNextAudioSamples, 0},
-                  {api.AVFILE_WriteSegment, 0},
-                  {api.AVFILE_GetVUMeterRecording, 0},
-                  {api.AVFILE_GrabAudioToBuffer, 0},
-                  {api.AVFILE_GrabImageToBuffer, 0},
-              };
-              ASSERT_EQ(constants.size(), 20u);
-              for (const auto& [fn, value] : constants) {
-                // The caller removes the arguments, so any number of them is fine.
-                const auto wild = reinterpret_cast<Wild>(reinterpret_cast<void (*)()>(fn));
-                EXPECT_EQ(fn(), value);
-                EXPECT_EQ(wild(nullptr, nullptr, 0, nullptr), value);
-                EXPECT_EQ(wild(reinterpret_cast<void*>(16), reinterpret_cast<void*>(8), 0xFFFFFFFFu,
-                               reinterpret_cast<void*>(1)),
-                          value);
-              }
-            }),
-            0);
+TEST_F(Exports, ConstantsAnswerTheirConstantWhateverTheyAreGiven) {
+  inPlugin([](const AvfileApi& api) {
+    using Wild = std::int32_t (*)(void*, void*, std::uint32_t, void*);
+    const std::vector<std::pair<host::AnyFn, std::int32_t>> constants{
+        {api.AVFILE_CloseInterfaceReading, 1},
+        {api.AVFILE_CloseInterfaceWriting, 1},
+        {api.AVFILE_CloseInterfaceRecording, 1},
+        {api.AVFILE_EnablePassThrough, 1},
+        {api.AVFILE_QueueRecording, 1},
+        {api.AVFILE_ReleaseFormatFromReadImageFrame, 1},
+        {api.AVFILE_ReleaseFormatFromSetSinkSettings, 1},
+        {api.AVFILE_ReleaseFormatFromSetWritingSettings, 1},
+        {api.AVFILE_ReleaseFormatsFromGetReadingFileInfo, 1},
+        {api.AVFILE_ReleaseFormatsFromGetRecordingInfo, 1},
+        {api.AVFILE_ReleaseFormatsFromGetSinkInfo, 1},
+        {api.AVFILE_ReleaseFormatsFromGetWritingFileInfo, 1},
+        {api.AVFILE_ReleaseFormatsFromSetRecordingSettings, 1},
+        {api.AVFILE_ReadAudioSamples, 0},
+        {api.AVFILE_ReleaseFormatFromReadAudioSamples, 0},
+        {api.AVFILE_WriteNextAudioSamples, 0},
+        {api.AVFILE_WriteSegment, 0},
+        {api.AVFILE_GetVUMeterRecording, 0},
+        {api.AVFILE_GrabAudioToBuffer, 0},
+        {api.AVFILE_GrabImageToBuffer, 0},
+    };
+    for (const auto& [fn, value] : constants) {
+      // The caller removes the arguments, so any number of them is fine.
+      const auto wild = reinterpret_cast<Wild>(reinterpret_cast<void (*)()>(fn));
+      EXPECT_EQ(fn(), value);
+      EXPECT_EQ(wild(nullptr, nullptr, 0, nullptr), value);
+      EXPECT_EQ(wild(reinterpret_cast<void*>(16), reinterpret_cast<void*>(8), 0xFFFFFFFFu,
+                     reinterpret_cast<void*>(1)),
+                value);
+    }
+  });
 }
 
 TEST(ReportErrorGuard, AFaultInsideAGuardedExportIsReportedAndTheHostLivesOn) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,11 @@ inline constexpr std::uint32_t kFrame444 = 720 * 480 * 4;
 class FileServices : public ::testing::Test {
  protected:
   void inPlugin(const std::function<void(const AvfileApi&)>& checks) {
-    const ChildOutcome outcome = runWithPlugin(box_.environment(), [&](const AvfileApi& api) {
+    inPluginWith(box_.environment(), checks);
+  }
+  void inPluginWith(const std::map<std::string, std::string>& env,
+                    const std::function<void(const AvfileApi&)>& checks) {
+    const ChildOutcome outcome = runWithPlugin(env, [&](const AvfileApi& api) {
       checks(api);
       return ::testing::Test::HasFailure() ? 3 : 0;
     });

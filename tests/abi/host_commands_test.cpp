@@ -1,12 +1,15 @@
 // corvane-host's file commands, run as a user runs them: clips go through
-// import and export (and ffmpeg) and come back unchanged; bad input gets one
-// line of error, a non-zero exit and no output that looks complete.
+// import and export (and ffmpeg) and come back unchanged; what a y4m stream
+// holds that QVF cannot keep is warned of; bad input gets one line of error, a
+// non-zero exit and no output that looks complete.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "abi/host_runner.h"
+#include "abi/qvf_clip.h"
 
 namespace corvane::abi {
 namespace {
@@ -14,6 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 
 using HostCommands = HostTest;
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
 
 TEST_F(HostCommands, A422ImportAndY4mExportGiveBackTheSameBytesAndInfoDescribesTheFile) {
   box_.writeFile(at("in.y4m"), y4mClip(3));
@@ -94,6 +103,43 @@ TEST_F(HostCommands, BadImportsFailInOneLineAndLeaveAnOlderFileAsItWas) {
   EXPECT_TRUE(oneLineError(unwritable)) << unwritable.err;
   EXPECT_TRUE(oneLineError(host("import '" + at("good.y4m") + "' --as yuv -o '" + at("x") + "'")));
   EXPECT_EQ(box_.readFile(box_.messageLog()), "") << "the plug-in showed no message box";
+}
+
+TEST_F(HostCommands, ImportWarnsOnceForEachPropertyTheFileCannotKeep) {
+  struct Case {
+    std::string tags;
+    bool pal;
+    std::vector<std::string> warnings;  // a phrase of each expected line
+  };
+  for (const Case& c :
+       std::initializer_list<Case>{{"F30000:1001 It", false, {}},
+                                   {"F29970026:1000000 Ip", false, {}},
+                                   {"F25:1 It", true, {}},
+                                   {"F30000:1001 It", true, {"29.97 frames/s (F30000:1001)"}},
+                                   {"F25:1 Ib XCOLORRANGE=FULL",
+                                    false,
+                                    {"25 frames/s (F25:1)", "bottom field first", "full range"}}}) {
+    box_.writeFile(box_.iniPath(), c.pal ? kPalIni : "");
+    box_.writeFile(at("in.y4m"), y4mClip(2, 720, c.pal ? 576 : 480, "C422", c.tags));
+    const HostRun run = shell("cd " + quoted("") +
+                              " && '" CORVANE_HOST_PATH "' import in.y4m -y -o out.qvf && test -f out.qvf");
+    EXPECT_EQ(run.exitCode, 0) << c.tags << ": " << run.err;
+    EXPECT_EQ(count(run.err, "warning:"), c.warnings.size()) << c.tags << ":\n" << run.err;
+    for (const std::string& phrase : c.warnings)
+      EXPECT_EQ(count(run.err, phrase), 1u) << c.tags << ": " << phrase;
+  }
+}
+
+TEST_F(HostCommands, ARoundTripComparedByFfmpegPairsEveryFrameWithItself) {
+  if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+  // Rates 1.3e-7 apart start pairing frames apart after some 40 frames.
+  box_.writeFile(at("in.y4m"), y4mClip(48, 720, 480, "C422", "F30000:1001 It A10:11"));
+  const HostRun run = shell("cd " + quoted("") +
+                            " && '" CORVANE_HOST_PATH "' import in.y4m -o clip.qvf && '" CORVANE_HOST_PATH
+                            "' export clip.qvf --as y4m -o back.y4m && head -c 32 back.y4m && "
+                            "ffmpeg -nostdin -i in.y4m -i back.y4m -lavfi psnr -f null - 2>&1 | "
+                            "grep -o 'average:[^ ]*'");
+  EXPECT_EQ(run.out, "YUV4MPEG2 W720 H480 F30000:1001 average:inf\n") << run.err;
 }
 
 }  // namespace

@@ -1,45 +1,53 @@
 // Where corvane-host finds the plug-in when started as users start it:
 // installed under a prefix and found on PATH or through a link, or copied
-// somewhere on its own.
-#include <gtest/gtest.h>
-
+// somewhere on its own; and what it says of a plug-in that lacks an export.
 #include <filesystem>
 
-#include "abi/shell_run.h"
+#include "abi/host_runner.h"
 
 namespace corvane::abi {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(HostInstall, ThePluginIsFoundBesideTheRealHostOrInLibThenThroughCorvanePlugin) {
-  Sandbox box;
-  const std::string dir = box.dir().string(), prefix = dir + "/prefix";
-  const ShellRun install = runShell(
-      box, "'" CORVANE_CMAKE_COMMAND "' --install '" CORVANE_BUILD_DIR "' --prefix '" + prefix + "'");
+using HostInstall = HostTest;
+
+TEST_F(HostInstall, ThePluginIsFoundBesideTheRealHostOrInLibThenThroughCorvanePlugin) {
+  const std::string prefix = at("prefix");
+  const HostRun install =
+      shell("'" CORVANE_CMAKE_COMMAND "' --install '" CORVANE_BUILD_DIR "' --prefix '" + prefix + "'");
   ASSERT_EQ(install.exitCode, 0) << install.err;
-  fs::create_directories(dir + "/links");
-  fs::create_symlink(prefix + "/bin/corvane-host", dir + "/links/vh");
-  fs::create_directories(dir + "/alone");
-  fs::copy_file(CORVANE_HOST_PATH, dir + "/alone/corvane-host");
-  const std::string missing = "CORVANE_PLUGIN='" + dir + "/nowhere.so' ";
+  fs::create_directories(at("links"));
+  fs::create_symlink(prefix + "/bin/corvane-host", at("links/vh"));
+  fs::create_directories(at("alone"));
+  fs::copy_file(CORVANE_HOST_PATH, at("alone/corvane-host"));
+  const std::string alone = quoted("alone/corvane-host");
   struct Case {
     std::string command;
     bool loads;
   };
   for (const Case& c : std::initializer_list<Case>{
            {"PATH='" + prefix + "/bin':\"$PATH\" corvane-host descriptors", true},
-           {"PATH='" + dir + "/links':\"$PATH\" vh descriptors", true},
-           {"cd '" + dir + "' && links/vh descriptors", true},
-           {missing + "'" CORVANE_HOST_PATH "' descriptors", true},  // beside the host comes first
-           {"CORVANE_PLUGIN='" CORVANE_PLUGIN_PATH "' '" + dir + "/alone/corvane-host' descriptors", true},
-           {"'" + dir + "/alone/corvane-host' descriptors", false}}) {
-    const ShellRun run = runShell(box, c.command);
+           {"PATH=" + quoted("links") + ":\"$PATH\" vh descriptors", true},
+           {"cd " + quoted("") + " && links/vh descriptors", true},
+           {"CORVANE_PLUGIN=" + quoted("nowhere.so") + " '" CORVANE_HOST_PATH "' descriptors", true},
+           {"CORVANE_PLUGIN='" CORVANE_PLUGIN_PATH "' " + alone + " descriptors", true},
+           {alone + " descriptors", false}}) {
+    const HostRun run = shell(c.command);
     EXPECT_EQ(run.exitCode == 0, c.loads) << c.command << "\n" << run.err;
-    EXPECT_EQ(run.out.find("\"Video Corvane QVF File Input\"") != std::string::npos, c.loads) << c.command;
+    for (const char* expected : {"\"Video Corvane QVF File Input\"", "\"Video Corvane QVF File Output\"",
+                                 "\"Video Corvane Output Device\"", "\"Video Corvane Record Device\"",
+                                 "6155CBD3-C294-11d2-BA18-004005A189AE", "\"Video Corvane - qvf\""})
+      EXPECT_EQ(run.out.find(expected) != std::string::npos, c.loads) << c.command << ": " << expected;
     // A failure names where the plug-in was expected.
-    EXPECT_EQ(run.err.find(dir + "/alone/libavfile.so") != std::string::npos, !c.loads) << run.err;
+    EXPECT_EQ(run.err.find(at("alone/libavfile.so")) != std::string::npos, !c.loads) << run.err;
   }
+}
+
+TEST_F(HostInstall, APluginLackingAnExportIsNamedForIt) {
+  const HostRun run = host("--plugin '" CORVANE_STUB_PLUGIN_PATH "' descriptors");
+  EXPECT_NE(run.exitCode, 0);
+  EXPECT_NE(run.err.find("does not export AVFILE_CloseInterfaceReading"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -39,6 +39,14 @@ class HostTest : public ::testing::Test {
     for (const auto& [key, value] : box_.environment(extra)) command += key + "='" + value + "' ";
     return command + "CORVANE_PLUGIN='" CORVANE_PLUGIN_PATH "' '" CORVANE_HOST_PATH "' " + args;
   }
+  // A command line as a user types it, CORVANE_PLUGIN unset: the host finds the plug-in itself.
+  HostRun shell(const std::string& command) {
+    std::string line = "unset CORVANE_PLUGIN; ";
+    for (const auto& [key, value] : box_.environment()) line += "export " + key + "='" + value + "'; ";
+    line += "(" + command + ") > '" + at("stdout") + "' 2> '" + at("stderr") + "'";
+    const int status = std::system(line.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("stdout"), slurp("stderr")};
+  }
   std::filesystem::path dir() const { return box_.dir(); }
   std::string at(const std::string& name) const { return (dir() / name).string(); }
   std::string quoted(const std::string& name) const { return "'" + at(name) + "'"; }
@@ -57,9 +65,10 @@ class HostTest : public ::testing::Test {
 // A planar 4:2:2 clip whose colours stay inside the RGB cube (luma 64..192,
 // chroma 112..144), so a trip through RGBA-32 clips nothing.
 inline std::string y4mClip(std::uint32_t frames, std::uint32_t width = 720, std::uint32_t height = 480,
-                           const std::string& chroma = "C422") {
-  std::string clip = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) +
-                     " F30000:1001 Ip A1:1 " + chroma + "\n";
+                           const std::string& chroma = "C422",
+                           const std::string& tags = "F30000:1001 Ip A1:1") {
+  std::string clip = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " " + tags +
+                     " " + chroma + "\n";
   std::uint32_t state = 12345;
   auto next = [&state](int low, int span) {
     state = state * 1103515245u + 12345u;

@@ -15,11 +15,6 @@ namespace {
 
 class TakeFaults : public RecordingHost {
  protected:
-  static constexpr std::uint32_t kClipFrames = 4;
-  std::string clipBoard(const std::string& rate) {
-    writeQvfClip(at("clip.qvf"), 240, kClipFrames, kNtscFieldRateBits);
-    return "input=" + at("clip.qvf") + ",input_rate=" + rate;
-  }
   // Frame i of the file is the input frame after the take's start count; or,
   // where frames may have been dropped for want of a slot, at least one whole
   // input frame, never fields of two or a torn one.
@@ -57,17 +52,18 @@ TEST_F(TakeFaults, ATakeKilledAtAnyMomentLeavesEveryWholeFrameReadable) {
     const std::string path = at("killed" + std::to_string(round) + ".qvf");
     const int delayMs = std::uniform_int_distribution<int>(30, 500)(random);
     std::filesystem::remove(box_.boardLog());
-    const ChildOutcome outcome = runWithPlugin(environmentFor(clipBoard("600")), [&](const AvfileApi& api) {
-      void* device = openDevice(api);
-      addFile(api, device, path.c_str());
-      api.AVFILE_StartRecording(device);
-      std::thread([delayMs] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        ::kill(::getpid(), SIGKILL);
-      }).detach();
-      for (;;) position(api, device);
-      return 0;
-    });
+    const ChildOutcome outcome =
+        runWithPlugin(environmentFor(clipBoard("input_rate=600")), [&](const AvfileApi& api) {
+          void* device = openDevice(api);
+          addFile(api, device, path.c_str());
+          api.AVFILE_StartRecording(device);
+          std::thread([delayMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            ::kill(::getpid(), SIGKILL);
+          }).detach();
+          for (;;) position(api, device);
+          return 0;
+        });
     EXPECT_EQ(outcome.signal, SIGKILL) << "seed " << seed;
     const std::vector<std::uint32_t> counts = boardRecord().counts;
     ASSERT_FALSE(counts.empty()) << "seed " << seed;
@@ -79,7 +75,7 @@ TEST_F(TakeFaults, AFileThatCannotGrowEndsTheTakeThroughThePositionWithTheFailed
   const std::string path = at("full.qvf");
   // Room for the headers, five frames and part of a sixth.
   const rlim_t limit = 512 + 5 * rlim_t{kNtscFrame} + 300 * 512;
-  inPluginOn(clipBoard("240"), [&](const AvfileApi& api) {
+  inPluginOn(clipBoard("input_rate=240"), [&](const AvfileApi& api) {
     void* device = openDevice(api);
     ASSERT_EQ(addFile(api, device, path.c_str()), 1);
     ::signal(SIGXFSZ, SIG_IGN);
@@ -104,7 +100,7 @@ TEST_F(TakeFaults, ReadingNineOtherFilesDuringATakeMisplacesNoFrame) {
     others.push_back(at("other" + std::to_string(i) + ".qvf"));
     writeQvfClip(others.back(), 240, 1, kNtscFieldRateBits);
   }
-  inPluginOn(clipBoard("120"), [&](const AvfileApi& api) {
+  inPluginOn(clipBoard("input_rate=120"), [&](const AvfileApi& api) {
     void* device = openDevice(api);
     ASSERT_EQ(addFile(api, device, path.c_str()), 1);
     ASSERT_EQ(api.AVFILE_StartRecording(device), 1);

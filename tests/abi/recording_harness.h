@@ -34,11 +34,7 @@ class RecordingHost : public FileServices {
   }
   // CORVANE_BOARD gets the log and then board; the take report goes to report().
   void inPluginOn(const std::string& board, const std::function<void(const AvfileApi&)>& checks) {
-    const ChildOutcome outcome = runWithPlugin(environmentFor(board), [&](const AvfileApi& api) {
-      checks(api);
-      return ::testing::Test::HasFailure() ? 3 : 0;
-    });
-    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+    inPluginWith(environmentFor(board), checks);
   }
   std::map<std::string, std::string> environmentFor(const std::string& board) const {
     const char* path = std::getenv("PATH");
@@ -47,6 +43,12 @@ class RecordingHost : public FileServices {
                              {"PATH", at("bin") + ":" + (path != nullptr ? path : "")}});
   }
   std::string report() const { return at("takes.report"); }
+  // The board's input plays a clip of kClipFrames frames over and over.
+  static constexpr std::uint32_t kClipFrames = 4;
+  std::string clipBoard(const std::string& settings) {
+    writeQvfClip(at("clip.qvf"), 240, kClipFrames, kNtscFieldRateBits);
+    return "input=" + at("clip.qvf") + "," + settings;
+  }
 
   static void* openDevice(const AvfileApi& api) {
     void* device = nullptr;
@@ -71,11 +73,6 @@ class RecordingHost : public FileServices {
   static std::int32_t addFile(const AvfileApi& api, void* device, const char* path, std::uint32_t limit = 0) {
     RecordBuffer params = fileParams(api, path, limit);
     return api.AVFILE_AddRecordingFile(device, params.data());
-  }
-  static std::int32_t removeFile(const AvfileApi& api, void* device) {
-    RecordBuffer params(16, kHostFill);
-    params.setU32(0, 16);
-    return api.AVFILE_RemoveRecordingFile(device, params.data());
   }
   struct Position {
     std::int32_t answer;
@@ -116,14 +113,16 @@ class RecordingHost : public FileServices {
     }
     return record;
   }
-  // Deliveries seen so far whose count is above count (the child polls this).
-  std::size_t deliveredAfter(std::uint32_t count) const {
-    const BoardRecord record = boardRecord();
-    return static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(),
-                                                  [&](const Delivered& d) { return d.count > count; }));
-  }
+  // Waits until the board has delivered fields whose count is above count.
   void waitForDeliveriesAfter(std::uint32_t count, std::size_t fields) const {
-    while (deliveredAfter(count) < fields) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto after = [&](const Delivered& d) { return d.count > count; };
+    for (;;) {
+      const BoardRecord record = boardRecord();
+      if (static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(), after)) >=
+          fields)
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
   }
 
   // The record file's frames, each both fields as written.

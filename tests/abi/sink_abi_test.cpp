@@ -17,18 +17,12 @@
 #include <thread>
 #include <vector>
 
-#include "abi/plugin_process.h"
+#include "abi/file_services_harness.h"
 #include "support/fake_programs.h"
 
 namespace corvane::abi {
 namespace {
 
-using host::AvfileApi;
-using host::RecordBuffer;
-
-constexpr const char* kGuid422 = "349FC923-CAEA-11d1-818D-00A0C96E62CA";
-constexpr const char* kGuid444 = "FD404F01-5A1C-11d2-818D-00A0C96E62CA";
-constexpr const char* kGuidRgba = "575CE120-C7B3-11d0-AA07-000094753D70";
 constexpr std::uint32_t kBufferRecord = 496;
 constexpr std::size_t kQvfData = 512;  // the first frame block of the output= file
 
@@ -44,26 +38,24 @@ struct Shown {
   std::string hash;
 };
 
-class Sink : public ::testing::Test {
+class Sink : public FileServices {
  protected:
   // Runs body in a child that loaded the plug-in with the board's extra
   // settings (and env's), between the output interface's query and close.
   void inPlugin(const std::string& board, const std::map<std::string, std::string>& env,
                 const std::function<void(const AvfileApi&)>& body) {
     std::string settings =
-        "log=" + box_.boardLog().string() + ",output=" + path("out.qvf") + ",shown=" + path("shown.txt");
+        "log=" + box_.boardLog().string() + ",output=" + at("out.qvf") + ",shown=" + at("shown.txt");
     if (!board.empty()) settings += "," + board;
     std::map<std::string, std::string> all = env;
     all["CORVANE_BOARD"] = settings;
-    const ChildOutcome outcome = runWithPlugin(box_.environment(all), [&](const AvfileApi& api) {
+    inPluginWith(box_.environment(all), [&](const AvfileApi& api) {
       RecordBuffer descriptor(324);
       descriptor.setU32(0, 324);
       EXPECT_EQ(api.AVFILE_QueryInterfaceSink(descriptor.data()), 1);
       body(api);
       EXPECT_EQ(api.AVFILE_CloseInterfaceSink(nullptr), 1);
-      return ::testing::Test::HasFailure() ? 3 : 0;
     });
-    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
   }
   // The same with a device open around checks.
   void inDevice(const std::string& board, const std::function<void(const AvfileApi&, void*)>& checks) {
@@ -74,13 +66,11 @@ class Sink : public ::testing::Test {
     });
   }
   void SetUp() override { setIni("VeltrixScryOut=0\n"); }
-  void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
 
   void setIni(const std::string& keys) {
     std::filesystem::create_directories(box_.configDir());
     box_.writeFile(box_.iniPath(), "[VideoCorvane Configuration]\n" + keys);
   }
-  std::string path(const std::string& name) const { return (box_.dir() / name).string(); }
 
   void* open(const AvfileApi& api) {
     chosen_ = RecordBuffer(236, 0x5C);
@@ -124,19 +114,18 @@ class Sink : public ::testing::Test {
 
   std::vector<Shown> shown() const {
     std::vector<Shown> lines;
-    std::istringstream in(box_.readFile(path("shown.txt")));
+    std::istringstream in(box_.readFile(at("shown.txt")));
     for (Shown s; in >> s.n >> s.time >> s.hash;) lines.push_back(s);
     return lines;
   }
   // Bytes of the output= file from the first frame block on.
-  std::string outputFrames() const { return box_.readFile(path("out.qvf")).substr(kQvfData); }
+  std::string outputFrames() const { return box_.readFile(at("out.qvf")).substr(kQvfData); }
   std::size_t logCount(const std::string& line) const {
     std::size_t count = 0;
     for (const std::string& l : box_.readLines(box_.boardLog())) count += l == line ? 1 : 0;
     return count;
   }
 
-  Sandbox box_;
   RecordBuffer chosen_{236}, hostStructure_{24}, params_{52};
 };
 
@@ -153,22 +142,15 @@ TEST_F(Sink, OpenFillsTheRecordAndHandsOutASignalledEvent) {
     };
     for (const Offered& f : {Offered{4, kGuid422, 691204, 0x812}, Offered{240, kGuid444, 1382400, 0x110},
                              Offered{476, kGuidRgba, 1382400, 0x100}}) {
-      EXPECT_EQ(record.u32(f.at), 236u);
-      EXPECT_EQ(record.u32(f.at + 4), 720u);
-      EXPECT_EQ(record.u32(f.at + 8), 480u);
+      EXPECT_EQ(words(record, {f.at, f.at + 4, f.at + 8, f.at + 112, f.at + 116, f.at + 120, f.at + 124}),
+                (std::vector<std::uint32_t>{236, 720, 480, 29970026, 1000000, f.bytes, f.flags}));
       EXPECT_EQ(record.text(f.at + 12, 100), f.guid);
-      EXPECT_EQ(record.u32(f.at + 112), 29970026u);
-      EXPECT_EQ(record.u32(f.at + 116), 1000000u);
-      EXPECT_EQ(record.u32(f.at + 120), f.bytes);
-      EXPECT_EQ(record.u32(f.at + 124), f.flags);
       EXPECT_EQ(record.text(f.at + 136, 100), "") << "no display name";
     }
-    EXPECT_EQ(record.u32(712), 0xC0FFEE20u);
-    EXPECT_EQ(record.u32(716), 0x1024u);
+    // Copied from the host's open record and structure.
+    EXPECT_EQ(words(record, {712, 716, 956, 960, 964}),
+              (std::vector<std::uint32_t>{0xC0FFEE20, 0x1024, 0x1010, 0x1014, 0x1020}));
     EXPECT_EQ(std::memcmp(static_cast<std::uint8_t*>(handle) + 720, chosen_.data(), 236), 0);
-    EXPECT_EQ(record.u32(956), 0x1010u);
-    EXPECT_EQ(record.u32(960), 0x1014u);
-    EXPECT_EQ(record.u32(964), 0x1020u);
     const std::uint32_t event = record.u32(968);
     EXPECT_NE(event, 0u);
     EXPECT_EQ(params_.u32(40), event);
@@ -190,15 +172,12 @@ TEST_F(Sink, InfoAnswersItsAbilitiesAndPointsAtTheOfferedFormats) {
   for (const auto& [force, abilities] : {std::pair{"0", 0x28u}, std::pair{"1", 0xA8u}}) {
     setIni(std::string("VeltrixScryOut=0\nForceNoFrameDrop=") + force + "\n");
     inDevice("", [&, abilities = abilities](const AvfileApi& api, void* handle) {
-      RecordBuffer info(1068, 0xA5);
+      RecordBuffer info(1068, kHostFill);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(handle, info.data()), 1);
-      EXPECT_EQ(info.u32(4), abilities);
-      EXPECT_EQ(info.u32(8), 8u);
+      // The size word is the host's.
+      EXPECT_EQ(words(info, {0, 4, 8, 16, 28, 1056, 1060, 1064}),
+                (std::vector<std::uint32_t>{kUnwritten, abilities, 8, 3, 2, 0, 0, 0}));
       EXPECT_EQ(info.address(12), static_cast<std::uint8_t*>(handle) + 4);
-      EXPECT_EQ(info.u32(16), 3u);
-      EXPECT_EQ(info.u32(28), 2u);
-      EXPECT_EQ(info.u32(0), 0xA5A5A5A5u) << "the size word is the host's";
-      for (std::size_t at : {1056u, 1060u, 1064u}) EXPECT_EQ(info.u32(at), 0u);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(nullptr, info.data()), 0);
       EXPECT_EQ(api.AVFILE_GetSinkInfo(handle, nullptr), 0);
     });
@@ -218,11 +197,8 @@ TEST_F(Sink, BufferRecordsAreCheckedAndDescribeTheFrame) {
     std::string lower = kGuid422;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     RecordBuffer frame = take(api, handle, lower);
-    EXPECT_EQ(frame.u32(12), 720u);
-    EXPECT_EQ(frame.u32(16), 480u);
-    EXPECT_EQ(frame.u32(128), 691204u);
-    EXPECT_EQ(frame.u32(484), 691204u);
-    EXPECT_EQ(frame.u32(4), 0x812u);
+    EXPECT_EQ(words(frame, {12, 16, 128, 484, 4}),
+              (std::vector<std::uint32_t>{720, 480, 691204, 691204, 0x812}));
     EXPECT_NE(data(frame), nullptr);
 
     RecordBuffer unknown(kBufferRecord, 0);
@@ -300,9 +276,9 @@ TEST_F(Sink, TwentyBuffersWhileStoppedAndTheNextAfterAFrameIsOut) {
 }
 
 TEST_F(Sink, ConversionsReachTheOutputFile) {
+  std::string frame422(691204, '\0');
+  for (std::size_t i = 0; i < frame422.size(); ++i) frame422[i] = static_cast<char>(i * 7 % 251);
   inDevice("", [&](const AvfileApi& api, void* handle) {
-    std::vector<std::uint8_t> frame422(691204);
-    for (std::size_t i = 0; i < frame422.size(); ++i) frame422[i] = static_cast<std::uint8_t>(i * 7 % 251);
     RecordBuffer same = take(api, handle, kGuid422);
     std::memcpy(data(same), frame422.data(), frame422.size());
     ASSERT_EQ(add(api, handle, same, 1), 1);
@@ -317,11 +293,9 @@ TEST_F(Sink, ConversionsReachTheOutputFile) {
   });
   const std::string out = outputFrames();
   ASSERT_EQ(out.size(), 2u * 691200);
-  std::vector<std::uint8_t> expected(691200);
-  for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<std::uint8_t>(i * 7 % 251);
-  EXPECT_EQ(out.compare(0, 691200, std::string(expected.begin(), expected.end())), 0) << "4:2:2 unchanged";
+  EXPECT_EQ(out.compare(0, 691200, frame422, 0, 691200), 0) << "4:2:2 unchanged";
   EXPECT_EQ(out.substr(691200, 4), std::string("\x14\x0a\x1e\x0b"));
-  EXPECT_EQ(box_.readFile(path("out.qvf")).substr(0, 4), "FMTR");
+  EXPECT_EQ(box_.readFile(at("out.qvf")).substr(0, 4), "FMTR");
 }
 
 TEST_F(Sink, RgbaIsTurnedRightSideUpIntoFields) {
@@ -403,7 +377,7 @@ class SinkPreview : public Sink {
       std::memcpy(record.data(), handle, 976);
       const std::uint32_t preview = record.u32(972);
       if (!program.empty()) {
-        ASSERT_TRUE(corvane::testing::eventually([&] { return std::filesystem::exists(path("pid")); }));
+        ASSERT_TRUE(corvane::testing::eventually([&] { return std::filesystem::exists(at("pid")); }));
       }
       if (endsFirst) {
         ASSERT_TRUE(corvane::testing::eventually([&] { return ended(); }));
@@ -421,19 +395,19 @@ class SinkPreview : public Sink {
   }
   // Ended and not yet reaped.
   bool ended() const {
-    const std::string stat = box_.readFile("/proc/" + box_.readFile(path("pid")) + "/stat");
+    const std::string stat = box_.readFile("/proc/" + box_.readFile(at("pid")) + "/stat");
     return stat.find(") Z") != std::string::npos;
   }
-  bool running() const { return std::filesystem::exists("/proc/" + box_.readFile(path("pid"))); }
+  bool running() const { return std::filesystem::exists("/proc/" + box_.readFile(at("pid"))); }
   std::string script(const std::string& onTerm) const {
-    return "echo -n $$ > '" + path("pid") + "'\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done";
+    return "echo -n $$ > '" + at("pid") + "'\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done";
   }
 };
 
 TEST_F(SinkPreview, AProgramThatClosesOnRequestEndsByItself) {
-  openAndClose(script("echo > " + path("closed") + "; exit 0"),
+  openAndClose(script("echo > " + at("closed") + "; exit 0"),
                [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); });
-  EXPECT_TRUE(std::filesystem::exists(path("closed")));
+  EXPECT_TRUE(std::filesystem::exists(at("closed")));
   EXPECT_FALSE(running());
   EXPECT_EQ(key(), "1") << "it still ran at the close";
 }
@@ -449,7 +423,7 @@ TEST_F(SinkPreview, AProgramThatIgnoresTheRequestIsKilledAfterASecond) {
 
 TEST_F(SinkPreview, AProgramGoneBeforeTheCloseTurnsThePreviewOffForTheNextOpen) {
   openAndClose(
-      "echo -n $$ > '" + path("pid") + "'",
+      "echo -n $$ > '" + at("pid") + "'",
       [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_NE(preview, 0u); }, true);
   EXPECT_EQ(key(), "0");
   openAndClose("", [](std::uint32_t preview, std::chrono::milliseconds) { EXPECT_EQ(preview, 0u); });

@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "abi/plugin_process.h"
+#include "abi/qvf_clip.h"
 #include "host/plugin_loader.h"
 #include "support/pty_child.h"
 
@@ -22,120 +23,75 @@ std::string storedWarningKey(const Sandbox& box) {
   return std::regex_search(ini, match, key) ? match[1].str() : "(missing)";
 }
 
-std::string ntscText(int hz) {
-  return "Your monitor refresh rate is " + std::to_string(hz) +
-         " Hz, your current output setting is set for 29.970026 Hz. For optimal onscreen viewing "
-         "performance, "
-         "the monitor refresh rate should be a multiple of the output setting, eg. 60 Hz, 90 Hz, 120 Hz";
+// What the dialog log shows of one warning: its text, the box's states, the close.
+std::vector<std::string> warned(int hz, bool pal, const std::vector<int>& boxStates = {0}) {
+  const std::string text = "text 103 1008 Your monitor refresh rate is " + std::to_string(hz) +
+                           " Hz, your current output setting is set for " +
+                           (pal ? "25.000000" : "29.970026") +
+                           " Hz. For optimal onscreen viewing performance, the monitor refresh rate should "
+                           "be a multiple of the output setting, eg. " +
+                           (pal ? "50 Hz, 75 Hz, 100 Hz" : "60 Hz, 90 Hz, 120 Hz");
+  std::vector<std::string> log{"open 103", text};
+  for (int state : boxStates) log.push_back("state 103 1004=" + std::to_string(state));
+  log.push_back("close 103 0");
+  return log;
 }
 
-struct Load {
-  std::vector<std::string> dialogLog;
-  std::string storedKey;
-};
-
-// Loads the plug-in once with the refresh rate, video mode and script given.
-Load loadWith(const std::string& refresh, const std::string& videoMode, const std::string& script) {
-  Sandbox box;
-  if (!videoMode.empty()) {
-    box.writeFile(box.iniPath(), "[VideoCorvane Configuration]\nVideoMode=" + videoMode + "\n");
-  }
-  const auto scriptPath = box.dir() / "dialogs.txt";
-  const auto logPath = box.dir() / "dialogs.log";
+// Loads the plug-in once with the refresh rate, video mode and script given;
+// returns the dialog log and the stored key.
+std::pair<std::vector<std::string>, std::string> loadWith(const Sandbox& box, const std::string& refresh,
+                                                          bool pal, const std::string& script) {
+  if (pal) box.writeFile(box.iniPath(), kPalIni);
+  const auto scriptPath = box.dir() / "dialogs.txt", logPath = box.dir() / "dialogs.log";
   box.writeFile(scriptPath, script);
   const ChildOutcome outcome =
       runWithPlugin(box.environment({{"CORVANE_REFRESH_HZ", refresh},
                                      {"CORVANE_DIALOGS", "script:" + scriptPath.string()},
                                      {"CORVANE_DIALOG_LOG", logPath.string()}}),
                     loadOnly);
-  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << refresh << " " << videoMode;
-  return Load{box.readLines(logPath), storedWarningKey(box)};
+  EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << refresh;
+  return {box.readLines(logPath), storedWarningKey(box)};
 }
 
 TEST(WarningDialog, WhatEachLoadShowsAndStores) {
   const struct {
     const char* name;
-    std::string refresh;
-    std::string videoMode;  // empty: NTSC by default
-    std::string script;
+    const char* refresh;
+    bool pal;
+    const char* script;
     std::vector<std::string> log;
-    std::string stored;
+    const char* stored;
   } cases[] = {
-      {"NTSC at 60 Hz, Escape",
-       "60",
-       "",
-       "",
-       {"open 103", "text 103 1008 " + ntscText(60), "state 103 1004=0", "close 103 0"},
+      {"NTSC at 60 Hz, Escape", "60", false, "", warned(60, false), "1"},
+      {"NTSC at 120 Hz: 4.004 is no whole multiple", "120", false, "dialog 103\nclose\n", warned(120, false),
        "1"},
-      {"NTSC at 120 Hz: 4.004 is no whole multiple",
-       "120",
-       "",
-       "dialog 103\nclose\n",
-       {"open 103", "text 103 1008 " + ntscText(120), "state 103 1004=0", "close 103 0"},
-       "1"},
-      {"box ticked, then OK",
-       "60",
-       "",
-       "# the user opts out\ndialog 103\nclick 1004\n\nclick 1\n",
-       {"open 103", "text 103 1008 " + ntscText(60), "state 103 1004=0", "state 103 1004=1", "close 103 0"},
-       "0"},
-      {"OK with the box clear",
-       "60",
-       "",
-       "dialog 103\nclick 1\n",
-       {"open 103", "text 103 1008 " + ntscText(60), "state 103 1004=0", "close 103 0"},
-       "1"},
-      {"the box ticked twice is clear",
-       "60",
-       "",
-       "dialog 103\nclick 1004\nclick 1004\n",
-       {"open 103", "text 103 1008 " + ntscText(60), "state 103 1004=0", "state 103 1004=1",
-        "state 103 1004=0", "close 103 0"},
-       "1"},
-      {"a script for another dialog leaves this one without actions",
-       "60",
-       "",
-       "dialog 102\nclick 1004\n",
-       {"open 103", "text 103 1008 " + ntscText(60), "state 103 1004=0", "close 103 0"},
-       "1"},
-      {"PAL at 50 Hz", "50", "0", "", {}, "1"},
-      {"PAL at 75 Hz", "75", "0", "", {}, "1"},
-      {"PAL at 100 Hz", "100", "0", "", {}, "1"},
-      {"PAL at 60 Hz",
-       "60",
-       "0",
-       "",
-       {"open 103",
-        "text 103 1008 Your monitor refresh rate is 60 Hz, your current output setting is set for 25.000000 "
-        "Hz. "
-        "For optimal onscreen viewing performance, the monitor refresh rate should be a multiple of the "
-        "output "
-        "setting, eg. 50 Hz, 75 Hz, 100 Hz",
-        "state 103 1004=0", "close 103 0"},
-       "1"},
-      {"rate 1: the display's default", "1", "", "", {}, "1"},
-      {"rate 0", "0", "", "", {}, "1"},
+      {"box ticked, then OK", "60", false, "# the user opts out\ndialog 103\nclick 1004\n\nclick 1\n",
+       warned(60, false, {0, 1}), "0"},
+      {"OK with the box clear", "60", false, "dialog 103\nclick 1\n", warned(60, false), "1"},
+      {"the box ticked twice is clear", "60", false, "dialog 103\nclick 1004\nclick 1004\n",
+       warned(60, false, {0, 1, 0}), "1"},
+      {"a script for another dialog leaves this one without actions", "60", false, "dialog 102\nclick 1004\n",
+       warned(60, false), "1"},
+      {"PAL at 50 Hz", "50", true, "", {}, "1"},
+      {"PAL at 75 Hz", "75", true, "", {}, "1"},
+      {"PAL at 100 Hz", "100", true, "", {}, "1"},
+      {"PAL at 60 Hz", "60", true, "", warned(60, true), "1"},
+      {"rate 1: the display's default", "1", false, "", {}, "1"},
+      {"rate 0", "0", false, "", {}, "1"},
   };
   for (const auto& c : cases) {
-    const Load load = loadWith(c.refresh, c.videoMode, c.script);
-    EXPECT_EQ(load.dialogLog, c.log) << c.name;
-    EXPECT_EQ(load.storedKey, c.stored) << c.name;
+    const auto [log, stored] = loadWith(Sandbox(), c.refresh, c.pal, c.script);
+    EXPECT_EQ(log, c.log) << c.name;
+    EXPECT_EQ(stored, c.stored) << c.name;
   }
 }
 
 TEST(WarningDialog, OptingOutEndsTheWarningsOfLaterLoads) {
-  Sandbox box;
-  const auto scriptPath = box.dir() / "dialogs.txt";
-  const auto logPath = box.dir() / "dialogs.log";
-  box.writeFile(scriptPath, "dialog 103\nclick 1004\nclick 1\n");
-  const auto env = box.environment({{"CORVANE_REFRESH_HZ", "60"},
-                                    {"CORVANE_DIALOGS", "script:" + scriptPath.string()},
-                                    {"CORVANE_DIALOG_LOG", logPath.string()}});
-  ASSERT_EQ(runWithPlugin(env, loadOnly).exitCode, 0);
-  ASSERT_EQ(runWithPlugin(env, loadOnly).exitCode, 0);
-  const auto log = box.readLines(logPath);
+  const Sandbox box;
+  loadWith(box, "60", false, "dialog 103\nclick 1004\nclick 1\n");
+  const auto [log, stored] = loadWith(box, "60", false, "dialog 103\nclick 1004\nclick 1\n");
   EXPECT_EQ(std::count(log.begin(), log.end(), "open 103"), 1);
-  EXPECT_EQ(storedWarningKey(box), "0");
+  EXPECT_EQ(stored, "0");
 }
 
 TEST(WarningDialog, AtATerminalTheKeysTickTheBoxAndPressOk) {
