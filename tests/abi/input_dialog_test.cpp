@@ -43,11 +43,7 @@ class InputDialog : public RecordingHost {
     return env;
   }
   void inDialogHost(const std::function<void(const AvfileApi&)>& body, const std::string& board = "") {
-    const ChildOutcome outcome = runWithPlugin(dialogEnvironment(board), [&](const AvfileApi& api) {
-      body(api);
-      return ::testing::Test::HasFailure() ? 3 : 0;
-    });
-    EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode;
+    inPluginWith(dialogEnvironment(board), body);
   }
   static void showDialog(const AvfileApi& api) {
     RecordBuffer settings(kSettingsSize, 0);
@@ -67,7 +63,6 @@ class InputDialog : public RecordingHost {
     return std::regex_search(ini, match, std::regex("\n" + key + "=([^\r\n]*)")) ? match[1].str()
                                                                                  : "(missing)";
   }
-  void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
 };
 
 TEST_F(InputDialog, OpeningShowsTheCurrentSourceAndItsValues) {
