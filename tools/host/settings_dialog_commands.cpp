@@ -28,34 +28,39 @@ void chooseFrontEnd() {
     platform::setEnvironmentValue("CORVANE_DIALOGS", "tty");
 }
 
-void takeNoArguments(const CommandContext& context, const char* name) {
+// One dialog command: the settings record the export takes, with the flag
+// that shows the dialog at byte 4.
+struct DialogCommand {
+  const char* name;
+  std::size_t recordSize;
+  bool sizeWordFirst;  // the recording record carries its size; the sink's does not
+  RecordFn AvfileApi::*show;
+  const char* refused;
+};
+
+int runDialog(CommandContext& context, const DialogCommand& command) {
   const ParsedOptions parsed = parseOptions(context.args, std::span<const OptionRule>());
-  if (!parsed.operands().empty()) throw UsageError(std::string(name) + " takes no operands (see --help)");
+  if (!parsed.operands().empty())
+    throw UsageError(std::string(command.name) + " takes no operands (see --help)");
+  chooseFrontEnd();
+  LoadedPlugin plugin(context.pluginPath);
+  RecordBuffer settings(command.recordSize, 0);
+  if (command.sizeWordFirst) settings.setU32(0, static_cast<std::uint32_t>(command.recordSize));
+  settings.setU32(4, kShowDialog);
+  if ((plugin.api().*command.show)(settings.data()) != 1) throw std::runtime_error(command.refused);
+  plugin.unload();
+  return 0;
 }
 
 int runOutput(CommandContext& context) {
-  takeNoArguments(context, "output-settings");
-  chooseFrontEnd();
-  LoadedPlugin plugin(context.pluginPath);
-  RecordBuffer settings(kSinkSettingsSize, 0);
-  settings.setU32(4, kShowDialog);
-  if (plugin.api().AVFILE_SetSinkSettings(settings.data()) != 1)
-    throw std::runtime_error("the plug-in refused to show its output settings");
-  plugin.unload();
-  return 0;
+  return runDialog(context, {"output-settings", kSinkSettingsSize, false, &AvfileApi::AVFILE_SetSinkSettings,
+                             "the plug-in refused to show its output settings"});
 }
 
 int runInput(CommandContext& context) {
-  takeNoArguments(context, "input-settings");
-  chooseFrontEnd();
-  LoadedPlugin plugin(context.pluginPath);
-  RecordBuffer settings(kRecordingSettingsSize, 0);
-  settings.setU32(0, kRecordingSettingsSize);
-  settings.setU32(4, kShowDialog);
-  if (plugin.api().AVFILE_SetRecordingSettings(settings.data()) != 1)
-    throw std::runtime_error("the plug-in refused to show its input settings");
-  plugin.unload();
-  return 0;
+  return runDialog(context,
+                   {"input-settings", kRecordingSettingsSize, true, &AvfileApi::AVFILE_SetRecordingSettings,
+                    "the plug-in refused to show its input settings"});
 }
 
 const std::string kFrontEnds =
