@@ -90,7 +90,7 @@ std::vector<std::size_t> focusableControls(const ModalDialog& dialog) {
   return out;
 }
 
-std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns) {
+DialogPicture drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns) {
   const DialogTemplate& t = dialog.dialogTemplate();
   const DialogLayout layout(dialog, maxColumns);
   const int right = layout.right();
@@ -140,12 +140,7 @@ std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus
     if (focus.control == i) canvas.put(x - 1, y, ">");
   }
   canvas.frame(0, 0, right, layout.bottom(), t.caption);
-  return std::move(canvas).lines();
-}
-
-int focusRow(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns) {
-  if (!focus.control) return 0;
-  return DialogLayout(dialog, maxColumns).cellsOf(*focus.control).row;
+  return {std::move(canvas).lines(), focus.control ? layout.cellsOf(*focus.control).row : 0};
 }
 
 }  // namespace corvane::tk::detail

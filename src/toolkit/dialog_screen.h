@@ -19,10 +19,12 @@ struct ScreenFocus {
   std::optional<std::string> editing;  // what is being typed into a number box
 };
 
-// The dialog as lines of text, at most maxColumns wide where it can be made so.
-std::vector<std::string> drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns = 80);
-// The line the focused control is drawn on, for a screen that shows a part.
-int focusRow(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns = 80);
+struct DialogPicture {
+  std::vector<std::string> lines;  // at most maxColumns wide where the dialog can be made so
+  int focusRow = 0;                // the line of the focused control, for a screen that shows a part
+};
+
+DialogPicture drawDialog(const ModalDialog& dialog, const ScreenFocus& focus, int maxColumns = 80);
 
 // The controls a user can reach with Tab, in template order: boxes, buttons,
 // and placeholders that carry a slider or number box.

@@ -111,9 +111,10 @@ class TtyFrontEnd final : public DialogFrontEnd {
   void draw(const ModalDialog& dialog) {
     const int columns = terminal_.columns();
     const int rows = std::max(1, terminal_.rows() - 1);
-    const auto lines = drawDialog(dialog, focus_, columns);
+    const DialogPicture picture = drawDialog(dialog, focus_, columns);
+    const auto& lines = picture.lines;
     const int height = static_cast<int>(lines.size());
-    const int focused = focusRow(dialog, focus_, columns);
+    const int focused = picture.focusRow;
     if (focused < top_ + 1) top_ = focused - 1;
     if (focused > top_ + rows - 2) top_ = focused - rows + 2;
     top_ = std::clamp(top_, 0, std::max(0, height - rows));

@@ -282,7 +282,7 @@ TEST(DialogScreen, ControlsAtTheirPlacesWithTheFocusMarked) {
   ModalDialog window(testDialog(), procedure, log);
   window.open();
   window.setChecked(14, true);
-  const auto lines = detail::drawDialog(window, {6, std::nullopt});
+  const auto lines = detail::drawDialog(window, {6, std::nullopt}).lines;
   ASSERT_EQ(lines.size(), 15u);
   EXPECT_EQ(lines[0].substr(0, 10), "+- Test --");
   EXPECT_EQ(lines[1].substr(0, 20), "| +- Source --------");
@@ -304,7 +304,7 @@ TEST(DialogScreen, ControlsAtTheirPlacesWithTheFocusMarked) {
   EXPECT_EQ(lines[14].substr(0, 3), "+--");
 
   // Typing into the number box shows the text being typed, not the value.
-  const auto typing = detail::drawDialog(window, {7, std::string("-7")});
+  const auto typing = detail::drawDialog(window, {7, std::string("-7")}).lines;
   EXPECT_NE(typing[10].find(">[-7_  ]"), std::string::npos) << typing[10];
   window.escape();
   window.finish();

@@ -61,7 +61,7 @@ TEST(DialogScreen, TextsAreNeverCutAndNothingRunsIntoItsNeighbour) {
   detail::ModalDialog window(tightDialog(), procedure, log);
   window.open();
   for (const int columns : {80, 60}) {
-    const auto lines = detail::drawDialog(window, {}, columns);
+    const auto lines = detail::drawDialog(window, {}, columns).lines;
     ASSERT_FALSE(lines.empty());
     EXPECT_LE(lines[0].size(), static_cast<std::size_t>(columns)) << "the scale shrinks to fit";
     const std::size_t label = rowWith(lines, "Saturation");
