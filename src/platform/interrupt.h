@@ -26,4 +26,18 @@ class RemoveOnInterrupt {
   int slot_ = -1;
 };
 
+// While alive, the first SIGINT or SIGTERM only takes note (signal()), for
+// work that ends itself and keeps what it has; registered files stay. A
+// second one interrupts as above. One at a time.
+class DeferInterrupt {
+ public:
+  DeferInterrupt();
+  ~DeferInterrupt();
+  DeferInterrupt(const DeferInterrupt&) = delete;
+  DeferInterrupt& operator=(const DeferInterrupt&) = delete;
+
+  // The signal noted, or 0.
+  int signal() const;
+};
+
 }  // namespace corvane::platform

@@ -2,6 +2,7 @@
 // the record file; at the first frame after a stop it closes the file and
 // ends the take. Writes run outside the device's lock, so the host's calls
 // never wait for the disk.
+#include <cerrno>
 #include <cstring>
 
 #include "engine/error.h"
@@ -34,6 +35,7 @@ void RecordDevice::captureLoop() {
 
 void RecordDevice::captureFrame(FrameSlot& slot) {
   std::uint32_t written = 0;
+  std::uint32_t take = 0;
   {
     std::lock_guard guard(lock_);
     if (slot.engineCount > stopCount_.load(std::memory_order_relaxed)) {
@@ -54,18 +56,29 @@ void RecordDevice::captureFrame(FrameSlot& slot) {
       std::memcpy(lastPath_.data(), recordPath_->c_str(), recordPath_->size() + 1);
     }
     written = framesWritten_.load(std::memory_order_relaxed);
+    take = takeNumber_;
   }
   if (written > frameLimit_.load(std::memory_order_relaxed)) {
     lost_.count(LostCause::OverLimit);
     lostFrames_.fetch_add(1, std::memory_order_relaxed);
     return;  // not handed to the writer: the position stays
   }
-  if (!writeFrame(slot, written)) {
-    lost_.count(LostCause::FailedWrite);
-    lostFrames_.fetch_add(1, std::memory_order_relaxed);
-  }
+  errno = 0;
+  const bool stored = writeFrame(slot, written);
+  const int error = errno;
   std::lock_guard guard(lock_);
+  if (take != takeNumber_) return;  // a new take started meanwhile: its counts start clean
+  if (!stored) failedWrite(error);
   framesWritten_.fetch_add(1, std::memory_order_relaxed);
+}
+
+// A write that stores less than the frame without a system error (a short
+// write at a full disk) has no error number of its own.
+void RecordDevice::failedWrite(int error) {
+  lost_.count(LostCause::FailedWrite);
+  lostFrames_.fetch_add(1, std::memory_order_relaxed);
+  int none = 0;
+  firstWriteError_.compare_exchange_strong(none, error != 0 ? error : EIO, std::memory_order_relaxed);
 }
 
 bool RecordDevice::writeFrame(const FrameSlot& slot, std::uint32_t written) {
@@ -88,10 +101,10 @@ void RecordDevice::endTake(std::optional<LostCause> cause) {
   std::lock_guard guard(lock_);  // re-entered at a stop
   if (recordPath_) {
     try {
-      seams_.registry.closeByName(recordPath_->c_str());
+      errno = 0;
+      if (seams_.registry.closeByName(recordPath_->c_str())) checkFileStayed(recordPath_->c_str());
     } catch (const EngineError&) {
-      lost_.count(LostCause::FailedWrite);
-      lostFrames_.fetch_add(1, std::memory_order_relaxed);
+      failedWrite(errno);
     }
   }
   recordPath_.reset();
@@ -100,6 +113,14 @@ void RecordDevice::endTake(std::optional<LostCause> cause) {
     lostFrames_.fetch_add(1, std::memory_order_relaxed);
   }
   startCount_.store(kNone, std::memory_order_relaxed);
+}
+
+// Writes into a file whose folder was removed during the take succeed, and
+// the frames are gone once it is closed: that is a failed write too.
+void RecordDevice::checkFileStayed(const char* path) {
+  errno = 0;
+  if (seams_.storage.openHeaderFile(path, qvf::HeaderMode::Read)) return;
+  failedWrite(errno != 0 ? errno : ENOENT);
 }
 
 // No frame has come for a while after a stop (the input fell silent, or

@@ -22,14 +22,14 @@ const char* lostCauseName(LostCause cause) {
   return "unknown";
 }
 
-std::string describeTake(std::uint32_t framesWritten, const LostCounts& lost) {
+std::string describeTake(std::uint32_t framesWritten, const LostCounts& lost, int writeError) {
   std::string line = "written=" + std::to_string(framesWritten);
   for (std::size_t i = 0; i < kLostCauses; ++i) {
     line += ' ';
     line += lostCauseName(static_cast<LostCause>(i));
     line += '=' + std::to_string(lost[i]);
   }
-  return line;
+  return line + " write_error=" + std::to_string(writeError);
 }
 
 }  // namespace corvane::record

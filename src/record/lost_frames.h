@@ -47,7 +47,9 @@ class LostFrames {
   std::array<std::atomic<std::uint32_t>, kLostCauses> counts_{};
 };
 
-// "written=N wrong_standard=A ... no_file=G": one take's outcome on one line.
-std::string describeTake(std::uint32_t framesWritten, const LostCounts& lost);
+// "written=N wrong_standard=A ... no_file=G write_error=E": one take's
+// outcome on one line; E is the system's error number of the first failed
+// write (0: none).
+std::string describeTake(std::uint32_t framesWritten, const LostCounts& lost, int writeError);
 
 }  // namespace corvane::record

@@ -13,8 +13,6 @@ constexpr const char* kNoMediaProbe = "Could not create media probe !";
 constexpr const char* kNoProbe = "Could not create Probe !";
 constexpr const char* kProbeName = "media.apps.Veltrix.probe";
 constexpr long kInputNumber = 0;
-// A field already inside the callback when capturing ends is done by then.
-constexpr std::uint32_t kCallbackSettleMilliseconds = 100;
 
 }  // namespace
 
@@ -43,8 +41,7 @@ RecordDevice::~RecordDevice() { close(); }
 void RecordDevice::close() noexcept {
   if (std::exchange(closed_, true)) return;
   capturing_.store(false, std::memory_order_relaxed);
-  seams_.clock.sleepMilliseconds(kCallbackSettleMilliseconds);
-  closeProbe();  // no callback runs after this
+  closeProbe();  // the board calls no callback once the probe is detached
   assemblingSlot_ = nullptr;
   for (;;) {
     {
@@ -85,9 +82,13 @@ void RecordDevice::stopCaptureThread() noexcept {
 }
 
 void RecordDevice::start() {
-  startCount_.store(seams_.board.CurrentFrameCount(seams_.switcher, 0, 0), std::memory_order_relaxed);
+  const std::uint32_t count = seams_.board.CurrentFrameCount(seams_.switcher, 0, 0);
+  std::lock_guard guard(lock_);
+  ++takeNumber_;
+  startCount_.store(count, std::memory_order_relaxed);
   framesWritten_.store(0, std::memory_order_relaxed);
   lostFrames_.store(0, std::memory_order_relaxed);
+  firstWriteError_.store(0, std::memory_order_relaxed);
   lost_.reset();
   stopCount_.store(kNone, std::memory_order_relaxed);
   endTakeRequested_.store(false, std::memory_order_relaxed);

@@ -6,7 +6,8 @@
 //
 // Threads: the host's (every public member), the board's delivery thread
 // (onInputField) and the capture thread. lock_ (re-entrant) guards the slot
-// lists, the record path and the increments of framesWritten; the capture
+// lists, the record path, the take's number and the changes of framesWritten
+// and startCount (the host's start resets them as one step); the capture
 // thread closes the record file while holding it, so it comes before the
 // registry's locks. Single words that one thread writes and others poll are
 // atomics.
@@ -90,6 +91,9 @@ class RecordDevice {
 
   // This take's losses by cause (reset by start).
   LostCounts lostByCause() const { return lost_.snapshot(); }
+  // The system's error number of this take's first failed write (0: none),
+  // so that whoever reports the take can say why it failed.
+  int firstWriteError() const { return firstWriteError_.load(std::memory_order_relaxed); }
 
   // The probe callback (context: the device). Hands every field back.
   static void onInputField(void* context, void* data, const std::uint8_t* frameInfo);
@@ -104,7 +108,9 @@ class RecordDevice {
   void captureLoop();
   void captureFrame(FrameSlot& slot);
   bool writeFrame(const FrameSlot& slot, std::uint32_t written);
+  void failedWrite(int error);
   void endTake(std::optional<LostCause> cause);  // lock_ held
+  void checkFileStayed(const char* path);
   void endStalledTake();
   void waitForTakeToEnd();
   bool pathSet();
@@ -117,6 +123,9 @@ class RecordDevice {
   FrameSlot* freeSlots_ = nullptr;         // LIFO; guarded by lock_
   FrameSlot* filledSlots_ = nullptr;       // FIFO; guarded by lock_
   std::optional<std::string> recordPath_;  // guarded by lock_
+  // Bumped by start: a frame the capture thread was writing when a new take
+  // started counts for neither take. Guarded by lock_.
+  std::uint32_t takeNumber_ = 0;
   // The capture thread's own copy of the path it last recorded into.
   std::array<char, kMaxPathLength + 1> lastPath_{};
   // Owned by the callback while capturing; reset only once no callback runs.
@@ -131,6 +140,7 @@ class RecordDevice {
   std::atomic<std::uint32_t> expectedField_{0};
   std::atomic<std::uint32_t> lostFrames_{0};
   std::atomic<std::uint32_t> framesTaken_{0};
+  std::atomic<int> firstWriteError_{0};
   std::atomic<bool> capturing_{false};
   std::atomic<bool> fieldPriorityRaised_{false};
   std::atomic<bool> stopThread_{false};

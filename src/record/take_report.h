@@ -1,6 +1,7 @@
 // The outcome of a record device's last take, appended as one line to the
 // file that CORVANE_RECORD_REPORT names when the device closes: frames
-// written and frames lost by cause. The host sees only whether a frame was
+// written, frames lost by cause, and the error number of the first failed
+// write. The host sees only whether a frame was
 // lost; the record command and the tests read the causes here.
 #pragma once
 

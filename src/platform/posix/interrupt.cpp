@@ -22,6 +22,8 @@ struct Slot {
 };
 
 std::array<Slot, kSlots> slots;
+std::atomic<bool> deferring{false};
+std::atomic<int> deferred{0};
 
 void copyText(char (&to)[kTextBytes], const std::string& from) {
   const std::size_t n = std::min(from.size(), kTextBytes - 1);
@@ -30,6 +32,8 @@ void copyText(char (&to)[kTextBytes], const std::string& from) {
 }
 
 extern "C" void onInterrupt(int signal) {
+  int none = 0;
+  if (deferring.load() && deferred.compare_exchange_strong(none, signal)) return;
   for (Slot& slot : slots) {
     if (!slot.used.load()) continue;
     if (::unlink(slot.path) != 0) ::rmdir(slot.path);
@@ -68,5 +72,14 @@ RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path, const std::string&
 RemoveOnInterrupt::~RemoveOnInterrupt() {
   if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].used.store(false);
 }
+
+DeferInterrupt::DeferInterrupt() {
+  deferred.store(0);
+  deferring.store(true);
+}
+
+DeferInterrupt::~DeferInterrupt() { deferring.store(false); }
+
+int DeferInterrupt::signal() const { return deferred.load(); }
 
 }  // namespace corvane::platform
