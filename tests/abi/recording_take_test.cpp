@@ -1,7 +1,8 @@
 // Takes on the virtual board through the exports: which frames a file holds,
 // the frame limit, the input faults the callback meets, and stops; and
 // corvane-host record, which exits 0 with the frames of a take that lost
-// nothing and 1 with the cause of one that lost frames.
+// nothing and 1 with the cause of one that lost frames, and follows the other
+// commands' conventions (the .qvf name, -q, usage errors).
 #include "abi/recording_harness.h"
 
 namespace corvane::abi {
@@ -187,17 +188,21 @@ TEST_F(RecordCommand, ATakeFromAClipPrintsItsFramesAndALossfulOneExitsWithItsCau
   const std::string path = at("take.qvf");
   ASSERT_EQ(record("input=" + at("clip.qvf") + ",input_rate=240", path + " --frames 8"), 0)
       << box_.readFile(at("stderr"));
-  const std::string out = box_.readFile(at("stdout"));
+  const std::string err = box_.readFile(at("stderr"));
   const std::size_t written = recordedFrames(path).size();
-  EXPECT_GE(written, 8u);
-  EXPECT_NE(out.find("written    " + std::to_string(written) + " frames"), std::string::npos) << out;
-  EXPECT_NE(out.find("after_stop="), std::string::npos) << out;
-  EXPECT_EQ(out.find("after_stop=0"), std::string::npos) << "the frame that ended the take: " << out;
+  EXPECT_EQ(written, 8u) << "the take ends at --frames exactly";
+  EXPECT_NE(err.find("corvane-host record: 8 frames written to " + path), std::string::npos) << err;
+  EXPECT_NE(err.find("corvane-host record: lost after_stop="), std::string::npos) << err;
+  EXPECT_EQ(err.find("after_stop=0"), std::string::npos) << "the frame that ended the take: " << err;
   EXPECT_NE(box_.readFile(report()).find("written="), std::string::npos) << "a report the user named is kept";
+  ASSERT_EQ(record("input_rate=240", at("ten") + " --seconds 10 -q"), 0) << box_.readFile(at("stderr"));
+  EXPECT_EQ(recordedFrames(at("ten.qvf")).size(), 300u) << "ten seconds at 29.97 frames a second, as named";
+  EXPECT_EQ(box_.readFile(at("stderr")), "") << "-q: no summary lines";
+  EXPECT_EQ(record("", at("none") + " --frames 0"), 2);
 
   EXPECT_EQ(record("input_standard=pal,input_rate=240", at("pal.qvf") + " --seconds 5"), 1);
-  EXPECT_NE(box_.readFile(at("stdout")).find("wrong_standard="), std::string::npos);
-  EXPECT_EQ(box_.readFile(at("stdout")).find("wrong_standard=0"), std::string::npos);
+  EXPECT_NE(box_.readFile(at("stderr")).find("wrong_standard="), std::string::npos);
+  EXPECT_EQ(box_.readFile(at("stderr")).find("wrong_standard=0"), std::string::npos);
   EXPECT_EQ(record("input_frames=3,input_rate=240", at("short.qvf") + " --frames 50"), 1);
   EXPECT_NE(box_.readFile(at("stderr")).find("no frame came from the board's input"), std::string::npos)
       << "an input gone silent ends the take instead of waiting for ever";
