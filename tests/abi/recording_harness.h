@@ -84,11 +84,20 @@ class RecordingHost : public FileServices {
     const std::int32_t answer = api.AVFILE_GetPositionRecording(device, record.data());
     return {answer, record.u32(4)};
   }
+  // A take on the virtual board reaches any position a test waits for well
+  // within this; past it the test fails with what it saw instead of hanging.
+  static constexpr auto kWaitBound = std::chrono::seconds(30);
   // Polls until the position reaches frames or the query answers 0.
   static Position waitForPosition(const AvfileApi& api, void* device, std::uint32_t frames) {
+    const auto deadline = std::chrono::steady_clock::now() + kWaitBound;
     for (;;) {
       const Position now = position(api, device);
       if (now.answer == 0 || now.frames >= frames) return now;
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "waited 30 s for position " << frames << "; it stands at " << now.frames
+                      << " and the query answers " << now.answer;
+        return now;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
@@ -116,11 +125,18 @@ class RecordingHost : public FileServices {
   // Waits until the board has delivered fields whose count is above count.
   void waitForDeliveriesAfter(std::uint32_t count, std::size_t fields) const {
     const auto after = [&](const Delivered& d) { return d.count > count; };
+    const auto deadline = std::chrono::steady_clock::now() + kWaitBound;
     for (;;) {
       const BoardRecord record = boardRecord();
-      if (static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(), after)) >=
-          fields)
+      const auto seen =
+          static_cast<std::size_t>(std::count_if(record.fields.begin(), record.fields.end(), after));
+      if (seen >= fields) return;
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "waited 30 s for " << fields << " fields after count " << count
+                      << "; the board delivered " << seen << " of them (" << record.fields.size()
+                      << " in all)";
         return;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }

@@ -7,12 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "qvf/faulty_storage.h"
 #include "support/allocation_counter.h"
 #include "support/fake_board.h"
 #include "support/temp_dir.h"
@@ -47,7 +51,6 @@ class HandInput : public testing::FakeBoard, public engine::MediaBroker {
   }
   void beginFrame() { deliverField(++count_, 0); }
   void deliverField(std::uint32_t count, std::uint32_t parity) {
-    const std::uint32_t samplesPerLine = 1716;
     std::array<std::uint8_t, Info::kSize> info{};
     std::memcpy(&info[Info::kFrameCount], &count, 4);
     std::memcpy(&info[Info::kParityStamp], &parity, 4);
@@ -56,6 +59,7 @@ class HandInput : public testing::FakeBoard, public engine::MediaBroker {
     callback_(context_, field_.data(), info.data());
   }
   std::uint32_t returned = 0;
+  std::uint32_t samplesPerLine = 1716;  // 1728: the input carries PAL
 
  private:
   std::vector<std::uint8_t> field_;
@@ -63,6 +67,22 @@ class HandInput : public testing::FakeBoard, public engine::MediaBroker {
   engine::ProbeCallback callback_ = nullptr;
   std::uint32_t count_ = 0;
 };
+
+// The capture thread reaches any state a test waits for well within this;
+// past it the test fails with what it saw instead of hanging.
+constexpr auto kWaitBound = std::chrono::seconds(10);
+
+// Waits until done() holds, failing with state() once the bound has passed.
+template <class Done, class State>
+::testing::AssertionResult waitUntil(Done done, State state) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitBound;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return ::testing::AssertionFailure() << "waited 10 s; " << state();
+    std::this_thread::yield();
+  }
+  return ::testing::AssertionSuccess();
+}
 
 // Time moves only by sleeps; a closed gate holds every sleeper, which is how
 // a test keeps the capture thread away from the queue.
@@ -86,9 +106,10 @@ class GateClock : public platform::Clock {
     open_ = open;
     changed_.notify_all();
   }
-  void waitUntilHeld() {
+  // False when no thread came to sleep within the bound.
+  bool waitUntilHeld() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return held_ > 0; });
+    return changed_.wait_for(lock, kWaitBound, [&] { return held_ > 0; });
   }
 
  private:
@@ -104,8 +125,12 @@ class Device : public ::testing::Test {
   RecordSeams seams() {
     return {input_, input_, 7, VideoMode{}, registry_, qvf::diskStorage(), clock_, dropped_};
   }
-  void waitForFrames(const RecordDevice& device, std::uint32_t frames) {
-    while (device.position().frames < frames) std::this_thread::yield();
+  static ::testing::AssertionResult waitForFrames(const RecordDevice& device, std::uint32_t frames) {
+    return waitUntil([&] { return device.position().frames >= frames; },
+                     [&] {
+                       return "the position stands at " + std::to_string(device.position().frames) +
+                              ", not " + std::to_string(frames);
+                     });
   }
   std::uintmax_t fileFrames(const std::string& path) {
     return (std::filesystem::file_size(path) - 512) / (2 * 720 * 240 * 2);
@@ -127,10 +152,10 @@ TEST_F(Device, NeitherTheCallbackNorTheCaptureThreadAllocatesPerFrame) {
   ASSERT_TRUE(device.addFile(0, path.c_str()));
   device.start();
   input_.deliverFrame();  // the first frame creates the file
-  waitForFrames(device, 1);
+  ASSERT_TRUE(waitForFrames(device, 1));
   const std::size_t before = testing::allocationCount();
   for (int i = 0; i < 10; ++i) input_.deliverFrame();
-  waitForFrames(device, 11);
+  ASSERT_TRUE(waitForFrames(device, 11));
   EXPECT_EQ(testing::allocationCount(), before);
   EXPECT_TRUE(device.position().intact);
   EXPECT_EQ(input_.returned, 22u);
@@ -151,12 +176,14 @@ TEST_F(Device, ShortagesInTheCallbackAreCountedByCauseAndReachTheHostOnlyWhenAsk
     RecordDevice device(seams());
     device.start();
     clock_.setOpen(false);
-    clock_.waitUntilHeld();  // the capture thread takes nothing now
+    ASSERT_TRUE(clock_.waitUntilHeld());  // the capture thread takes nothing now
     for (std::size_t i = 0; i <= RecordDevice::kSlots; ++i) input_.deliverFrame();
     clock_.setOpen(true);
     EXPECT_EQ(lost(device, LostCause::NoFreeSlot), 1u);
     EXPECT_EQ(device.position().intact, !stopWhenDropped);
-    while (lost(device, LostCause::NoFile) < RecordDevice::kSlots) std::this_thread::yield();
+    ASSERT_TRUE(waitUntil(
+        [&] { return lost(device, LostCause::NoFile) >= RecordDevice::kSlots; },
+        [&] { return std::to_string(lost(device, LostCause::NoFile)) + " frames went for want of a file"; }));
     EXPECT_EQ(device.position().frames, 0u) << "frames without a file are not the host's";
   }
 }
@@ -167,7 +194,7 @@ TEST_F(Device, AFailedCreateIsAFailedWriteAndTheThreadRecordsTheNextFile) {
   device.start();
   input_.deliverFrame();
   input_.deliverFrame();
-  waitForFrames(device, 2);
+  ASSERT_TRUE(waitForFrames(device, 2));
   EXPECT_EQ(lost(device, LostCause::FailedWrite), 2u);
   EXPECT_FALSE(device.position().intact);
 
@@ -175,8 +202,9 @@ TEST_F(Device, AFailedCreateIsAFailedWriteAndTheThreadRecordsTheNextFile) {
   ASSERT_TRUE(device.addFile(0, path.c_str())) << "no stop is pending: taken at once";
   device.start();
   input_.deliverFrame();
-  waitForFrames(device, 1);
+  ASSERT_TRUE(waitForFrames(device, 1));
   EXPECT_TRUE(device.position().intact);
+  EXPECT_EQ(device.firstWriteError(), 0);
   EXPECT_EQ(fileFrames(path), 1u);
 }
 
@@ -187,10 +215,10 @@ TEST_F(Device, AStopEndsTheTakeItselfWhenNoMoreFramesComeAndANewFileSwitchesAtOn
   device.start();
   input_.deliverFrame();
   input_.deliverFrame();
-  waitForFrames(device, 2);
+  ASSERT_TRUE(waitForFrames(device, 2));
   ASSERT_TRUE(device.addFile(0, second.c_str()));
   for (int i = 0; i < 3; ++i) input_.deliverFrame();
-  waitForFrames(device, 3);
+  ASSERT_TRUE(waitForFrames(device, 3));
   device.stop();  // the input is silent from here on
   EXPECT_EQ(registry_.openCount(), 1u) << "the take's file is closed; the first stays registered";
   EXPECT_EQ(fileFrames(first), 2u);
@@ -200,6 +228,83 @@ TEST_F(Device, AStopEndsTheTakeItselfWhenNoMoreFramesComeAndANewFileSwitchesAtOn
   input_.deliverFrame();
   EXPECT_TRUE(device.position().intact) << "the take is over: later fields are not taken";
   EXPECT_TRUE(device.addFile(0, first.c_str())) << "nothing left to wait for";
+}
+
+TEST_F(Device, TheLossRulesCountEachCauseAndEndTheTakeThroughThePosition) {
+  struct Case {
+    const char* name;
+    std::uint32_t limit;
+    std::uint32_t samplesPerLine;
+    std::uint32_t frames;  // delivered
+    std::uint32_t kept;    // in the file
+    bool intact;
+    std::optional<LostCause> cause;
+    std::uint32_t lost;
+  };
+  const Case cases[] = {
+      {"a limit of 5 keeps 6 frames and the 7th is over it", 5, 1716, 7, 6, false, LostCause::OverLimit, 1},
+      {"a limit of 0 is none", 0, 1716, 7, 7, true, std::nullopt, 0},
+      {"the other standard writes nothing, once per first field", 0, 1728, 3, 0, false,
+       LostCause::WrongStandard, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    input_.samplesPerLine = c.samplesPerLine;
+    const std::string path = dir_ / (std::to_string(c.limit) + std::to_string(c.samplesPerLine) + ".qvf");
+    RecordDevice device(seams());
+    ASSERT_TRUE(device.addFile(c.limit, path.c_str()));
+    device.start();
+    for (std::uint32_t i = 0; i < c.frames; ++i) input_.deliverFrame();
+    const auto lostSoFar = [&] { return c.cause ? lost(device, *c.cause) : 0u; };
+    ASSERT_TRUE(waitUntil([&] { return device.position().frames >= c.kept && lostSoFar() >= c.lost; },
+                          [&] {
+                            return "position " + std::to_string(device.position().frames) + ", lost " +
+                                   std::to_string(lostSoFar());
+                          }));
+    device.stop();
+    EXPECT_EQ(device.position().intact, c.intact);
+    EXPECT_EQ(device.position().frames, c.kept);
+    EXPECT_EQ(lostSoFar(), c.lost);
+    EXPECT_EQ(std::filesystem::exists(path) ? fileFrames(path) : 0u, c.kept);
+  }
+}
+
+TEST_F(Device, AFolderRemovedDuringATakeIsAFailedWriteWithItsReason) {
+  const std::filesystem::path folder = dir_ / "gone";
+  std::filesystem::create_directory(folder);
+  const std::string path = folder / "take.qvf";
+  RecordDevice device(seams());
+  ASSERT_TRUE(device.addFile(0, path.c_str()));
+  device.start();
+  input_.deliverFrame();
+  input_.deliverFrame();
+  ASSERT_TRUE(waitForFrames(device, 2));
+  EXPECT_TRUE(device.position().intact) << "writes into the open file still succeed";
+  std::filesystem::remove_all(folder);
+  device.stop();
+  EXPECT_EQ(lost(device, LostCause::FailedWrite), 1u);
+  EXPECT_FALSE(device.position().intact);
+  EXPECT_EQ(device.firstWriteError(), ENOENT);
+}
+
+TEST_F(Device, AFrameStillBeingWrittenWhenANewTakeStartsCountsForNeitherTake) {
+  GateClock diskClock;  // holds the writer inside its transfer
+  qvf::FaultyStorage storage(qvf::diskStorage(), diskClock);
+  qvf::OpenFileRegistry registry(storage);
+  RecordDevice device({input_, input_, 7, VideoMode{}, registry, storage, clock_, dropped_});
+  const std::string path = dir_ / "take.qvf";
+  ASSERT_TRUE(device.addFile(0, path.c_str()));
+  device.start();
+  storage.delayTransfers(1);
+  diskClock.setOpen(false);
+  input_.deliverFrame();
+  ASSERT_TRUE(diskClock.waitUntilHeld()) << "the first frame's write never began";
+  device.start();
+  diskClock.setOpen(true);
+  input_.deliverFrame();
+  device.stop();
+  EXPECT_EQ(device.position().frames, 1u);
+  EXPECT_EQ(fileFrames(path), 1u) << "the new take's file starts anew";
 }
 
 }  // namespace
