@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <random>
 
 #include "abi/recording_harness.h"
@@ -89,6 +90,7 @@ TEST_F(TakeFaults, AFileThatCannotGrowEndsTheTakeThroughThePositionWithTheFailed
     EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
   });
   EXPECT_GE(lastTake()["failed_write"], 1u);
+  EXPECT_EQ(lastTake()["write_error"], static_cast<std::uint32_t>(EFBIG)) << "the system's reason is kept";
   EXPECT_EQ(recordedFrames(path).size(), 5u);
   expectWholeFramesInPlace(path, boardRecord().counts.at(0));
 }
