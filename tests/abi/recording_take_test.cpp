@@ -149,6 +149,8 @@ TEST_F(RecordCommand, ATakeFromAClipPrintsItsFramesAndALossfulOneExitsWithItsCau
   ASSERT_EQ(record("input_rate=240", at("ten") + " --seconds 10 -q"), 0) << box_.readFile(at("stderr"));
   EXPECT_EQ(recordedFrames(at("ten.qvf")).size(), 300u) << "ten seconds at 29.97 frames a second, as named";
   EXPECT_EQ(box_.readFile(at("stderr")), "") << "-q: no summary lines";
+  ASSERT_EQ(record("input_rate=240", at("one") + " --frames 1 -q"), 0) << box_.readFile(at("stderr"));
+  EXPECT_EQ(recordedFrames(at("one.qvf")).size(), 1u) << "no device limit can say one frame: cut to it";
   EXPECT_EQ(record("", at("none") + " --frames 0"), 2);
 
   EXPECT_EQ(record("input_standard=pal,input_rate=240", at("pal.qvf") + " --seconds 5"), 1);

@@ -307,5 +307,21 @@ TEST_F(Device, AFrameStillBeingWrittenWhenANewTakeStartsCountsForNeitherTake) {
   EXPECT_EQ(fileFrames(path), 1u) << "the new take's file starts anew";
 }
 
+TEST_F(Device, CloseWaitsForNoCallbackOnceTheProbeIsDetached) {
+  // Counts what the closing thread sleeps; the capture thread sleeps as usual.
+  struct CallerClock : GateClock {
+    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<std::uint32_t> callerSlept{0};
+    void sleepMilliseconds(std::uint32_t ms) override {
+      if (std::this_thread::get_id() == caller) callerSlept += ms;
+      GateClock::sleepMilliseconds(ms);
+    }
+  } clock;
+  RecordDevice device({input_, input_, 7, VideoMode{}, registry_, qvf::diskStorage(), clock, dropped_});
+  device.start();
+  device.close();
+  EXPECT_EQ(clock.callerSlept.load(), 0u) << "the board calls no callback after the probe is detached";
+}
+
 }  // namespace
 }  // namespace corvane::record

@@ -147,6 +147,7 @@ std::uint64_t targetFrames(const Options& options, std::uint32_t rateNumerator,
 }
 
 struct TakeEnd {
+  std::uint64_t target = 0;  // frames the take should hold
   bool endedByDevice = false;
   bool stalled = false;
 };
@@ -190,6 +191,7 @@ TakeEnd recordTake(const std::string& pluginPath, const std::string& path, const
   position.setU32(0, 8);
   api.AVFILE_StartRecording(device);
   TakeEnd end;
+  end.target = target;
   {
     Progress progress("recording", target, options.quiet);
     std::uint64_t lastGrowth = clock.microseconds();
@@ -214,22 +216,24 @@ TakeEnd recordTake(const std::string& pluginPath, const std::string& path, const
   return end;
 }
 
-// Cuts a frame left partial by a failed write off the end of the take, so
-// that the file stays valid; the whole frames it then holds (0 when it holds
-// none, or is gone).
-std::uint64_t keepWholeFrames(const std::string& path, const std::string& shown) {
+// Cuts a frame left partial by a failed write off the end of the take, and
+// frames past the target (a limit of 0 is none, so a take of one frame can
+// get more), so that the file stays valid and holds what was asked; the
+// whole frames it then holds (0 when it holds none, or is gone).
+std::uint64_t keepWholeFrames(const std::string& path, const std::string& shown, std::uint64_t target) {
   QvfLayout layout;
   try {
     layout = inspectQvf(path);
   } catch (const std::runtime_error&) {
     return 0;
   }
-  if (layout.trailingBytes != 0) {
+  const std::uint64_t kept = std::min(layout.wholeFrames, target);
+  if (kept != layout.wholeFrames || layout.trailingBytes != 0) {
     std::error_code error;
-    std::filesystem::resize_file(path, layout.fileSize - layout.trailingBytes, error);
+    std::filesystem::resize_file(path, layout.dataOffset + kept * layout.blockSize, error);
     if (error) throw std::runtime_error("cannot write " + shown + ": " + error.message());
   }
-  return layout.wholeFrames;
+  return kept;
 }
 
 std::string framesText(std::uint64_t frames) {
@@ -251,7 +255,7 @@ int run(CommandContext& context) {
   partial.closeFile();
   const TakeEnd end = recordTake(context.pluginPath, partial.path(), options, interrupt);
   const std::map<std::string, std::uint32_t> take = lastTake(report.path);
-  const std::uint64_t kept = keepWholeFrames(partial.path(), target.shown);
+  const std::uint64_t kept = keepWholeFrames(partial.path(), target.shown, end.target);
   if (kept > 0) partial.commit();
 
   const auto count = [&take](const char* cause) {
