@@ -23,7 +23,9 @@ constexpr std::uint64_t kHeaderBytes = 512;
 constexpr std::uint64_t kFrameBytes = 2 * 720 * 240 * 2;
 constexpr const char* kOlder = "the older take";
 
-enum class During : std::uint8_t { Nothing, RemoveFolder, Interrupt };
+// Interrupt once a whole frame is in the take; InterruptAtOnce as soon as its
+// partial file exists.
+enum class During : std::uint8_t { Nothing, RemoveFolder, Interrupt, InterruptAtOnce };
 // Where the folder of the take lives: the sandbox, or a tmpfs mounted in a
 // mount namespace of the run's own (a small one that fills, or a read-only one).
 enum class Mount : std::uint8_t { None, Small, ReadOnly, FullAtOnce };
@@ -68,10 +70,12 @@ class RecordFailures : public HostTest {
     if (c.during == During::Nothing) {
       script += host + "\necho $? > '" + at("status") + "'\n";
     } else {
-      // Waits (at most 30 s) for a whole frame in the take's partial file.
+      // Waits (at most 30 s) for the take's partial file, with a whole frame
+      // unless the interrupt comes at once.
+      const std::uint64_t bytes = c.during == During::InterruptAtOnce ? 0 : kHeaderBytes + kFrameBytes;
       script += host + " &\np=$!\ni=0\n";
-      script += "until [ $(cat '" + folder + "'/*partial* 2>/dev/null | wc -c) -ge " +
-                std::to_string(kHeaderBytes + kFrameBytes) + " ]; do\n";
+      script += "until ls '" + folder + "' | grep -q partial && [ $(cat '" + folder +
+                "'/*partial* 2>/dev/null | wc -c) -ge " + std::to_string(bytes) + " ]; do\n";
       script += "  i=$((i+1)); [ $i -gt 3000 ] && { ls -l '" + folder + "' > '" + at("waited") +
                 "'; break; }; sleep 0.01\ndone\n";
       script += c.during == During::RemoveFolder ? "rm -rf '" + folder + "'\n" : "kill -INT $p\n";
@@ -138,7 +142,8 @@ TEST_F(RecordFailures, EveryFailureSaysWhyAndLeavesAValidTakeOrTheOlderFile) {
     SCOPED_TRACE(c.name);
     fs::create_directories(at("disk"));
     fs::create_directories(at("gone"));
-    if (c.during == During::Interrupt) box_.writeFile(at(c.file), kOlder);
+    if (c.during == During::Interrupt || c.during == During::InterruptAtOnce)
+      box_.writeFile(at(c.file), kOlder);
     fs::remove(box_.boardLog());
     const int exitCode = record(c);
     const std::string err = slurp("stderr");
@@ -162,7 +167,7 @@ TEST_F(RecordFailures, EveryFailureSaysWhyAndLeavesAValidTakeOrTheOlderFile) {
       EXPECT_NE(err.find(told), std::string::npos) << "what the file holds, as info says: " << err;
     } else if (c.file == "clip.qvf") {
       EXPECT_TRUE(slurp(c.file) == clip) << "the input is left as it was";
-    } else if (c.mount == Mount::FullAtOnce) {
+    } else if (c.mount == Mount::FullAtOnce || c.during == During::InterruptAtOnce) {
       EXPECT_EQ(slurp(c.file), kOlder) << "a take without a whole frame replaces nothing";
     } else {
       EXPECT_FALSE(fs::exists(file)) << "no file for a take with no frame in it";
