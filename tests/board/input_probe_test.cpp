@@ -158,11 +158,14 @@ struct CallingTaker {
   VirtualBoard* board = nullptr;
   std::atomic<std::size_t> seen{0};
   std::atomic<bool> detaching{false};
+  std::atomic<bool> inCallback{false};
 
+  // Once the host is about to detach, one callback lets the detach begin
+  // and then calls the board.
   static void callback(void* context, void*, const std::uint8_t* info) {
     auto* taker = static_cast<CallingTaker*>(context);
-    if (taker->detaching.load()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (taker->detaching.load() && !taker->inCallback.exchange(true)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
       taker->board->FindEngineObject(0);
     }
     std::uint32_t id;
@@ -188,6 +191,9 @@ TEST_F(Input, ADetachWaitsForACallbackThatCallsTheBoard) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (taker.seen.load() < 2) _exit(2);
     taker.detaching = true;
+    for (int i = 0; i < 5000 && !taker.inCallback.load(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!taker.inCallback.load()) _exit(4);
     _exit(board.AttachProbe(probe, nullptr) == 1 ? 0 : 3);
   }
   int status = 0;
