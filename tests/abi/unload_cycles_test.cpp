@@ -20,7 +20,9 @@
 #include "host/plugin_loader.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator answers for the heap; its header is not always
+// installed, the function always is.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace corvane::abi {
