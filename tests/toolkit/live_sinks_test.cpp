@@ -23,6 +23,7 @@ struct Flags {
 class SlowSink final : public MessageSink {
  public:
   explicit SlowSink(Flags& flags) : flags_(flags) {}
+  ~SlowSink() override { endDeliveries(); }
   void onToolkitMessage(std::int32_t, ToolkitUI*) override {
     flags_.entered = true;
     for (int i = 0; i < 5000 && !flags_.destroying; ++i)
