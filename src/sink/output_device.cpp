@@ -24,16 +24,6 @@ SourceLayout sourceLayoutOf(exports::PixelFormat format) {
   return SourceLayout::Rgba32;
 }
 
-// A preview whose record cannot be had is gone without; one that cannot be
-// started is the open's failure.
-std::unique_ptr<preview::PreviewProcess> launchPreview() {
-  try {
-    return preview::PreviewProcess::launch(preview::kScryOut);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
 }  // namespace
 
 OutputDevice::OutputDevice(const OutputDeviceSeams& seams) : seams_(seams) {}
@@ -63,10 +53,18 @@ void OutputDevice::closeEngine() {
   // Ended here, outside the lock: its teardown waits for the thread.
 }
 
-void* OutputDevice::open(const SinkOpenRequest& request, bool previewWanted) {
-  // Stopped again, with the record, should the rest of the open fail.
-  std::unique_ptr<preview::PreviewProcess> preview;
-  if (previewWanted) preview = launchPreview();
+// A preview whose record cannot be had is gone without; one that cannot be
+// started is the open's failure.
+std::unique_ptr<preview::PreviewProcess> OutputDevice::launchPreview(bool wanted) {
+  if (!wanted) return nullptr;
+  try {
+    return preview::PreviewProcess::launch(preview::kScryOut);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void* OutputDevice::open(const SinkOpenRequest& request, std::unique_ptr<preview::PreviewProcess> preview) {
   std::shared_ptr<SinkRecord> record;
   try {
     record = std::make_shared<SinkRecord>(request, seams_.mode, std::move(preview));

@@ -55,10 +55,13 @@ class OutputDevice {
   // The interface's close: the engine ends; the buffers the host holds stay.
   void closeEngine();
 
-  // A new handle, or null when no memory for its record could be had.
-  // Launches the preview when previewWanted; throws EngineError when it does
-  // not start.
-  void* open(const SinkOpenRequest& request, bool previewWanted);
+  // The output preview an open starts before it reads the host's record;
+  // null when none is wanted or no memory for its record could be had.
+  // Throws EngineError when the program does not start.
+  static std::unique_ptr<preview::PreviewProcess> launchPreview(bool wanted);
+  // A new handle owning preview, or null (the preview stopped) when no
+  // memory for its record could be had.
+  void* open(const SinkOpenRequest& request, std::unique_ptr<preview::PreviewProcess> preview);
   bool isOpen(const void* handle) const;
   // The three offered formats of an open handle; null for any other.
   const std::uint8_t* offeredFormats(const void* handle) const;

@@ -1,8 +1,8 @@
 // The output device's exports: each reads the host's records, calls the
 // output device and writes the answer. The device checks every handle against
 // those it gave out and has not closed; an unknown one gets 0 and no message.
-#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -92,8 +92,11 @@ SinkOpenRequest readOpenParams(void* params) {
 std::int32_t openSink(void** handleOut, void* params) {
   if (handleOut == nullptr) return 0;
   *handleOut = nullptr;
+  // Stopped again should the rest of the open fail.
+  std::unique_ptr<preview::PreviewProcess> preview =
+      OutputDevice::launchPreview(settings::ReadConfigInt(kPreviewKey, 1) != 0);
   const SinkOpenRequest request = readOpenParams(params);
-  void* handle = device().open(request, settings::ReadConfigInt(kPreviewKey, 1) != 0);
+  void* handle = device().open(request, std::move(preview));
   if (handle == nullptr) return 0;
   *handleOut = handle;
   const HostRecord record(handle, SinkRecordLayout::kSize);
