@@ -42,7 +42,7 @@ InputProbe::InputProbe(const BoardConfig& config, Switcher& switcher, const Show
       nextCount_(config.firstCount) {}
 
 InputProbe::~InputProbe() {
-  std::lock_guard guard(lock_);
+  std::lock_guard delivery(deliveryLock_);
   stopDelivery();
 }
 
@@ -68,22 +68,33 @@ engine::Handle InputProbe::createProbe(engine::Handle object, const char* name) 
 }
 
 std::int32_t InputProbe::attach(engine::Handle probe, const char* pinName) {
+  if (pinName == nullptr) return detach(probe);
   std::lock_guard guard(lock_);
   log_.write("AttachProbe " + std::string(logText(pinName)));
   if (probe == 0 || probe != probe_) return 0;
-  if (pinName == nullptr) {
-    stopDelivery();
-    attached_ = false;
-    return 1;
-  }
   attached_ = kInputPin == pinName;
   return attached_ ? 1 : 0;
 }
 
+std::int32_t InputProbe::detach(engine::Handle probe) {
+  std::lock_guard delivery(deliveryLock_);
+  {
+    std::lock_guard guard(lock_);
+    log_.write("AttachProbe " + std::string(logText(nullptr)));
+    if (probe == 0 || probe != probe_) return 0;
+    attached_ = false;
+  }
+  stopDelivery();
+  return 1;
+}
+
 std::int32_t InputProbe::setCallback(engine::Handle probe, void* context, engine::ProbeCallback callback) {
-  std::lock_guard guard(lock_);
-  log_.write("SetProbeCallback");
-  if (probe == 0 || probe != probe_ || !attached_ || callback == nullptr) return 0;
+  std::lock_guard delivery(deliveryLock_);
+  {
+    std::lock_guard guard(lock_);
+    log_.write("SetProbeCallback");
+    if (probe == 0 || probe != probe_ || !attached_ || callback == nullptr) return 0;
+  }
   stopDelivery();
   stop_.store(false, std::memory_order_relaxed);
   const std::error_code started = delivery_.start({"board input", platform::ThreadPriority::Normal},
@@ -102,12 +113,15 @@ std::uint32_t InputProbe::source(engine::Handle probe) {
 }
 
 void InputProbe::destroyProbe(engine::Handle probe) {
-  std::lock_guard guard(lock_);
-  log_.write("DestroyProbe");
-  if (probe == 0 || probe != probe_) return;
+  std::lock_guard delivery(deliveryLock_);
+  {
+    std::lock_guard guard(lock_);
+    log_.write("DestroyProbe");
+    if (probe == 0 || probe != probe_) return;
+    attached_ = false;
+    probe_ = 0;
+  }
   stopDelivery();
-  attached_ = false;
-  probe_ = 0;
 }
 
 void InputProbe::closeEngine(engine::Handle engine) {

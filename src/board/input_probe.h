@@ -49,7 +49,10 @@ class InputProbe {
   void returnFrame(std::uint32_t source, std::uint32_t frameIdentifier);
 
  private:
-  void stopDelivery();                                          // lock_ held
+  std::int32_t detach(engine::Handle probe);
+  // Ends the delivery thread and waits for it; deliveryLock_ held, lock_ not,
+  // since the callback's own calls to the board may take lock_.
+  void stopDelivery();
   void deliver(void* context, engine::ProbeCallback callback);  // the delivery thread
   bool waitUntil(std::uint64_t due);                            // false once stopping
 
@@ -61,11 +64,14 @@ class InputProbe {
   platform::Clock& clock_;
   std::atomic<VideoStandard> loaded_{VideoStandard::Ntsc};
 
+  // Orders the starts and ends of the delivery thread; taken before lock_ and
+  // by no call a callback makes.
+  std::mutex deliveryLock_;
   std::mutex lock_;
   engine::Handle engine_ = 0;  // guarded by lock_
   engine::Handle probe_ = 0;   // guarded by lock_
   bool attached_ = false;      // guarded by lock_
-  platform::Thread delivery_;  // started and joined under lock_
+  platform::Thread delivery_;  // started and joined under deliveryLock_
   // Set to end the delivery; the thread polls it between fields (relaxed: the
   // join that follows orders everything else).
   std::atomic<bool> stop_{false};

@@ -36,6 +36,13 @@ class MessageSink {
   MessageSink(const MessageSink&) = delete;
   MessageSink& operator=(const MessageSink&) = delete;
   virtual void onToolkitMessage(std::int32_t message, ToolkitUI* sender) = 0;
+
+ protected:
+  // Waits for a delivery to this sink running on another thread and lets no
+  // new one start. The base destructor does it too, but by then a derived
+  // handler's members are gone: a sink whose handler uses its own members
+  // calls this first in its destructor. Idempotent.
+  void endDeliveries();
 };
 using HWND = MessageSink*;
 

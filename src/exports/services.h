@@ -13,17 +13,29 @@
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
 #include "exports/format_tables.h"
+#include "exports/handle_table.h"
 #include "platform/clock.h"
 #include "preview/preview_process.h"
 #include "qvf/registry.h"
 #include "settings/output_settings.h"
+
+// The devices sit above this seam (their code uses it), so they are named
+// here by declaration only; the module, which sits above both, owns them.
+namespace corvane::sink {
+class OutputDevice;
+}
+namespace corvane::record {
+class RecordDevice;
+class InputColourControls;
+}  // namespace corvane::record
 
 namespace corvane::exports {
 
 struct Services {
   Services(qvf::OpenFileRegistry& registry_, const VideoMode& mode_, engine::RealtimeEngine& board_,
            engine::Handle switcher_, settings::StartupSettings& startup_, settings::OutputSettings& output_,
-           platform::Clock& clock_)
+           platform::Clock& clock_, record::InputColourControls& inputControls_,
+           sink::OutputDevice& outputDevice_)
       : registry(registry_),
         mode(mode_),
         board(board_),
@@ -31,6 +43,8 @@ struct Services {
         startup(startup_),
         output(output_),
         clock(clock_),
+        inputControls(inputControls_),
+        outputDevice(outputDevice_),
         formatTables(mode_) {}
   Services(const Services&) = delete;
   Services& operator=(const Services&) = delete;
@@ -42,6 +56,10 @@ struct Services {
   settings::StartupSettings& startup;
   settings::OutputSettings& output;
   platform::Clock& clock;
+  // The input picture variables, owned by the module from load to unload.
+  record::InputColourControls& inputControls;
+  // The output device, owned by the module from load to unload.
+  sink::OutputDevice& outputDevice;
   // The format tables handed to the host; each is filled once and never rewritten.
   FormatTables formatTables;
   // Raised once the switcher is open; the output-device query lowers it.
@@ -59,14 +77,9 @@ struct Services {
   // The input preview, shared by the record device and the input dialog.
   std::mutex inputPreviewLock;
   std::unique_ptr<preview::PreviewProcess> inputPreview;  // guarded by inputPreviewLock
-  // The input picture variables (record::InputColourControls), owned by the
-  // module from load to unload; untyped, as their code sits above this seam.
-  void* inputControls = nullptr;
-  // The output device's engine, from the output-device query to its close;
-  // held without its type, since the device's code sits above this seam.
-  // Whatever is left at unload ends with the services.
-  std::mutex outputDeviceLock;
-  std::shared_ptr<void> outputDevice;  // guarded by outputDeviceLock
+  // The record devices the host has open; the module closes those left at
+  // unload.
+  HandleTable<record::RecordDevice> recordDevices;
   // The output device could not start: shows the text and ends the process.
   std::function<void(const std::string& text)> startupFailed;
 };

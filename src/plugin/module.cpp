@@ -5,6 +5,7 @@
 
 #include "platform/message.h"
 #include "plugin/warning_dialog.h"
+#include "record/record_device.h"
 #include "settings/output_controls.h"
 
 namespace corvane::plugin {
@@ -15,6 +16,7 @@ Module::Module(ModuleSeams seams) : seams_(std::move(seams)) {
     loadOutputSettings();
     loadInputSettings();
     openRegistry();
+    makeOutputDevice();
     installServices();
   } catch (...) {
     // A step that fails part-way still undoes the ones before it: the switcher
@@ -88,20 +90,35 @@ void Module::openRegistry() {
   atExit([this] { registry_.reset(); });
 }
 
+void Module::makeOutputDevice() {
+  outputDevice_ =
+      std::make_unique<sink::OutputDevice>(sink::OutputDeviceSeams{seams_.board, seams_.clock, mode_});
+  // Its handles, its engine and the buffers the host held end here.
+  atExit([this] { outputDevice_.reset(); });
+}
+
+void Module::endRecordDevices() noexcept {
+  for (const std::shared_ptr<record::RecordDevice>& device : services_->recordDevices.removeAll()) {
+    device->close();
+  }
+}
+
 void Module::installServices() {
   services_ = std::make_unique<exports::Services>(*registry_, mode_, seams_.board, switcher_, *startup_,
-                                                  *output_, seams_.clock);
+                                                  *output_, seams_.clock, *input_, *outputDevice_);
   services_->broker = seams_.broker;
-  services_->inputControls = input_.get();
   services_->stopRecordingWhenFramesAreDropped.store(startup_->StopRecordingWhenFramesAreDropped != 0);
   services_->startupFailed = [this](const std::string& text) {
     showWarningDialog(text);
     seams_.exitProcess(1);
   };
   exports::installServices(services_.get());
-  // Removed first at unload: no shim may reach a part that is going.
+  // Removed first at unload: no shim may reach a part that is going. The
+  // record devices the host left open end before the registry their files
+  // are in, and the input preview with the services.
   atExit([this] {
     exports::installServices(nullptr);
+    endRecordDevices();
     services_.reset();
   });
 }

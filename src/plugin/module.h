@@ -23,6 +23,7 @@
 #include "record/input_controls.h"
 #include "record/input_settings_store.h"
 #include "settings/output_settings.h"
+#include "sink/output_device.h"
 
 namespace corvane::plugin {
 
@@ -46,7 +47,9 @@ class Module {
   // board-missing message, runs the clean-ups recorded so far and calls
   // seams.exitProcess(1).
   explicit Module(ModuleSeams seams);
-  // Runs the exit list.
+  // Runs the exit list: the services go first, then every device the host
+  // left open ends (record devices, the output device, their previews)
+  // before the parts they use.
   ~Module();
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
@@ -59,6 +62,7 @@ class Module {
   record::InputColourControls& input() { return *input_; }
   record::InputSettingsStore& inputStore() { return *inputStore_; }
   qvf::OpenFileRegistry& registry() { return *registry_; }
+  sink::OutputDevice& outputDevice() { return *outputDevice_; }
   // What the export shims reach; installed for them once the load is done.
   exports::Services& services() { return *services_; }
 
@@ -68,7 +72,9 @@ class Module {
   void loadOutputSettings();
   void loadInputSettings();
   void openRegistry();
+  void makeOutputDevice();
   void installServices();
+  void endRecordDevices() noexcept;
   void atExit(std::function<void()> routine) { exitList_.push_back(std::move(routine)); }
   void runExitList() noexcept;
 
@@ -80,6 +86,7 @@ class Module {
   std::unique_ptr<record::InputColourControls> input_;
   std::unique_ptr<record::InputSettingsStore> inputStore_;
   std::unique_ptr<qvf::OpenFileRegistry> registry_;
+  std::unique_ptr<sink::OutputDevice> outputDevice_;
   std::unique_ptr<exports::Services> services_;
   std::vector<std::function<void()>> exitList_;
 };

@@ -240,8 +240,7 @@ void InputSettingsProcedure::onChanged(tk::DialogWindow& window) {
 }
 
 void showInputSettingsDialog(exports::Services& services) {
-  if (services.inputControls == nullptr) return;
-  InputSettingsProcedure procedure(services, *static_cast<InputColourControls*>(services.inputControls));
+  InputSettingsProcedure procedure(services, services.inputControls);
   tk::runModalDialog(kTemplate, procedure);
 }
 

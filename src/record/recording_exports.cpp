@@ -59,7 +59,10 @@ struct RemoveRecordingFileParamsLayout {
 
 constexpr const char* kPreviewKey = "VeltrixScryIn";
 
-RecordDevice* deviceOf(void* handle) { return static_cast<RecordDevice*>(handle); }
+// The open device the handle names; null for one closed or never given out.
+std::shared_ptr<RecordDevice> deviceOf(void* handle) {
+  return exports::services().recordDevices.find(handle);
+}
 
 // The library's load address: what the host was handed as our module handle.
 std::uint32_t ownModuleHandle() {
@@ -76,10 +79,12 @@ std::int32_t openRecording(void** out, void* params) {
   exports::Services& services = exports::services();
   services.inputInUse.store(true);
   if (services.broker == nullptr) throw EngineError(RecordDevice::kNoEngineMessage);
-  auto device = std::make_unique<RecordDevice>(
+  auto device = std::make_shared<RecordDevice>(
       RecordSeams{services.board, *services.broker, services.switcher, services.mode, services.registry,
                   qvf::diskStorage(), services.clock, services.stopRecordingWhenFramesAreDropped});
-  *out = device.release();
+  void* const handle = device.get();
+  services.recordDevices.add(handle, std::move(device));
+  *out = handle;
   {
     // A failed launch is reported with the device already with the host.
     std::lock_guard guard(services.inputPreviewLock);
@@ -112,38 +117,56 @@ std::int32_t getRecordingInfo(void* address) {
 
 std::int32_t getPositionRecording(void* handle, void* address) {
   using L = RecordingPositionLayout;
-  if (handle == nullptr || address == nullptr || exports::recordSize(address) != L::kSize) return 0;
-  const RecordDevice::Position position = deviceOf(handle)->position();
+  if (address == nullptr || exports::recordSize(address) != L::kSize) return 0;
+  const std::shared_ptr<RecordDevice> device = deviceOf(handle);
+  if (!device) return 0;
+  const RecordDevice::Position position = device->position();
   HostRecord(address, L::kSize).setU32(L::kPosition, position.frames);
   return position.intact ? 1 : 0;
 }
 
 std::int32_t addRecordingFile(void* handle, void* address) {
   using L = RecordingFileParamsLayout;
-  if (handle == nullptr || address == nullptr || exports::recordSize(address) != L::kSize) return 0;
+  if (address == nullptr || exports::recordSize(address) != L::kSize) return 0;
+  const std::shared_ptr<RecordDevice> device = deviceOf(handle);
+  if (!device) return 0;
   const HostRecord params(address, L::kSize);
   if (params.u32(L::kModuleHandle) != ownModuleHandle()) return 0;
   const auto* path = static_cast<const char*>(params.address(L::kPath));
-  return deviceOf(handle)->addFile(params.u32(L::kFrameLimit), path) ? 1 : 0;
+  return device->addFile(params.u32(L::kFrameLimit), path) ? 1 : 0;
 }
 
 std::int32_t removeRecordingFile(void* handle, void* address) {
-  if (handle == nullptr || address == nullptr ||
-      exports::recordSize(address) != RemoveRecordingFileParamsLayout::kSize) {
-    return 0;
-  }
-  deviceOf(handle)->removeFile();
+  if (address == nullptr || exports::recordSize(address) != RemoveRecordingFileParamsLayout::kSize) return 0;
+  const std::shared_ptr<RecordDevice> device = deviceOf(handle);
+  if (!device) return 0;
+  device->removeFile();
   return 1;
 }
 
+std::int32_t startRecording(void* handle) {
+  const std::shared_ptr<RecordDevice> device = deviceOf(handle);
+  if (!device) return 0;
+  device->start();
+  return 1;
+}
+
+std::int32_t stopRecording(void* handle) {
+  const std::shared_ptr<RecordDevice> device = deviceOf(handle);
+  if (!device) return 0;
+  device->stop();
+  return 1;
+}
+
+// A handle closed twice is found the first time only.
 std::int32_t closeRecording(void* handle) {
-  if (handle == nullptr) return 0;
   exports::Services& services = exports::services();
+  std::shared_ptr<RecordDevice> device = services.recordDevices.remove(handle);
+  if (!device) return 0;
   {
     std::lock_guard guard(services.inputPreviewLock);
     settings::WriteConfigInt(kPreviewKey, preview::closePreview(services.inputPreview));
   }
-  std::unique_ptr<RecordDevice> device(deviceOf(handle));
   device->close();
   reportTake(*device);
   device.reset();
@@ -171,19 +194,11 @@ CORVANE_EXPORT std::int32_t AVFILE_GetRecordingInfo(void*, void* info) {
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_StartRecording(void* device) {
-  return unguarded([&] {
-    if (device == nullptr) return 0;
-    corvane::record::deviceOf(device)->start();
-    return 1;
-  });
+  return unguarded([&] { return corvane::record::startRecording(device); });
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_StopRecording(void* device) {
-  return unguarded([&] {
-    if (device == nullptr) return 0;
-    corvane::record::deviceOf(device)->stop();
-    return 1;
-  });
+  return unguarded([&] { return corvane::record::stopRecording(device); });
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_GetPositionRecording(void* device, void* position) {

@@ -1,22 +1,55 @@
 #include "sink/frame_pool.h"
 
+#include <array>
 #include <new>
 
 #include "engine/error.h"
 
 namespace corvane::sink {
 
-FramePool::FramePool(std::uint32_t count, std::uint32_t width, std::uint32_t height)
-    : bufferBytes_(std::size_t{(width + 3) / 4 * 4} * height * 4 + kSpareBytes) {
+void KeptBuffers::reserve(std::size_t count) {
+  std::lock_guard guard(lock_);
+  buffers_.reserve(buffers_.size() + reserved_ + count);
+  reserved_ += count;
+}
+
+void KeptBuffers::keep(std::span<platform::PageBuffer*> held, std::size_t count) noexcept {
+  std::lock_guard guard(lock_);
+  for (platform::PageBuffer* buffer : held) buffers_.push_back(std::move(*buffer));  // within the reserve
+  reserved_ -= count;
+}
+
+std::size_t KeptBuffers::count() {
+  std::lock_guard guard(lock_);
+  return buffers_.size();
+}
+
+FramePool::FramePool(std::uint32_t count, std::uint32_t width, std::uint32_t height, KeptBuffers* keeper)
+    : bufferBytes_(std::size_t{(width + 3) / 4 * 4} * height * 4 + kSpareBytes), keeper_(keeper) {
+  if (count > kMaxBuffers) throw EngineError("Not enough memory");
   table_.reserve(count);
   try {
     for (std::uint32_t i = 0; i < count; ++i) {
       table_.push_back(FrameBuffer{platform::PageBuffer(bufferBytes_)});
       push(table_.back());
     }
+    if (keeper_ != nullptr) keeper_->reserve(count);
   } catch (const std::bad_alloc&) {
     throw EngineError("Not enough memory");
   }
+}
+
+FramePool::~FramePool() {
+  if (keeper_ == nullptr) return;
+  std::array<platform::PageBuffer*, kMaxBuffers> held{};
+  std::size_t count = 0;
+  {
+    std::lock_guard guard(lock_);
+    for (FrameBuffer& buffer : table_) {
+      if (buffer.held) held[count++] = &buffer.pixels;
+    }
+  }
+  keeper_->keep(std::span(held.data(), count), table_.size());
 }
 
 std::uint8_t* FramePool::takeEmpty(platform::Clock& clock) {

@@ -36,15 +36,36 @@ struct FrameBuffer {
   bool held = false;
 };
 
+// Buffers the host still held when their pool ended. They are on neither of
+// the pool's lists, and a host may still write its last frame into one, so
+// they stay valid until this ends (at unload). Thread-safe.
+class KeptBuffers {
+ public:
+  // Room for a pool of count buffers, made with the pool (throws
+  // std::bad_alloc), so that keeping them at its end cannot fail.
+  void reserve(std::size_t count);
+  // Takes what a pool of count buffers left with the host.
+  void keep(std::span<platform::PageBuffer*> held, std::size_t count) noexcept;
+  std::size_t count();
+
+ private:
+  std::mutex lock_;
+  std::vector<platform::PageBuffer> buffers_;  // guarded by lock_
+  std::size_t reserved_ = 0;                   // for pools still alive; guarded by lock_
+};
+
 class FramePool {
  public:
   // Spare bytes behind every frame, so a host that writes a little past its
   // frame stays in the buffer.
   static constexpr std::size_t kSpareBytes = 512;
+  static constexpr std::uint32_t kMaxBuffers = 64;
 
   // count buffers of width x height x 4 bytes (plus the spare). Throws
-  // EngineError("Not enough memory") when the system refuses one.
-  FramePool(std::uint32_t count, std::uint32_t width, std::uint32_t height);
+  // EngineError("Not enough memory") when the system refuses one. Buffers
+  // the host still holds when the pool ends go to keeper (freed, without one).
+  FramePool(std::uint32_t count, std::uint32_t width, std::uint32_t height, KeptBuffers* keeper = nullptr);
+  ~FramePool();
   FramePool(const FramePool&) = delete;
   FramePool& operator=(const FramePool&) = delete;
 
@@ -86,6 +107,7 @@ class FramePool {
   void push(FrameBuffer& buffer);  // requires lock_
 
   std::size_t bufferBytes_;
+  KeptBuffers* const keeper_;
   std::vector<FrameBuffer> table_;  // in the order made; never resized after construction
   // The playback thread takes it too: a host thread holding it inherits that
   // thread's priority.

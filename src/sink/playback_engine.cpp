@@ -16,9 +16,9 @@ constexpr std::uint32_t kTeardownPauseMs = 500;
 PlaybackEngine::PlaybackEngine(PlaybackSeams seams, std::uint32_t bufferCount, bool is525,
                                const char* streamName)
     : seams_(seams),
-      stream_(seams.board.OpenOutputStream(streamName, 0, 0, is525 ? 0 : 1)),
       lines_(is525 ? 480 : 576),
-      pool_(bufferCount, kFrameWidth, lines_) {
+      pool_(bufferCount, kFrameWidth, lines_, seams.keeper),
+      stream_(seams.board.OpenOutputStream(streamName, 0, 0, is525 ? 0 : 1)) {
   if (std::error_code error = start("corvane-play", platform::ThreadPriority::TimeCritical)) {
     seams_.board.CloseOutputStream(stream_);
     throw std::system_error(error, "playback thread");
@@ -26,7 +26,7 @@ PlaybackEngine::PlaybackEngine(PlaybackSeams seams, std::uint32_t bufferCount, b
 }
 
 PlaybackEngine::~PlaybackEngine() {
-  seams_.clock.sleepMilliseconds(kTeardownPauseMs);
+  if (!skipPause_.load(std::memory_order_relaxed)) seams_.clock.sleepMilliseconds(kTeardownPauseMs);
   stopRequested_.store(true, std::memory_order_relaxed);
   join();
   seams_.board.CloseOutputStream(stream_);
@@ -69,9 +69,13 @@ void PlaybackEngine::output(FrameBuffer& buffer) {
     token = seams_.board.AcquireOutputFrame(stream_, &data, &cookie);
     if (token == 0) seams_.clock.sleepMilliseconds(1);
   }
-  if (token == 0 || data == nullptr) return;  // dropped: nothing free on the board
-  convertToOutput(buffer.layout, buffer.pixels.bytes(),
-                  std::span(static_cast<std::uint8_t*>(data), outputFrameBytes(lines_)), lines_);
+  if (token == 0) return;  // dropped: nothing free on the board
+  // A frame with no pixel area cannot be filled, but it is the board's: it
+  // goes back as it came, or the board runs out of frames.
+  if (data != nullptr) {
+    convertToOutput(buffer.layout, buffer.pixels.bytes(),
+                    std::span(static_cast<std::uint8_t*>(data), outputFrameBytes(lines_)), lines_);
+  }
   seams_.board.SubmitOutputFrame(stream_, token, cookie);
 }
 

@@ -30,6 +30,8 @@ namespace corvane::sink {
 struct PlaybackSeams {
   engine::RealtimeEngine& board;
   platform::Clock& clock;
+  // Where the buffers the host still holds go when the engine ends.
+  KeptBuffers* keeper = nullptr;
 };
 
 class PlaybackEngine final : public WorkerThread {
@@ -37,13 +39,17 @@ class PlaybackEngine final : public WorkerThread {
   static constexpr std::uint32_t kBufferCount = 20;
   static constexpr std::uint32_t kAcquireAttempts = 15;
 
-  // Opens the output stream named streamName, makes the pool (EngineError
-  // "Not enough memory") and starts the playback thread. The seams must
+  // Makes the pool (EngineError "Not enough memory"), opens the output
+  // stream named streamName and starts the playback thread. The seams must
   // outlive this.
   PlaybackEngine(PlaybackSeams seams, std::uint32_t bufferCount, bool is525, const char* streamName);
-  // Waits 500 ms for the board to take the last frame, ends the thread,
-  // closes the stream. Frames still queued are not shown.
+  // Waits 500 ms for the board to take the last frame (unless skipped), ends
+  // the thread, closes the stream. Frames still queued are not shown.
   ~PlaybackEngine() override;
+
+  // The plug-in is unloading: nothing will show the last frame, so the end
+  // does not wait for it.
+  void skipTeardownPause() { skipPause_.store(true, std::memory_order_relaxed); }
 
   std::uint32_t lines() const { return lines_; }
   FramePool& pool() { return pool_; }
@@ -64,12 +70,15 @@ class PlaybackEngine final : public WorkerThread {
   void output(FrameBuffer& buffer);
 
   PlaybackSeams seams_;
-  const engine::Handle stream_;
   const std::uint32_t lines_;
+  // Made before the stream is opened: a pool that cannot be made leaves no
+  // stream behind.
   FramePool pool_;
+  const engine::Handle stream_;
   std::atomic<std::uint64_t> origin_{0};
   // Relaxed is enough: the stop only ends the loop, the join orders the rest.
   std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> skipPause_{false};
 };
 
 }  // namespace corvane::sink

@@ -1,12 +1,8 @@
-// The output device's exports. The query makes the one playback engine of the
-// process and the interface's close ends it; every other call acts on that
-// engine whichever handle it is given. The handle is a plug-in-owned record
-// that the host reads: the offered formats, copies of the host's words, the
-// start event and the preview program.
-#include <cstdio>
+// The output device's exports: each reads the host's records, calls the
+// output device and writes the answer. The device checks every handle against
+// those it gave out and has not closed; an unknown one gets 0 and no message.
 #include <cstring>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 
@@ -17,13 +13,10 @@
 #include "exports/pixel_format.h"
 #include "exports/report_error.h"
 #include "exports/services.h"
-#include "platform/event.h"
-#include "preview/preview_process.h"
 #include "settings/config_store.h"
-#include "sink/output_conversion.h"
+#include "sink/output_device.h"
 #include "sink/output_settings_dialog.h"
-#include "sink/peak_levels.h"
-#include "sink/playback_engine.h"
+#include "sink/sink_record.h"
 
 namespace corvane::sink {
 namespace {
@@ -31,22 +24,6 @@ namespace {
 using exports::HostRecord;
 using exports::PixelFormat;
 using FD = exports::FormatDescriptorLayout;
-
-struct SinkRecordLayout {
-  static constexpr std::size_t kSizeWord = 0;
-  static constexpr std::size_t kOffered = 4;  // three FormatDescriptors: 4:2:2, 4:4:4, RGBA-32
-  static constexpr std::size_t kHostWord48At20 = 712;
-  static constexpr std::size_t kHostWord36 = 716;
-  static constexpr std::size_t kChosenFormat = 720;  // FormatDescriptor
-  static constexpr std::size_t kHostWord16 = 956;
-  static constexpr std::size_t kHostWord20 = 960;
-  static constexpr std::size_t kHostWord32 = 964;
-  static constexpr std::size_t kStartEvent = 968;
-  static constexpr std::size_t kPreview = 972;  // address
-  static constexpr std::size_t kSize = 976;
-};
-static_assert(SinkRecordLayout::kOffered + 3 * FD::kSize == SinkRecordLayout::kHostWord48At20);
-static_assert(SinkRecordLayout::kChosenFormat + FD::kSize == SinkRecordLayout::kHostWord16);
 
 struct OpenSinkParamsLayout {
   static constexpr std::size_t kWord16 = 16;
@@ -92,85 +69,39 @@ struct SinkBufferLayout {
 static_assert(SinkBufferLayout::kFormat + FD::kSize < SinkBufferLayout::kTimeLow);
 
 constexpr std::uint32_t kDropFlag = 0x1;
-constexpr std::uint32_t kDrainPauseMs = 50;
-constexpr const char* kEngineStreamName = "media.apps.Veltrix";
 constexpr const char* kPreviewKey = "VeltrixScryOut";
 
-std::shared_ptr<PlaybackEngine> currentEngine() {
-  exports::Services& services = exports::services();
-  std::lock_guard guard(services.outputDeviceLock);
-  return std::static_pointer_cast<PlaybackEngine>(services.outputDevice);
-}
+OutputDevice& device() { return exports::services().outputDevice; }
 
-// The offered formats carry no display name, unlike the file services' tables.
-void writeOfferedFormat(HostRecord& record, std::size_t at, const exports::PixelFormatId& format,
-                        const VideoMode& mode) {
-  record.setU32(at + FD::kSizeWord, FD::kSize);
-  record.setU32(at + FD::kWidth, mode.frameWidth);
-  record.setU32(at + FD::kHeight, mode.frameHeight);
-  record.setText(at + FD::kPixelFormatId, FD::kTextCapacity, format.guid);
-  record.setU32(at + FD::kRateNumerator, mode.rateNumerator);
-  record.setU32(at + FD::kRateDenominator, mode.rateDenominator);
-  record.setU32(at + FD::kFrameBytes, exports::frameBytes(format.format, mode.frameWidth, mode.frameHeight));
-  record.setU32(at + FD::kFlags, format.flags);
-}
-
-// A preview whose record cannot be had is gone without; one that cannot be
-// started is the open's failure.
-std::unique_ptr<preview::PreviewProcess> launchPreview() {
-  try {
-    return preview::PreviewProcess::launch(preview::kScryOut);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-void fillSinkRecord(std::uint8_t* bytes, void* params) {
-  using L = SinkRecordLayout;
+SinkOpenRequest readOpenParams(void* params) {
   using P = OpenSinkParamsLayout;
-  std::memset(bytes, 0, L::kSize);
-  HostRecord record(bytes, L::kSize);
-  exports::Services& services = exports::services();
-
-  // Stopped again should the rest of the open fail.
-  std::unique_ptr<preview::PreviewProcess> preview;
-  if (settings::ReadConfigInt(kPreviewKey, 1) != 0) preview = launchPreview();
-
-  const VideoMode& mode = services.mode;
-  writeOfferedFormat(record, L::kOffered, exports::kFormat422, mode);
-  writeOfferedFormat(record, L::kOffered + FD::kSize, exports::kFormat444, mode);
-  writeOfferedFormat(record, L::kOffered + 2 * FD::kSize, exports::kFormatRgba32, mode);
-
-  HostRecord host(params, P::kExtent);
+  const HostRecord host(params, P::kExtent);
   HostRecord chosen(host.address(P::kChosenFormat), FD::kSize);
   const HostRecord structure(host.address(P::kHostStructure), P::kHostStructureWord + 4);
-  std::memcpy(record.bytes(L::kChosenFormat, FD::kSize), chosen.bytes(0, FD::kSize), FD::kSize);
-  record.setU32(L::kHostWord48At20, structure.u32(P::kHostStructureWord));
-  record.setU32(L::kHostWord36, host.u32(P::kWord36));
-  record.setU32(L::kHostWord16, host.u32(P::kWord16));
-  record.setU32(L::kHostWord20, host.u32(P::kWord20));
-  record.setU32(L::kHostWord32, host.u32(P::kWord32));
-
-  const std::uint32_t event = platform::createEvent(true);
-  record.setU32(L::kStartEvent, event);
-  host.setU32(P::kStartEvent, event);
-  record.setAddress(L::kPreview, preview.release());
+  SinkOpenRequest request;
+  std::memcpy(request.chosenFormat.data(), chosen.bytes(0, FD::kSize), FD::kSize);
+  request.hostWord48At20 = structure.u32(P::kHostStructureWord);
+  request.word16 = host.u32(P::kWord16);
+  request.word20 = host.u32(P::kWord20);
+  request.word32 = host.u32(P::kWord32);
+  request.word36 = host.u32(P::kWord36);
+  return request;
 }
 
-// The record goes to the host at once; an open that fails frees it and takes
-// it back, so the host is left with no handle to misuse.
+// A failed open leaves the host no handle to misuse.
 std::int32_t openSink(void** handleOut, void* params) {
   if (handleOut == nullptr) return 0;
-  std::unique_ptr<std::uint8_t[]> record(new (std::nothrow) std::uint8_t[SinkRecordLayout::kSize]);
-  *handleOut = record.get();
-  if (!record) return 0;
-  try {
-    fillSinkRecord(record.get(), params);
-  } catch (...) {
-    *handleOut = nullptr;
-    throw;
-  }
-  record.release();
+  *handleOut = nullptr;
+  // Stopped again should the rest of the open fail.
+  std::unique_ptr<preview::PreviewProcess> preview =
+      OutputDevice::launchPreview(settings::ReadConfigInt(kPreviewKey, 1) != 0);
+  const SinkOpenRequest request = readOpenParams(params);
+  void* handle = device().open(request, std::move(preview));
+  if (handle == nullptr) return 0;
+  *handleOut = handle;
+  const HostRecord record(handle, SinkRecordLayout::kSize);
+  HostRecord(params, OpenSinkParamsLayout::kExtent)
+      .setU32(OpenSinkParamsLayout::kStartEvent, record.u32(SinkRecordLayout::kStartEvent));
   return 1;
 }
 
@@ -184,21 +115,22 @@ std::int32_t setSinkSettings(void* settings) {
 
 std::int32_t getSinkInfo(void* handle, void* info) {
   using L = SinkInfoLayout;
-  if (handle == nullptr || info == nullptr) return 0;
+  if (info == nullptr) return 0;
+  const std::uint8_t* formats = device().offeredFormats(handle);
+  if (formats == nullptr) return 0;
   HostRecord record(info, L::kExtent);
   std::uint32_t abilities = kAbilities;
   if (exports::services().startup.ForceNoFrameDrop.Get() != 0) abilities |= kNoFrameDropAbility;
   record.setU32(L::kAbilities, abilities);
-  record.setAddress(L::kFormats, static_cast<std::uint8_t*>(handle) + SinkRecordLayout::kOffered);
-  record.setU32(L::kFormatCount, 3);
+  record.setAddress(L::kFormats, formats);
+  record.setU32(L::kFormatCount, SinkRecordLayout::kOfferedCount);
   record.setFixedWords(kSinkInfoFixedWords);
   std::memset(record.bytes(L::kZeros, L::kZeroBytes), 0, L::kZeroBytes);
   return 1;
 }
 
-bool isBufferRecord(void* handle, void* address) {
-  return handle != nullptr && address != nullptr &&
-         exports::recordSize(address) >= SinkBufferLayout::kMinimumSize;
+bool isBufferRecord(void* address) {
+  return address != nullptr && exports::recordSize(address) >= SinkBufferLayout::kMinimumSize;
 }
 
 std::optional<PixelFormat> bufferFormat(const HostRecord& record) {
@@ -208,7 +140,7 @@ std::optional<PixelFormat> bufferFormat(const HostRecord& record) {
 
 std::int32_t sinkGetEmptyBuffer(void* handle, void* address) {
   using L = SinkBufferLayout;
-  if (!isBufferRecord(handle, address)) return 0;
+  if (!isBufferRecord(address) || !device().isOpen(handle)) return 0;
   HostRecord record(address, L::kExtent);
   record.probeWritable();
   const VideoMode& mode = exports::services().mode;
@@ -219,96 +151,27 @@ std::int32_t sinkGetEmptyBuffer(void* handle, void* address) {
                   exports::frameBytes(*format, mode.frameWidth, mode.frameHeight));
     record.setU32(L::kFlags, exports::formatId(*format).flags);
   }
-  const std::shared_ptr<PlaybackEngine> engine = currentEngine();
-  if (!engine) return 0;
-  record.setAddress(L::kData, engine->takeEmptyBuffer());
+  std::uint8_t* data = device().takeEmptyBuffer(handle);
+  if (data == nullptr) return 0;
+  record.setAddress(L::kData, data);
   record.setU32(L::kTimeLow, 0);
   record.setU32(L::kTimeHigh, 0);
   record.setU32(L::kDataSize, record.u32(L::kFormat + FD::kFrameBytes));
   return 1;
 }
 
-SourceLayout sourceLayoutOf(PixelFormat format) {
-  switch (format) {
-    case PixelFormat::Ycbcr422:
-      return SourceLayout::Yuv422;
-    case PixelFormat::Ycbcr444:
-      return SourceLayout::Yuv444;
-    case PixelFormat::Rgba32:
-      break;
-  }
-  return SourceLayout::Rgba32;
-}
-
 std::int32_t sinkAddFullBuffer(void* handle, void* address) {
   using L = SinkBufferLayout;
-  if (!isBufferRecord(handle, address)) return 0;
+  if (!isBufferRecord(address)) return 0;
   const HostRecord record(address, L::kExtent);
-  const std::shared_ptr<PlaybackEngine> engine = currentEngine();
-  if (!engine) return 0;
-  FramePool& pool = engine->pool();
-  auto* data = static_cast<std::uint8_t*>(record.address(L::kData));
-  const std::int64_t time =
+  FullBuffer buffer;
+  buffer.data = static_cast<std::uint8_t*>(record.address(L::kData));
+  buffer.presentationTime =
       static_cast<std::int64_t>(std::uint64_t{record.u32(L::kTimeHigh)} << 32 | record.u32(L::kTimeLow));
-  if ((record.u32(L::kFlags) & kDropFlag) != 0 || time < 0 || data == nullptr) {
-    if (data != nullptr) pool.release(data);
-    return 0;
-  }
-  const std::optional<PixelFormat> format = bufferFormat(record);
-  if (time == 0) {
-    pool.flush();
-    // Only a buffer of the pool is touched, and only within it.
-    const std::span<std::uint8_t> buffer = pool.heldBuffer(data);
-    const std::size_t dataSize = record.u32(L::kDataSize);
-    if (format == PixelFormat::Ycbcr422) lowerPeakBytes(buffer, dataSize, 4);
-    if (format == PixelFormat::Ycbcr444) lowerPeakBytes(buffer, dataSize, 3);
-  }
-  if (!format) {
-    pool.release(data);
-    return 1;
-  }
-  pool.queue(data, sourceLayoutOf(*format), time);
-  return 1;
-}
-
-std::int32_t startSink(void* handle) {
-  using L = SinkRecordLayout;
-  if (handle == nullptr) return 0;
-  HostRecord record(handle, L::kSize);
-  record.setU32(L::kSizeWord, L::kSize);
-  platform::setEvent(record.u32(L::kStartEvent));
-  const std::shared_ptr<PlaybackEngine> engine = currentEngine();
-  if (!engine) return 0;
-  engine->startPlayback();
-  return 1;
-}
-
-void drain(PlaybackEngine* engine) {
-  if (engine == nullptr) return;
-  engine->waitUntilDrained();
-  exports::services().clock.sleepMilliseconds(kDrainPauseMs);
-}
-
-std::int32_t stopSink(void* handle) {
-  if (handle == nullptr) return 0;
-  const std::shared_ptr<PlaybackEngine> engine = currentEngine();
-  if (!engine) return 0;
-  drain(engine.get());
-  engine->stopPlayback();
-  return 1;
-}
-
-std::int32_t closeSink(void* handle) {
-  using L = SinkRecordLayout;
-  if (handle == nullptr) return 0;
-  drain(currentEngine().get());
-  HostRecord record(handle, L::kSize);
-  if (const std::uint32_t event = record.u32(L::kStartEvent); event != 0) platform::closeEvent(event);
-  std::unique_ptr<preview::PreviewProcess> preview(
-      static_cast<preview::PreviewProcess*>(record.address(L::kPreview)));
-  settings::WriteConfigInt(kPreviewKey, preview::closePreview(preview));
-  delete[] static_cast<std::uint8_t*>(handle);
-  return 1;
+  buffer.drop = (record.u32(L::kFlags) & kDropFlag) != 0;
+  buffer.format = bufferFormat(record);
+  buffer.dataSize = record.u32(L::kDataSize);
+  return device().addFullBuffer(handle, buffer);
 }
 
 // The engine of a query; a failure here cannot be answered with 0, since the
@@ -316,14 +179,7 @@ std::int32_t closeSink(void* handle) {
 void makeEngine(exports::Services& services) {
   std::string failure;
   try {
-    std::shared_ptr<void> engine = std::make_shared<PlaybackEngine>(
-        PlaybackSeams{services.board, services.clock}, PlaybackEngine::kBufferCount,
-        services.mode.isNtsc != 0, kEngineStreamName);
-    // A second query keeps only the new engine; the old one ends outside the lock.
-    {
-      std::lock_guard guard(services.outputDeviceLock);
-      services.outputDevice.swap(engine);
-    }
+    services.outputDevice.makeEngine();
     return;
   } catch (const EngineError& error) {
     failure = std::string("Error in startup : ") + error.what();
@@ -331,15 +187,6 @@ void makeEngine(exports::Services& services) {
     failure = "Error in startup : ##UNKNOWN##";
   }
   if (services.startupFailed) services.startupFailed(failure);
-}
-
-void closeEngine(exports::Services& services) {
-  std::shared_ptr<void> engine;
-  {
-    std::lock_guard guard(services.outputDeviceLock);
-    engine = std::move(services.outputDevice);
-  }
-  // Ended here, outside the lock: its teardown waits for the thread.
 }
 
 }  // namespace
@@ -360,7 +207,7 @@ CORVANE_EXPORT std::int32_t AVFILE_QueryInterfaceSink(void* descriptor) {
 
 CORVANE_EXPORT std::int32_t AVFILE_CloseInterfaceSink(void*) {
   return reportError("AVFILE_CloseInterfaceSink", []() -> std::int32_t {
-    if (auto* services = corvane::exports::installedServices()) corvane::sink::closeEngine(*services);
+    if (auto* services = corvane::exports::installedServices()) services->outputDevice.closeEngine();
     return 1;
   });
 }
@@ -388,16 +235,18 @@ CORVANE_EXPORT std::int32_t AVFILE_SinkAddFullBuffer(void* handle, void* record)
                      [&] { return corvane::sink::sinkAddFullBuffer(handle, record); });
 }
 
-CORVANE_EXPORT std::int32_t AVFILE_QueueSink(void* handle) { return handle != nullptr ? 1 : 0; }
+CORVANE_EXPORT std::int32_t AVFILE_QueueSink(void* handle) {
+  return unguarded([&] { return corvane::sink::device().isOpen(handle) ? 1 : 0; });
+}
 
 CORVANE_EXPORT std::int32_t AVFILE_StartSink(void* handle) {
-  return reportError("AVFILE_StartSink", [&] { return corvane::sink::startSink(handle); });
+  return reportError("AVFILE_StartSink", [&] { return corvane::sink::device().start(handle) ? 1 : 0; });
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_StopSink(void* handle) {
-  return reportError("AVFILE_StopSink", [&] { return corvane::sink::stopSink(handle); });
+  return reportError("AVFILE_StopSink", [&] { return corvane::sink::device().stop(handle) ? 1 : 0; });
 }
 
 CORVANE_EXPORT std::int32_t AVFILE_CloseSink(void* handle) {
-  return reportError("AVFILE_CloseSink", [&] { return corvane::sink::closeSink(handle); });
+  return reportError("AVFILE_CloseSink", [&] { return corvane::sink::device().close(handle) ? 1 : 0; });
 }

@@ -13,6 +13,7 @@ namespace corvane::tk::detail {
 
 // Thread-safe. Returns the serial number of this life of the sink.
 std::uint64_t registerSink(MessageSink* sink);
+// Waits while another thread delivers a message to the sink.
 void unregisterSink(MessageSink* sink);
 
 // The sink's current serial number, or 0 when no such sink exists.
@@ -20,8 +21,8 @@ std::uint64_t sinkSerial(MessageSink* sink);
 
 // Delivers the message when the sink is still the same live object. The
 // registry lock is not held during delivery, so the handler may create or
-// destroy sinks; a sink must therefore not be destroyed on another thread while
-// a message to it is being delivered (dialogs live on their dispatch thread).
+// destroy sinks (its own included); a sink destroyed on another thread
+// meanwhile is unregistered only once the delivery has returned.
 void deliverIfAlive(MessageSink* sink, std::uint64_t serial, std::int32_t message, ToolkitUI* sender);
 
 }  // namespace corvane::tk::detail

@@ -5,6 +5,8 @@ namespace corvane::tk {
 
 MessageSink::MessageSink() { detail::registerSink(this); }
 
-MessageSink::~MessageSink() { detail::unregisterSink(this); }
+MessageSink::~MessageSink() { endDeliveries(); }
+
+void MessageSink::endDeliveries() { detail::unregisterSink(this); }
 
 }  // namespace corvane::tk

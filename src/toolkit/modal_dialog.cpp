@@ -25,6 +25,7 @@ ModalDialog::ModalDialog(const DialogTemplate& dialog, DialogProcedure& procedur
 }
 
 ModalDialog::~ModalDialog() {
+  endDeliveries();
   // A copy: each release takes the control out of the list.
   for (TKValueControl* control : std::vector<TKValueControl*>(controls_))
     control->DeleteAdditionalDependancies();

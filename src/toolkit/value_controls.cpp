@@ -7,7 +7,10 @@
 
 namespace corvane::tk {
 
-TKValueControl::~TKValueControl() { DeleteAdditionalDependancies(); }
+TKValueControl::~TKValueControl() {
+  endDeliveries();
+  DeleteAdditionalDependancies();
+}
 
 void TKValueControl::ChangeVariable(mFLT64* value) {
   if (value == value_) return;

@@ -2,8 +2,12 @@
 // its FrameInfo and pixels, the counts, the input faults, a restart, and
 // that no callback runs once the probe is detached.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -145,6 +149,65 @@ TEST_F(Input, EachCallbackStartsTheClipAnewWhileCountsGoOnAndLoopbackCarriesTheS
   take(loop, taker, 2);
   EXPECT_TRUE(taker.fields[0].pixels == std::vector<std::uint8_t>(field, 7));
   EXPECT_TRUE(taker.fields[1].pixels == std::vector<std::uint8_t>(field, 9));
+}
+
+// A callback that calls the board while the host detaches: the detach waits
+// for it and returns, instead of holding a lock the callback needs. Run in a
+// child, so that a deadlock fails the test at its deadline.
+struct CallingTaker {
+  VirtualBoard* board = nullptr;
+  std::atomic<std::size_t> seen{0};
+  std::atomic<bool> detaching{false};
+  std::atomic<bool> inCallback{false};
+
+  // Once the host is about to detach, one callback lets the detach begin
+  // and then calls the board.
+  static void callback(void* context, void*, const std::uint8_t* info) {
+    auto* taker = static_cast<CallingTaker*>(context);
+    if (taker->detaching.load() && !taker->inCallback.exchange(true)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      taker->board->FindEngineObject(0);
+    }
+    std::uint32_t id;
+    std::memcpy(&id, info + Info::kFrameIdentifier, 4);
+    taker->board->ReturnInputFrame(taker->board->GetProbeSource(0x50000001), id);
+    taker->seen.fetch_add(1);
+  }
+};
+
+TEST_F(Input, ADetachWaitsForACallbackThatCallsTheBoard) {
+  config_ = parseBoardConfig("input_rate=2000", 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    VirtualBoard board(config_);
+    CallingTaker taker;
+    taker.board = &board;
+    const engine::Handle probe =
+        board.CreateProbe(board.FindEngineObject(board.OpenEngine()), "media.apps.Veltrix.probe");
+    board.AttachProbe(probe, "media.pins.corvane.vin0.out");
+    board.SetProbeCallback(probe, &taker, &CallingTaker::callback);
+    for (int i = 0; i < 5000 && taker.seen.load() < 2; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (taker.seen.load() < 2) _exit(2);
+    taker.detaching = true;
+    for (int i = 0; i < 5000 && !taker.inCallback.load(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!taker.inCallback.load()) _exit(4);
+    _exit(board.AttachProbe(probe, nullptr) == 1 ? 0 : 3);
+  }
+  int status = 0;
+  pid_t done = 0;
+  for (int i = 0; i < 2000 && done == 0; ++i) {
+    done = waitpid(child, &status, WNOHANG);
+    if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (done == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the detach did not return within 20 s: it waits for a callback that waits for it";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
 }  // namespace

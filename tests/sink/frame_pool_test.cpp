@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/error.h"
@@ -85,6 +86,24 @@ TEST(FramePool, DrainedOnlyOnceTheFrameInOutputIsBack) {
   waiting.buffer = out;
   pool.waitUntilDrained(waiting);
   EXPECT_EQ(waiting.sleeps, (std::vector<std::uint32_t>{1, 1})) << "the queue was empty all along";
+}
+
+// A buffer the host still holds when the pool ends is on neither list: it
+// stays valid (the host may be writing its last frame) until the keeper ends.
+TEST(FramePool, BuffersTheHostHoldsOutliveThePoolWithTheKeeper) {
+  testing::FakeClock clock;
+  KeptBuffers keeper;
+  std::uint8_t* held = nullptr;
+  std::size_t bytes = 0;
+  {
+    FramePool pool(3, 720, 2, &keeper);
+    held = pool.takeEmpty(clock);
+    pool.queue(pool.takeEmpty(clock), SourceLayout::Yuv422, 0);
+    bytes = pool.bufferBytes();
+  }
+  EXPECT_EQ(keeper.count(), 1u) << "only the held buffer is kept";
+  std::fill(held, held + bytes, std::uint8_t{0x5A});
+  EXPECT_EQ(held[bytes - 1], 0x5A);
 }
 
 }  // namespace

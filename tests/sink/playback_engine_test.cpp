@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "engine/error.h"
 #include "support/allocation_counter.h"
 #include "support/fake_programs.h"
 #include "support/playback_fakes.h"
@@ -100,6 +101,24 @@ TEST_F(Playback, PlayingAllocatesNothingPerFrame) {
   const std::size_t after = corvane::testing::allocationCount();
   ASSERT_TRUE(done);
   EXPECT_EQ(after, before);
+}
+
+// Faults of the engine's own resources: a pool that cannot be made leaves no
+// output stream open, and a board frame without a pixel area still goes back
+// to the board.
+TEST_F(Playback, APoolThatCannotBeMadeLeavesNoStreamOpen) {
+  EXPECT_THROW(
+      PlaybackEngine(PlaybackSeams{board_, clock_}, FramePool::kMaxBuffers + 1, true, "media.apps.Veltrix"),
+      EngineError);
+  EXPECT_TRUE(board_.opened625 == -1 || board_.closed) << "the output stream was left open";
+}
+
+TEST_F(Playback, ABoardFrameWithNoPixelAreaIsGivenBack) {
+  board_.withoutData = true;
+  make();
+  queue(1, 0);
+  engine_->startPlayback();
+  EXPECT_TRUE(submittedAtLeast(1)) << "the frame stayed with the plug-in";
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
   }
   Handle AcquireOutputFrame(Handle stream, void** data, std::uint32_t* cookie) override {
     if (stream != 7) return 0;
-    *data = frame_.data();
+    *data = withoutData.load() ? nullptr : frame_.data();
     *cookie = 3;
     return 1;
   }
@@ -80,6 +80,8 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
   void CloseOutputStream(Handle) override { closed = true; }
 
   std::atomic<std::int32_t> opened625{-1};
+  // Frames come with no pixel area.
+  std::atomic<bool> withoutData{false};
   std::atomic<bool> closed{false};
 
  private:
