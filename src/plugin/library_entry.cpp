@@ -15,6 +15,7 @@
 #include "plugin/module.h"
 #include "plugin/refresh_warning.h"
 #include "plugin/warning_dialog.h"
+#include "preview/preview_process.h"
 #include "qvf/writer.h"
 
 namespace corvane::plugin {
@@ -45,6 +46,7 @@ __attribute__((constructor)) void loadLibrary() {
   auto state = std::make_unique<Loaded>();
   try {
     state->board = board::makeBoardFromEnvironment(makeOutputFile);
+    preview::setPreviewMonitor(state->board->config().monitor);
     state->module = std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
                                                          [](int code) { platform::exitProcess(code); },
                                                          state->board.get()});

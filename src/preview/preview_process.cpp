@@ -1,10 +1,41 @@
 #include "preview/preview_process.h"
 
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "engine/error.h"
 
 namespace corvane::preview {
+
+namespace {
+
+struct MonitorName {
+  std::mutex lock;
+  std::string name;  // guarded by lock
+};
+
+MonitorName& monitorName() {
+  // Never destroyed: the unload sequence may run after the exit routines
+  // that destroy the library's static objects.
+  static MonitorName* const shared = new MonitorName;
+  return *shared;
+}
+
+std::vector<std::string> previewEnvironment() {
+  MonitorName& monitor = monitorName();
+  std::lock_guard hold(monitor.lock);
+  if (monitor.name.empty()) return {};
+  return {"CORVANE_MONITOR=" + monitor.name};
+}
+
+}  // namespace
+
+void setPreviewMonitor(std::string name) {
+  MonitorName& monitor = monitorName();
+  std::lock_guard hold(monitor.lock);
+  monitor.name = std::move(name);
+}
 
 std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programFileName) {
   return launch(programFileName, platform::systemClock());
@@ -13,7 +44,7 @@ std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programF
 std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programFileName,
                                                        platform::Clock& clock) {
   platform::SpawnError error = platform::SpawnError::None;
-  platform::ChildProcess child = platform::ChildProcess::start(programFileName, error);
+  platform::ChildProcess child = platform::ChildProcess::start(programFileName, error, previewEnvironment());
   if (error != platform::SpawnError::None) throw EngineError(kLaunchFailed);
   return std::unique_ptr<PreviewProcess>(new PreviewProcess(std::move(child), clock));
 }
