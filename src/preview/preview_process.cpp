@@ -1,6 +1,10 @@
 #include "preview/preview_process.h"
 
+#include <algorithm>
+#include <array>
 #include <mutex>
+#include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -10,31 +14,34 @@ namespace corvane::preview {
 
 namespace {
 
+// Trivially destructible, so it outlives the exit routines that the unload
+// sequence may run after, and an unloaded library leaves no memory behind.
 struct MonitorName {
   std::mutex lock;
-  std::string name;  // guarded by lock
+  std::array<char, 256> name{};  // guarded by lock; a shared-memory name is shorter
 };
+static_assert(std::is_trivially_destructible_v<MonitorName>);
 
 MonitorName& monitorName() {
-  // Never destroyed: the unload sequence may run after the exit routines
-  // that destroy the library's static objects.
-  static MonitorName* const shared = new MonitorName;
-  return *shared;
+  static MonitorName shared;
+  return shared;
 }
 
 std::vector<std::string> previewEnvironment() {
   MonitorName& monitor = monitorName();
   std::lock_guard hold(monitor.lock);
-  if (monitor.name.empty()) return {};
-  return {"CORVANE_MONITOR=" + monitor.name};
+  if (monitor.name[0] == '\0') return {};
+  return {"CORVANE_MONITOR=" + std::string(monitor.name.data())};
 }
 
 }  // namespace
 
-void setPreviewMonitor(std::string name) {
+void setPreviewMonitor(std::string_view name) {
   MonitorName& monitor = monitorName();
   std::lock_guard hold(monitor.lock);
-  monitor.name = std::move(name);
+  const std::size_t length = std::min(name.size(), monitor.name.size() - 1);
+  std::copy_n(name.data(), length, monitor.name.data());
+  monitor.name[length] = '\0';
 }
 
 std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programFileName) {

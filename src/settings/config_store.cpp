@@ -1,8 +1,10 @@
 #include "settings/config_store.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "platform/profile.h"
@@ -37,17 +39,25 @@ struct Batch {
     return platform::findProfileEntry(snapshot, key);
   }
 
-  // Requires lock held.
+  // Requires lock held. Gives the memory back too: see batch().
   void commit() {
     if (!held.empty()) platform::writeProfileValues(configPath(), kConfigSection, held);
-    held.clear();
+    platform::ProfileSection().swap(held);
+  }
+  // Requires lock held.
+  void end() {
+    commit();
+    loaded = false;
+    platform::ProfileSection().swap(snapshot);
   }
 };
 
 Batch& batch() {
-  // Never destroyed: the unload sequence may run after the exit routines
-  // that destroy the library's static objects.
-  static Batch* const shared = new Batch;
+  // Built in place and never destroyed: the unload sequence may run after
+  // the exit routines that destroy the library's static objects. Between
+  // batches it holds no memory, so an unloaded library leaves none behind.
+  alignas(Batch) static std::byte storage[sizeof(Batch)];
+  static Batch* const shared = new (storage) Batch;
   return *shared;
 }
 
@@ -110,10 +120,7 @@ ConfigBatch::ConfigBatch() {
 ConfigBatch::~ConfigBatch() {
   Batch& b = batch();
   std::lock_guard hold(b.lock);
-  if (--b.depth > 0) return;
-  b.commit();
-  b.loaded = false;
-  b.snapshot.clear();
+  if (--b.depth == 0) b.end();
 }
 
 void commitConfigBatch() {
