@@ -186,13 +186,24 @@ void applyItem(std::string_view item, BoardConfig& config) {
       return;
     }
   }
+  // A misspelt key would otherwise leave the user wondering why it did nothing.
+  std::string known;
+  for (const Setting& setting : kSettings) known += (known.empty() ? "" : ", ") + std::string(setting.key);
+  config.problems.push_back("'" + std::string(key) + "' is not a setting (the settings are " + known + ")");
 }
 
 }  // namespace
 
-BoardConfig parseBoardConfig(std::string_view text, std::uint32_t userId) {
+std::string monitorNamePrefix(std::uint32_t userId) {
+  return "corvane-monitor-" + std::to_string(userId) + "-";
+}
+
+std::string defaultMonitorName(std::uint32_t userId, std::int32_t processId) {
+  return monitorNamePrefix(userId) + std::to_string(processId);
+}
+
+BoardConfig parseBoardConfig(std::string_view text) {
   BoardConfig config;
-  config.monitor = "corvane-monitor-" + std::to_string(userId);
   while (!text.empty()) {
     std::size_t comma = text.find(',');
     std::string_view item = text.substr(0, comma);

@@ -1,9 +1,9 @@
 // Settings of the virtual board, read from CORVANE_BOARD: comma-separated
 // key=value items. Each item splits at its first '=', so a value may itself
 // contain '=' (a path can, a comma cannot). Spaces around a key are ignored;
-// the value is kept exactly as written. Unknown keys are ignored so that older
-// boards accept newer settings; an item that cannot be understood is recorded
-// as a problem and otherwise skipped, leaving the setting as it was.
+// the value is kept exactly as written. An unknown key or an item that cannot
+// be understood is recorded as a problem and otherwise skipped, leaving the
+// setting as it was.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +54,8 @@ struct BoardConfig {
   // first_count: FrameInfo's frame count of the first input frame.
   std::uint32_t firstCount = 1;
 
-  // monitor: the shared-memory object for the preview programs.
+  // monitor: the shared-memory object for the preview programs; empty when
+  // the key is not given (the board then makes one of its own).
   std::string monitor;
 
   // absent, refuse_output, input_frames, missing_field, input_standard.
@@ -66,8 +67,12 @@ struct BoardConfig {
   bool operator==(const BoardConfig&) const = default;
 };
 
-// userId names the default monitor, corvane-monitor-UID, so that users of one
-// machine do not share it.
-BoardConfig parseBoardConfig(std::string_view text, std::uint32_t userId);
+BoardConfig parseBoardConfig(std::string_view text);
+
+// The monitor of a board whose settings name none: corvane-monitor-UID-PID,
+// one per process, so that neither two users nor two runs of one user share
+// it. Every such name of a user starts with monitorNamePrefix.
+std::string monitorNamePrefix(std::uint32_t userId);
+std::string defaultMonitorName(std::uint32_t userId, std::int32_t processId);
 
 }  // namespace corvane::board

@@ -1,8 +1,7 @@
 #include "board/input_picture.h"
 
-#include <iostream>
-
 #include "board/test_pattern.h"
+#include "platform/message.h"
 
 namespace corvane::board {
 
@@ -11,7 +10,8 @@ InputPicture::InputPicture(const BoardConfig& config, VideoStandard standard, co
   fillVideoBlack(frame_.bytes());
   if (source_ == InputSource::File) {
     clip_ = std::make_unique<InputClip>(config.inputPath, standard);
-    if (!clip_->usable()) std::cerr << "CORVANE_BOARD: input: " << clip_->problem() << " (black instead)\n";
+    if (!clip_->usable())
+      platform::writeErrorLine("CORVANE_BOARD: input: " + clip_->problem() + " (black instead)");
   }
 }
 

@@ -1,6 +1,10 @@
 #include "board/monitor.h"
 
+#include <charconv>
 #include <utility>
+
+#include "board/board_config.h"
+#include "platform/file_status.h"
 
 namespace corvane::board {
 
@@ -57,6 +61,18 @@ bool MonitorWriter::publish(MonitorChannel channel, std::span<const std::uint8_t
   sequence.store(before + 2, std::memory_order_release);
   published.store(count + 1, std::memory_order_release);
   return true;
+}
+
+void sweepStaleMonitors(std::uint32_t userId) {
+  const std::string prefix = monitorNamePrefix(userId);
+  for (const std::string& name : platform::sharedMemoryNames(prefix)) {
+    const std::string_view pid = std::string_view(name).substr(prefix.size());
+    int processId = 0;
+    const auto [end, error] = std::from_chars(pid.data(), pid.data() + pid.size(), processId);
+    // Only names this scheme made: digits to the end, a process id.
+    if (error != std::errc{} || end != pid.data() + pid.size() || processId <= 0) continue;
+    if (!platform::processExists(processId)) platform::removeSharedMemory(name);
+  }
 }
 
 }  // namespace corvane::board

@@ -42,4 +42,8 @@ class MonitorWriter {
   std::mutex channelLocks_[2];  // one publisher at a time per channel
 };
 
+// Removes the default monitors (monitorNamePrefix) of userId whose process no
+// longer runs: a killed process cannot remove its own.
+void sweepStaleMonitors(std::uint32_t userId);
+
 }  // namespace corvane::board

@@ -1,10 +1,11 @@
 #include "board/virtual_board.h"
 
-#include <iostream>
 #include <string>
 #include <utility>
 
 #include "platform/environment.h"
+#include "platform/file_status.h"
+#include "platform/message.h"
 #include "platform/user.h"
 
 namespace corvane::board {
@@ -101,15 +102,21 @@ void VirtualBoard::ReturnInputFrame(std::uint32_t source, std::uint32_t frameIde
 }
 
 std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile) {
-  BoardConfig config =
-      parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""), platform::currentUserId());
+  // This runs while the library loads, before the C++ streams may be ready:
+  // complaints go straight to the descriptor.
+  BoardConfig config = parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""));
   for (const std::string& problem : config.problems) {
-    std::cerr << "CORVANE_BOARD: " << problem << " (ignored)\n";
+    platform::writeErrorLine("CORVANE_BOARD: " + problem + " (ignored)");
+  }
+  if (config.monitor.empty()) {
+    const std::uint32_t user = platform::currentUserId();
+    sweepStaleMonitors(user);
+    config.monitor = defaultMonitorName(user, platform::currentProcessId());
   }
   auto board =
       std::make_unique<VirtualBoard>(std::move(config), platform::systemClock(), std::move(makeOutputFile));
   if (!board->logUsable()) {
-    std::cerr << "CORVANE_BOARD: cannot append to log " << board->config().logPath << "\n";
+    platform::writeErrorLine("CORVANE_BOARD: cannot append to log " + board->config().logPath);
   }
   return board;
 }

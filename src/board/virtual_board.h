@@ -81,7 +81,8 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
 
 // The board as CORVANE_BOARD describes it (unset: present, no log). Settings
 // that cannot be understood, and a log that cannot be opened, are reported on
-// stderr; the board is made all the same.
+// stderr; the board is made all the same. Without a monitor key the board
+// makes the process's own monitor, after sweeping those of dead processes.
 std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile = {});
 
 }  // namespace corvane::board

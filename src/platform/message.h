@@ -10,6 +10,11 @@ namespace corvane::platform {
 
 void showMessageBox(std::string_view caption, std::string_view text);
 
+// Writes text and a line break to stderr in one system write. Safe at any
+// time, also while libraries are still being initialised: it needs no
+// stream object of any library.
+void writeErrorLine(std::string_view text);
+
 // Appends text to the file at path (created when missing) in one write, so
 // lines from several writers never interleave. Failures are ignored: a log
 // must never stop what it records.

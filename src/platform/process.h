@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,8 +55,11 @@ class ChildProcess {
   // Searches fileName as searchProgram does and starts it with no arguments,
   // this process's environment and current directory, and none of our open
   // descriptors but the three standard ones (so no lock or pipe we hold lives
-  // on in it). An empty object and the reason when that fails.
-  static ChildProcess start(std::string_view fileName, SpawnError& error);
+  // on in it). Each "NAME=value" of extraEnvironment is added to the child's
+  // environment, replacing NAME there. An empty object and the reason when
+  // that fails.
+  static ChildProcess start(std::string_view fileName, SpawnError& error,
+                            std::span<const std::string> extraEnvironment = {});
 
   bool started() const { return pid_ > 0; }
   std::int32_t id() const { return pid_; }

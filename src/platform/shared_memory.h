@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace corvane::platform {
 
@@ -49,5 +51,9 @@ class SharedMemory {
 // Removes the name; mappings that exist keep their memory. False when there
 // was nothing to remove or the system refused.
 bool removeSharedMemory(const std::string& name);
+
+// The names of the existing objects that start with prefix (given without the
+// leading '/'). Empty when the system cannot list them.
+std::vector<std::string> sharedMemoryNames(std::string_view prefix);
 
 }  // namespace corvane::platform

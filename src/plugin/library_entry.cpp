@@ -15,7 +15,9 @@
 #include "plugin/module.h"
 #include "plugin/refresh_warning.h"
 #include "plugin/warning_dialog.h"
+#include "preview/preview_process.h"
 #include "qvf/writer.h"
+#include "settings/config_store.h"
 
 namespace corvane::plugin {
 namespace {
@@ -42,11 +44,17 @@ bool makeOutputFile(const std::string& path, board::VideoStandard standard) {
 }
 
 __attribute__((constructor)) void loadLibrary() {
+  // One read of the settings file for the whole load, one rewrite at its end.
+  settings::ConfigBatch batch;
   auto state = std::make_unique<Loaded>();
   try {
     state->board = board::makeBoardFromEnvironment(makeOutputFile);
+    preview::setPreviewMonitor(state->board->config().monitor);
     state->module = std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
-                                                         [](int code) { platform::exitProcess(code); },
+                                                         [](int code) {
+                                                           settings::commitConfigBatch();
+                                                           platform::exitProcess(code);
+                                                         },
                                                          state->board.get()});
     state->board->setLoadedStandard(state->module->videoMode().isNtsc != 0 ? board::VideoStandard::Ntsc
                                                                            : board::VideoStandard::Pal);
@@ -65,6 +73,8 @@ __attribute__((constructor)) void loadLibrary() {
 
 __attribute__((destructor)) void unloadLibrary() {
   if (loaded == nullptr) return;
+  // The saves of the exit list become one rewrite of the settings file.
+  settings::ConfigBatch batch;
   libraryEntry(EntryReason::ProcessDetach, [] {});
   loaded->module.reset();
   delete loaded;

@@ -1,10 +1,48 @@
 #include "preview/preview_process.h"
 
+#include <algorithm>
+#include <array>
+#include <mutex>
+#include <string>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "engine/error.h"
 
 namespace corvane::preview {
+
+namespace {
+
+// Trivially destructible, so it outlives the exit routines that the unload
+// sequence may run after, and an unloaded library leaves no memory behind.
+struct MonitorName {
+  std::mutex lock;
+  std::array<char, 256> name{};  // guarded by lock; a shared-memory name is shorter
+};
+static_assert(std::is_trivially_destructible_v<MonitorName>);
+
+MonitorName& monitorName() {
+  static MonitorName shared;
+  return shared;
+}
+
+std::vector<std::string> previewEnvironment() {
+  MonitorName& monitor = monitorName();
+  std::lock_guard hold(monitor.lock);
+  if (monitor.name[0] == '\0') return {};
+  return {"CORVANE_MONITOR=" + std::string(monitor.name.data())};
+}
+
+}  // namespace
+
+void setPreviewMonitor(std::string_view name) {
+  MonitorName& monitor = monitorName();
+  std::lock_guard hold(monitor.lock);
+  const std::size_t length = std::min(name.size(), monitor.name.size() - 1);
+  std::copy_n(name.data(), length, monitor.name.data());
+  monitor.name[length] = '\0';
+}
 
 std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programFileName) {
   return launch(programFileName, platform::systemClock());
@@ -13,7 +51,7 @@ std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programF
 std::unique_ptr<PreviewProcess> PreviewProcess::launch(std::string_view programFileName,
                                                        platform::Clock& clock) {
   platform::SpawnError error = platform::SpawnError::None;
-  platform::ChildProcess child = platform::ChildProcess::start(programFileName, error);
+  platform::ChildProcess child = platform::ChildProcess::start(programFileName, error, previewEnvironment());
   if (error != platform::SpawnError::None) throw EngineError(kLaunchFailed);
   return std::unique_ptr<PreviewProcess>(new PreviewProcess(std::move(child), clock));
 }

@@ -23,6 +23,10 @@ inline constexpr const char* kLaunchFailed =
 
 inline constexpr std::chrono::milliseconds kStopTimeout{1000};
 
+// The board monitor's name that every preview started from now on gets as
+// CORVANE_MONITOR; empty: none is added. Set by the load sequence.
+void setPreviewMonitor(std::string_view name);
+
 // One started preview program. Not copyable; used on the thread that calls
 // the device's exports or runs its dialog.
 class PreviewProcess {

@@ -147,7 +147,13 @@ void InputSettingsProcedure::startPreview() {
 }
 
 void InputSettingsProcedure::showSource(tk::DialogWindow& window) {
-  const std::int32_t input = controls_.Input.Get();
+  std::int32_t input = controls_.Input.Get();
+  if (input < 0 || input >= static_cast<std::int32_t>(kSourceCount)) {
+    // A hand-edited file may name a source the board does not have: the
+    // dialog shows Composite, and Composite is then the source.
+    input = 0;
+    controls_.Input.Set(input, nullptr, false);
+  }
   board_.SetInputSource(input, pedestal());
   const auto s = static_cast<std::size_t>(input);
   RowControls& rows = rowControls();

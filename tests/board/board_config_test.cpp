@@ -28,8 +28,9 @@ TEST(BoardConfig, ParsesEveryKeyAndNamesEveryBadValue) {
          c.monitor = "/m";
        },
        {}},
-      // Unknown keys are skipped; spaces around a key do not matter; the first
-      // '=' splits, the value is kept as written, the last item wins.
+      // An unknown key is named with the keys there are and skipped; spaces
+      // around a key do not matter; the first '=' splits, the value is kept as
+      // written, the last item wins.
       {"faults=burst, log =/tmp/a=b/ c.log ,,absent=1,input=clip.qvf,input_rate=0.001,input_standard=ntsc,"
        "absent=0,input_rate=fast",
        [](BoardConfig& c) {
@@ -39,7 +40,8 @@ TEST(BoardConfig, ParsesEveryKeyAndNamesEveryBadValue) {
          c.inputRate.pace = Pace::Fast;
          c.faults.inputStandard = VideoStandard::Ntsc;
        },
-       {}},
+       {"'faults' is not a setting (the settings are log, output, shown, output_frames, input, input_rate, "
+        "first_count, monitor, absent, refuse_output, input_frames, missing_field, input_standard)"}},
       {"input_rate=field,input_rate=100000",
        [](BoardConfig& c) {
          c.inputRate = {Pace::Fixed, {100000, 1}};
@@ -82,28 +84,29 @@ TEST(BoardConfig, ParsesEveryKeyAndNamesEveryBadValue) {
   };
   for (const auto& c : cases) {
     BoardConfig expected;
-    expected.monitor = "corvane-monitor-1234";
     c.change(expected);
     expected.problems = c.problems;
-    const BoardConfig config = parseBoardConfig(c.text, 1234);
+    const BoardConfig config = parseBoardConfig(c.text);
     EXPECT_EQ(config.problems, expected.problems) << c.text;
     EXPECT_TRUE(config == expected) << c.text;
   }
 
   // The documented defaults, spelled out rather than taken from the struct.
-  const BoardConfig defaults = parseBoardConfig("", 1000);
+  const BoardConfig defaults = parseBoardConfig("");
   EXPECT_TRUE(defaults.logPath.empty() && defaults.outputPath.empty() && defaults.shownPath.empty());
   EXPECT_EQ(defaults.outputFrames, 3u);
   EXPECT_EQ(defaults.input, InputSource::Pattern);
   EXPECT_EQ(defaults.inputRate.pace, InputRate::Pace::Field);
   EXPECT_EQ(defaults.firstCount, 1u);
-  EXPECT_EQ(defaults.monitor, "corvane-monitor-1000");
+  EXPECT_EQ(defaults.monitor, "") << "named by the board when the settings name none";
+  EXPECT_EQ(defaultMonitorName(1000, 4321), "corvane-monitor-1000-4321");
+  EXPECT_EQ(defaultMonitorName(1000, 4321).rfind(monitorNamePrefix(1000), 0), 0u);
   EXPECT_TRUE(defaults.faults == Faults{});
   EXPECT_TRUE(defaults.problems.empty());
 }
 
 TEST(BoardConfig, InputFaultsDropTheFieldsTheyName) {
-  const Faults faults = parseBoardConfig("input_frames=3,missing_field=2,input_standard=pal", 0).faults;
+  const Faults faults = parseBoardConfig("input_frames=3,missing_field=2,input_standard=pal").faults;
   const struct {
     std::uint64_t frame;
     FieldParity field;

@@ -76,7 +76,7 @@ class Input : public ::testing::Test {
 TEST_F(Input, FieldsCarryTheirCountParityAndStandardAndTheFaultsShapeTheSequence) {
   // The log lines and the hand-back of every field are paired in tests/abi.
   config_ = parseBoardConfig(
-      "input_rate=5000,input_frames=4,missing_field=2,first_count=4294967295,input_standard=pal", 0);
+      "input_rate=5000,input_frames=4,missing_field=2,first_count=4294967295,input_standard=pal");
   ASSERT_TRUE(config_.problems.empty());
   VirtualBoard board(config_);
   const engine::Handle sw = board.OpenSwitcher("s");

@@ -140,7 +140,7 @@ TEST(Monitor, BoardOwnsTheMonitorItsSettingsNameAndStartsItEmpty) {
     auto stale = platform::SharedMemory::create(name, sizeof(MonitorLayout));
     ASSERT_FALSE(stale.empty());
     reinterpret_cast<MonitorLayout*>(stale.data())->channels[0].published = 7;
-    VirtualBoard board(parseBoardConfig("monitor=/" + name, 1000));
+    VirtualBoard board(parseBoardConfig("monitor=/" + name));
     ASSERT_NE(board.monitor(), nullptr);
     MonitorFrame frame;
     EXPECT_EQ(MonitorReader::open(name)->readLatest(MonitorChannel::Output, frame), MonitorRead::NoNewFrame);

@@ -1,5 +1,5 @@
 // ScryOut and ScryIn as the plug-in starts them: no arguments, the monitor
-// named in CORVANE_BOARD, no display, a PNG directory. The PNG is decoded
+// named in CORVANE_MONITOR or CORVANE_BOARD, no display, a PNG directory. The PNG is decoded
 // back: fields woven into lines, colours in place, the right channel, the
 // latest frame.
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,12 @@ TEST_F(ScryProgram, ScryOutWritesTheLatestOutputFrameAsPngAndEndsOnTheCloseReque
   auto board = board::MonitorWriter::open(name_);
   ASSERT_NE(board, nullptr);
   ASSERT_TRUE(board->publish(MonitorChannel::Output, makeFrame(576, {kRed, kBlue, kWhite, kBlack}), 576));
-  platform::ChildProcess scry = start(CORVANE_SCRYOUT_PATH);
+  // The plug-in tells its previews its own monitor, over the board's key.
+  ::setenv("CORVANE_BOARD", ("monitor=" + name_ + "-not-this-one").c_str(), 1);
+  const std::string told = "CORVANE_MONITOR=" + name_;
+  platform::SpawnError error{};
+  platform::ChildProcess scry =
+      platform::ChildProcess::start(CORVANE_SCRYOUT_PATH, error, std::span(&told, 1));
   ASSERT_TRUE(scry.started());
 
   Png png;

@@ -53,5 +53,32 @@ TEST(TruncateControl, TruncatesTowardZeroAndNeverOverflows) {
   EXPECT_EQ(platform::readProfileValue(box.ini().string(), kConfigSection, "SCPhase"), "-3");
 }
 
+// Inside a batch the file is read once and written once: a change made to it
+// behind the batch's back is not seen, the batch's own writes are, and they
+// reach the file together when the outermost batch ends.
+TEST(ConfigBatch, ReadsTheFileOnceAndStoresItsWritesTogetherAtTheEnd) {
+  testing::ConfigSandbox box;
+  box.write("[VideoCorvane Configuration]\nOutput=1\nPedestal=junk\n");
+  const std::string ini = box.ini().string();
+  {
+    ConfigBatch outer;
+    EXPECT_EQ(ReadConfigInt("Output", 0), 1);
+    box.write("[VideoCorvane Configuration]\nOutput=0\n");
+    EXPECT_EQ(ReadConfigInt("Output", 0), 1) << "read again during the batch";
+    {
+      ConfigBatch inner;
+      EXPECT_EQ(ReadConfigInt("Pedestal", 1), 1);  // not a number: the default, written back
+      WriteConfigInt("SCPhase", -5);
+      WriteConfigInt("SCPhase", -6);
+    }
+    EXPECT_EQ(ReadConfigInt("SCPhase", 0), -6);
+    EXPECT_EQ(platform::readProfileValue(ini, kConfigSection, "SCPhase"), std::nullopt) << "stored early";
+  }
+  EXPECT_EQ(platform::readProfileValue(ini, kConfigSection, "Output"), "0") << "the other writer's value";
+  EXPECT_EQ(platform::readProfileValue(ini, kConfigSection, "Pedestal"), "1");
+  EXPECT_EQ(platform::readProfileValue(ini, kConfigSection, "SCPhase"), "-6");
+  EXPECT_EQ(ReadConfigInt("Output", 1), 0) << "outside a batch every read goes to the file";
+}
+
 }  // namespace
 }  // namespace corvane::settings

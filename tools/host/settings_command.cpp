@@ -63,20 +63,31 @@ int run(CommandContext& context) {
   const ParsedOptions parsed = parseOptions(rest, kOptions);
   if (!parsed.operands().empty() || (changes.empty() && !parsed.has("show")))
     throw UsageError("settings takes --show or --set KEY=VALUE (see --help)");
-  if (changes.empty()) warnAboutUnreadableVideoMode();
+  const std::string path = platform::profilePath(kSettingsFile);
+  // A file the plug-in would refuse is said once here, before it says so too.
+  if (const auto refusal = platform::profileRefusal(path)) throw std::runtime_error(*refusal);
+  std::vector<platform::ProfileEntry> entries;
+  for (const SettingChange& change : changes) entries.push_back({change.key, change.value});
+  // Stored before the load as well, so that a file that cannot take them
+  // fails once, with the system's reason, before the plug-in tries.
+  const auto save = [&] {
+    if (const auto reason = platform::saveProfileValues(path, kSettingsSection, entries))
+      throw std::runtime_error("cannot save the settings in " + path + ": " + *reason);
+  };
+  if (changes.empty())
+    warnAboutUnreadableVideoMode();
+  else
+    save();
   {
     // The plug-in writes back missing defaults at load and its variables at
-    // unload, so changes go in only after it is gone.
+    // unload, so changes go in again after it is gone.
     LoadedPlugin plugin(context.pluginPath);
     plugin.unload();
   }
-  const std::string path = platform::profilePath(kSettingsFile);
-  for (const SettingChange& change : changes) {
-    if (!platform::writeProfileValue(path, kSettingsSection, change.key, change.value))
-      throw std::runtime_error("cannot save " + change.key + " in " + path);
+  if (!changes.empty()) save();
+  for (const SettingChange& change : changes)
     std::fprintf(stderr, "corvane-host settings: %s=%s saved in %s\n", change.key.c_str(),
                  change.value.c_str(), path.c_str());
-  }
   if (parsed.has("show")) show(path);
   return 0;
 }

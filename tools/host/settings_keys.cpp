@@ -34,6 +34,11 @@ constexpr std::array kKeys{
 
 constexpr std::array<std::string_view, 10> kControls{"Contrast", "Brightness", "Saturation", "Hue", "UGain",
                                                      "VGain",    "UOffset",    "VOffset",    "AGC", "HYPK"};
+// The first eight have a slider in the input dialog, from -127 to 127; the
+// last two have no control there and take any whole number.
+constexpr std::size_t kSliderControls = 8;
+constexpr std::int32_t kSliderLow = -127;
+constexpr std::int32_t kSliderHigh = 127;
 constexpr std::array<std::string_view, 4> kSources{"Composite", "YC", "Component", "SDI"};
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -51,14 +56,23 @@ std::optional<std::int32_t> integer(std::string_view text) {
   return value;
 }
 
-// The colour-control key named by key ("Contrast_SDI"), spelt as the file does.
-std::optional<std::string> colourKey(std::string_view key) {
-  for (std::string_view control : kControls)
+struct ColourKeyName {
+  std::string name;  // spelt as the file does
+  bool slider;
+};
+
+// The colour-control key named by key ("Contrast_SDI").
+std::optional<ColourKeyName> colourKey(std::string_view key) {
+  for (std::size_t c = 0; c < kControls.size(); ++c)
     for (std::string_view source : kSources) {
-      const std::string name = std::string(control) + "_" + std::string(source);
-      if (sameName(name, key)) return name;
+      const std::string name = std::string(kControls[c]) + "_" + std::string(source);
+      if (sameName(name, key)) return ColourKeyName{name, c < kSliderControls};
     }
   return std::nullopt;
+}
+
+std::string rangeText(std::int32_t low, std::int32_t high) {
+  return std::to_string(low) + " to " + std::to_string(high);
 }
 
 }  // namespace
@@ -82,14 +96,18 @@ SettingChange parseSettingChange(std::string_view assignment) {
   for (const KeyRule& rule : kKeys) {
     if (!sameName(rule.name, key)) continue;
     if (!number || *number < rule.low || *number > rule.high)
-      throw UsageError(std::string(rule.name) + " takes " + std::to_string(rule.low) + " to " +
-                       std::to_string(rule.high) + (rule.name == "VideoMode" ? " (or ntsc, pal)" : "") +
-                       ", not '" + std::string(value) + "'");
+      throw UsageError(std::string(rule.name) + " takes " + rangeText(rule.low, rule.high) +
+                       (rule.name == "VideoMode" ? " (or ntsc, pal)" : "") + ", not '" + std::string(value) +
+                       "'");
     return {std::string(rule.name), std::to_string(*number)};
   }
-  if (const auto name = colourKey(key)) {
-    if (!number) throw UsageError(*name + " takes a whole number, not '" + std::string(value) + "'");
-    return {*name, std::to_string(*number)};
+  if (const auto colour = colourKey(key)) {
+    // A value the dialog's slider cannot show is refused, not stored.
+    if (!number || (colour->slider && (*number < kSliderLow || *number > kSliderHigh)))
+      throw UsageError(colour->name + " takes " +
+                       (colour->slider ? rangeText(kSliderLow, kSliderHigh) : "a whole number") + ", not '" +
+                       std::string(value) + "'");
+    return {colour->name, std::to_string(*number)};
   }
   throw UsageError("unknown setting '" + std::string(key) + "' (see settings --help for the keys)");
 }
@@ -100,11 +118,28 @@ std::string settingKeysHelp() {
     text += "  " + std::string(rule.name) +
             std::string(rule.name.size() < 34 ? 34 - rule.name.size() : 1, ' ') + std::string(rule.meaning) +
             "\n";
-  text += "  CONTROL_SOURCE                    a whole number; CONTROL one of";
-  for (std::string_view control : kControls) text += " " + std::string(control);
-  text += ",\n                                    SOURCE one of";
-  for (std::string_view source : kSources) text += " " + std::string(source);
-  text += "\n";
+  // The words of the last entry, wrapped at 80 columns under its meaning.
+  std::string words = "-127 to 127 for CONTROL one of";
+  for (std::size_t c = 0; c < kSliderControls; ++c) words += " " + std::string(kControls[c]);
+  words += "; a whole number for";
+  for (std::size_t c = kSliderControls; c < kControls.size(); ++c) words += " " + std::string(kControls[c]);
+  words += "; SOURCE one of";
+  for (std::string_view source : kSources) words += " " + std::string(source);
+  constexpr std::size_t kIndent = 36, kWidth = 80;
+  std::string line = "  CONTROL_SOURCE" + std::string(kIndent - 16, ' ');
+  std::size_t start = 0;
+  while (start < words.size()) {
+    std::size_t end = words.find(' ', start);
+    if (end == std::string::npos) end = words.size();
+    const std::string word = words.substr(start, end - start);
+    if (line.size() > kIndent && line.size() + 1 + word.size() > kWidth) {
+      text += line + "\n";
+      line = std::string(kIndent, ' ');
+    }
+    line += (line.size() > kIndent ? " " : "") + word;
+    start = end + 1;
+  }
+  text += line + "\n";
   return text;
 }
 

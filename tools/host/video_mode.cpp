@@ -14,8 +14,12 @@ namespace corvane::host {
 
 namespace fs = std::filesystem;
 
-VideoModeOverride::VideoModeOverride(const std::string& mode) {
-  if (mode != "ntsc" && mode != "pal") throw UsageError("--video-mode takes ntsc or pal, not '" + mode + "'");
+VideoModeOverride::VideoModeOverride(const std::string& given) {
+  // The same spellings as settings --set VideoMode=: PAL, Pal and pal alike.
+  std::string mode = given;
+  for (char& c : mode) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (mode != "ntsc" && mode != "pal")
+    throw UsageError("--video-mode takes ntsc or pal, not '" + given + "'");
   std::error_code error;
   const auto folder =
       platform::createUniqueDirectory((fs::temp_directory_path(error) / "corvane-host-mode-").string());
@@ -28,7 +32,10 @@ VideoModeOverride::VideoModeOverride(const std::string& mode) {
   for (const std::string& path :
        {copy, (fs::path(directory_) / ".VideoCorvane.ini.lock").string(), directory_})
     removeOnInterrupt_.push_back(std::make_unique<platform::RemoveOnInterrupt>(path, ""));
-  if (fs::exists(original, error)) fs::copy_file(original, copy, error);
+  // A file the plug-in would refuse (a FIFO, a huge file) is not copied: the
+  // run starts from the defaults, as the plug-in would.
+  if (!platform::profileRefusal(original) && fs::exists(original, error))
+    fs::copy_file(original, copy, error);
   if (error || !platform::writeProfileValue(copy, kSettingsSection, "VideoMode", mode == "pal" ? "0" : "1"))
     throw std::runtime_error("cannot prepare the settings for --video-mode " + mode);
   platform::setEnvironmentValue("CORVANE_CONFIG_DIR", directory_);
@@ -41,6 +48,8 @@ VideoModeOverride::~VideoModeOverride() {
 
 void warnAboutUnreadableVideoMode() {
   const std::string path = platform::profilePath(kSettingsFile);
+  // The plug-in says itself why it refuses a file; once is enough.
+  if (platform::profileRefusal(path)) return;
   const auto value = platform::readProfileValue(path, kSettingsSection, "VideoMode");
   if (!value || readsAsNumber(*value)) return;
   warn("VideoMode=" + *value + " in " + path +

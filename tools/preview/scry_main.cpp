@@ -1,8 +1,8 @@
 // ScryOut and ScryIn: the board's output and input on the screen. Built twice
 // from this source, once per channel. Started by the plug-in with no
 // arguments; everything they need comes from the environment: the monitor's
-// name from CORVANE_BOARD, DISPLAY for a window, CORVANE_PREVIEW_DIR for a
-// PNG of the latest frame. SIGTERM is the close request.
+// name from CORVANE_MONITOR (or, started by hand, CORVANE_BOARD), DISPLAY for a window, CORVANE_PREVIEW_DIR
+// for a PNG of the latest frame. SIGTERM is the close request.
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -16,7 +16,7 @@
 #include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/file_status.h"
-#include "platform/user.h"
+#include "platform/message.h"
 #include "png_writer.h"
 #include "screen_window.h"
 
@@ -44,10 +44,10 @@ std::atomic<bool> stopRequested{false};
 
 extern "C" void onTerminate(int) { stopRequested.store(true, std::memory_order_relaxed); }
 
+// The plug-in names its own monitor for the previews it starts.
 std::string monitorName() {
-  return board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""),
-                                 platform::currentUserId())
-      .monitor;
+  if (auto named = platform::environmentValue("CORVANE_MONITOR"); named && !named->empty()) return *named;
+  return board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or("")).monitor;
 }
 
 std::unique_ptr<ScreenWindow> windowIfDisplay() {
@@ -63,6 +63,11 @@ int run() {
   const int host = platform::parentProcessId();
   platform::Clock& clock = platform::systemClock();
   const std::string name = monitorName();
+  if (name.empty()) {
+    platform::writeErrorLine(std::string(kName) +
+                             ": no monitor named (CORVANE_MONITOR or the monitor key of CORVANE_BOARD); "
+                             "showing black");
+  }
   std::unique_ptr<ScreenWindow> window = windowIfDisplay();
   const auto previewDir = platform::environmentValue("CORVANE_PREVIEW_DIR");
   const std::string pngPath = previewDir && !previewDir->empty() ? *previewDir + "/" + kName + ".png" : "";

@@ -33,6 +33,11 @@ void appendToLog(const std::string& path, std::string_view text) {
   } while (n < 0 && errno == EINTR);
 }
 
+void writeErrorLine(std::string_view text) {
+  const std::string line = joined(text, "", "");
+  posix::writeAll(STDERR_FILENO, line.data(), line.size());
+}
+
 void showMessageBox(std::string_view caption, std::string_view text) {
   const std::string shown = joined(caption, ": ", text);
   posix::writeAll(STDERR_FILENO, shown.data(), shown.size());

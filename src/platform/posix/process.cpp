@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -82,7 +83,27 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   return *this;
 }
 
-ChildProcess ChildProcess::start(std::string_view fileName, SpawnError& error) {
+namespace {
+
+// environ with the entries of extra put in place of those of the same name.
+std::vector<char*> childEnvironment(std::span<const std::string> extra) {
+  const auto nameOf = [](std::string_view entry) { return entry.substr(0, entry.find('=')); };
+  std::vector<char*> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view name = nameOf(*entry);
+    const bool replaced = std::any_of(extra.begin(), extra.end(),
+                                      [&](const std::string& added) { return nameOf(added) == name; });
+    if (!replaced) entries.push_back(*entry);
+  }
+  for (const std::string& added : extra) entries.push_back(const_cast<char*>(added.c_str()));
+  entries.push_back(nullptr);
+  return entries;
+}
+
+}  // namespace
+
+ChildProcess ChildProcess::start(std::string_view fileName, SpawnError& error,
+                                 std::span<const std::string> extraEnvironment) {
   ChildProcess child;
   std::optional<std::string> path = searchProgram(fileName);
   if (!path) {
@@ -97,7 +118,8 @@ ChildProcess ChildProcess::start(std::string_view fileName, SpawnError& error) {
   ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   char* argv[] = {path->data(), nullptr};
   pid_t pid = 0;
-  int rc = ::posix_spawn(&pid, path->c_str(), &actions, nullptr, argv, environ);
+  std::vector<char*> environment = childEnvironment(extraEnvironment);
+  int rc = ::posix_spawn(&pid, path->c_str(), &actions, nullptr, argv, environment.data());
   ::posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     error = SpawnError::StartFailed;

@@ -62,12 +62,30 @@ bool makeDirectories(const std::string& dir) {
   return isDirectory(dir);
 }
 
-enum class ReadStatus { Ok, Missing, Failed };
+enum class ReadStatus { Ok, Missing, Refused, Failed };
 
-ReadStatus readWholeFile(const std::string& path, std::string& text) {
+std::string sizeRefusal(const std::string& path) {
+  return path + " is larger than " + std::to_string(kMaxProfileBytes >> 20) + " MB";
+}
+
+// Why the file behind st is not one we read or write, or empty.
+std::string refusalOf(const std::string& path, const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxProfileBytes) return sizeRefusal(path);
+  return {};
+}
+
+// Reads the whole file. O_NONBLOCK: a FIFO put in the file's place must not
+// hold the load until some writer opens it; it is refused like any file that
+// is not regular, and so is a file that grows past the limit while read.
+ReadStatus readWholeFile(const std::string& path, std::string& text, std::string& refusal) {
   text.clear();
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return ReadStatus::Failed;
+  refusal = refusalOf(path, st);
+  if (!refusal.empty()) return ReadStatus::Refused;
   char buffer[8192];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -77,6 +95,10 @@ ReadStatus readWholeFile(const std::string& path, std::string& text) {
     }
     if (n == 0) return ReadStatus::Ok;
     text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxProfileBytes) {
+      refusal = sizeRefusal(path);
+      return ReadStatus::Refused;
+    }
   }
 }
 
@@ -122,7 +144,7 @@ class ProfileLock {
     fd_ = UniqueFd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode));
     const int createError = errno;
     if (!fd_.valid()) fd_ = UniqueFd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd_.valid()) fd_ = UniqueFd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd_.valid()) fd_ = UniqueFd(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd_.valid()) {
       error_ = createError;
       return;
@@ -243,9 +265,9 @@ int writeRefusal(const std::string& target, const struct stat& st) {
   return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// Saves key = value; on failure, reason says why in words for the user.
-bool saveProfileValue(const std::string& path, std::string_view section, std::string_view key,
-                      std::string_view value, std::string& reason) {
+// Saves the entries; on failure, reason says why in words for the user.
+bool saveProfileEntries(const std::string& path, std::string_view section,
+                        std::span<const ProfileEntry> entries, std::string& reason) {
   const auto failWith = [&reason](int error) {
     reason = systemReason(error);
     return false;
@@ -257,11 +279,8 @@ bool saveProfileValue(const std::string& path, std::string_view section, std::st
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return failWith(errno);
-  if (exists && !S_ISREG(st.st_mode)) {
-    reason = target + " is not a regular file";
-    return false;
-  }
   if (exists) {
+    if (reason = refusalOf(target, st); !reason.empty()) return false;
     if (const int refusal = writeRefusal(target, st); refusal != 0) return failWith(refusal);
   }
 
@@ -270,8 +289,18 @@ bool saveProfileValue(const std::string& path, std::string_view section, std::st
   removeStaleTemporaries(target);
 
   std::string text;
-  if (readWholeFile(target, text) == ReadStatus::Failed) return failWith(errno);
-  const std::string updated = posix::withProfileValue(text, section, key, value);
+  switch (readWholeFile(target, text, reason)) {
+    case ReadStatus::Ok:
+    case ReadStatus::Missing:
+      break;
+    case ReadStatus::Refused:
+      return false;
+    case ReadStatus::Failed:
+      return failWith(errno);
+  }
+  std::string updated = text;
+  for (const ProfileEntry& entry : entries)
+    updated = posix::withProfileValue(updated, section, entry.key, entry.value);
   if (updated == text) return true;
   switch (replaceFile(target, exists ? (st.st_mode & 07777) : kNewFileMode, updated)) {
     case Replace::Done:
@@ -287,13 +316,36 @@ bool saveProfileValue(const std::string& path, std::string_view section, std::st
   return failWith(errno);
 }
 
-// One line on stderr for the first failed save of the process: the settings
-// then live in memory only, and the user should know why.
-void reportUnsavedOnce(const std::string& path, const std::string& reason) {
+// One line on stderr for the first refused or failed access of the process:
+// the settings then live in memory only, and the user should know why.
+void reportOnce(const std::string& line) {
   static std::atomic<bool> reported{false};
   if (reported.exchange(true)) return;
-  const std::string line = "Corvane: settings could not be saved to " + path + ": " + reason + "\n";
-  posix::writeAll(STDERR_FILENO, line.data(), line.size());
+  const std::string text = "Corvane: " + line + "\n";
+  posix::writeAll(STDERR_FILENO, text.data(), text.size());
+}
+
+bool storable(std::string_view section, std::span<const ProfileEntry> entries) {
+  for (const ProfileEntry& entry : entries) {
+    if (!posix::isStorableProfileEntry(section, entry.key, entry.value)) return false;
+  }
+  return true;
+}
+
+// The text of the file at path for a read: empty when missing or refused.
+std::string readForLookup(const std::string& path) {
+  std::string text, refusal;
+  const ReadStatus status = readWholeFile(path, text, refusal);
+  if (status == ReadStatus::Refused) {
+    reportOnce("settings file " + refusal + ": the defaults are used and nothing is saved");
+    return {};
+  }
+  // Only beside a settings file that is ours: a link to /dev/zero must not
+  // leave a lock file in /dev.
+  if (status == ReadStatus::Ok || status == ReadStatus::Missing) {
+    if (std::string target; resolveLinks(path, target)) sweepBeforeRead(target);
+  }
+  return status == ReadStatus::Ok ? text : std::string();
 }
 
 }  // namespace
@@ -311,22 +363,44 @@ std::string profilePath(std::string_view fileName) {
   return profileDirectory() + "/" + std::string(fileName);
 }
 
+std::optional<std::string> profileRefusal(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (std::string refusal = refusalOf(path, st); !refusal.empty()) return refusal;
+  return std::nullopt;
+}
+
+ProfileSection readProfileSection(const std::string& path, std::string_view section) {
+  return posix::profileSectionValues(readForLookup(path), section);
+}
+
 std::optional<std::string> readProfileValue(const std::string& path, std::string_view section,
                                             std::string_view key) {
-  if (std::string target; resolveLinks(path, target)) sweepBeforeRead(target);
-  std::string text;
-  if (readWholeFile(path, text) != ReadStatus::Ok) return std::nullopt;
-  return posix::findProfileValue(text, section, key);
+  return posix::findProfileValue(readForLookup(path), section, key);
+}
+
+std::optional<std::string> saveProfileValues(const std::string& path, std::string_view section,
+                                             std::span<const ProfileEntry> entries) {
+  if (path.empty() || !storable(section, entries)) return "the entry cannot be stored as given";
+  std::string reason;
+  if (saveProfileEntries(path, section, entries, reason)) return std::nullopt;
+  return reason;
+}
+
+bool writeProfileValues(const std::string& path, std::string_view section,
+                        std::span<const ProfileEntry> entries) {
+  // A refused entry is the caller's mistake, not the system's: no notice.
+  if (path.empty() || !storable(section, entries)) return false;
+  std::string reason;
+  if (saveProfileEntries(path, section, entries, reason)) return true;
+  reportOnce("settings could not be saved to " + path + ": " + reason);
+  return false;
 }
 
 bool writeProfileValue(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value) {
-  // A refused entry is the caller's mistake, not the system's: no notice.
-  if (path.empty() || !posix::isStorableProfileEntry(section, key, value)) return false;
-  std::string reason;
-  if (saveProfileValue(path, section, key, value, reason)) return true;
-  reportUnsavedOnce(path, reason);
-  return false;
+  const ProfileEntry entry{std::string(key), std::string(value)};
+  return writeProfileValues(path, section, std::span(&entry, 1));
 }
 
 }  // namespace corvane::platform

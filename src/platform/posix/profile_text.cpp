@@ -120,6 +120,14 @@ void appendLine(std::string& out, std::string_view body, std::string_view eol) {
   out.append(body).append(eol);
 }
 
+std::string readValue(const Line& entry) {
+  std::string_view value = trim(entry.value);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
 }  // namespace
 
 std::optional<std::string> findProfileValue(std::string_view text, std::string_view section,
@@ -130,11 +138,19 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
   const std::size_t end = sectionEnd(lines, header);
   const std::size_t at = findKey(lines, header, end, trim(key));
   if (at == end) return std::nullopt;
-  std::string_view value = trim(lines[at].value);
-  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-    value = value.substr(1, value.size() - 2);
+  return readValue(lines[at]);
+}
+
+ProfileSection profileSectionValues(std::string_view text, std::string_view section) {
+  ProfileSection values;
+  const auto lines = splitLines(text);
+  const std::size_t header = findSection(lines, trim(section));
+  if (header == lines.size()) return values;
+  const std::size_t end = sectionEnd(lines, header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines[i].kind == LineKind::Entry) values.push_back({std::string(lines[i].name), readValue(lines[i])});
   }
-  return std::string(value);
+  return values;
 }
 
 bool isStorableProfileEntry(std::string_view section, std::string_view key, std::string_view value) {
@@ -200,3 +216,18 @@ std::string withProfileValue(std::string_view text, std::string_view section, st
 }
 
 }  // namespace corvane::platform::posix
+
+namespace corvane::platform {
+
+bool sameProfileName(std::string_view a, std::string_view b) {
+  return posix::equalsIgnoringCase(posix::trim(a), posix::trim(b));
+}
+
+std::optional<std::string> findProfileEntry(const ProfileSection& section, std::string_view key) {
+  for (const ProfileEntry& entry : section) {
+    if (sameProfileName(entry.key, key)) return entry.value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace corvane::platform

@@ -7,12 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/profile.h"
+
 namespace corvane::platform::posix {
 
 // The value of key in the first section named section (ASCII case-insensitive),
 // trimmed of spaces and tabs and of one pair of enclosing double quotes.
 std::optional<std::string> findProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);
+
+// Every key of the first section named section with its value, trimmed as
+// findProfileValue trims it, in file order.
+ProfileSection profileSectionValues(std::string_view text, std::string_view section);
 
 // True when section, key and value can be stored so that they read back as
 // given: single-line, a key without '=' and not starting like a comment or a

@@ -1,9 +1,11 @@
 #include "platform/shared_memory.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <utility>
 
 #include "platform/posix/unique_fd.h"
@@ -102,5 +104,17 @@ bool SharedMemory::replaced() const {
 }
 
 bool removeSharedMemory(const std::string& name) { return ::shm_unlink(systemName(name).c_str()) == 0; }
+
+// Linux keeps the objects as files of a tmpfs at /dev/shm.
+std::vector<std::string> sharedMemoryNames(std::string_view prefix) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir("/dev/shm"), ::closedir);
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name.starts_with(prefix)) names.emplace_back(name);
+  }
+  return names;
+}
 
 }  // namespace corvane::platform
