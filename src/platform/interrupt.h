@@ -26,4 +26,20 @@ class RemoveOnInterrupt {
   int slot_ = -1;
 };
 
+// While alive, SIGINT and SIGTERM are held instead of ending the process,
+// so that a command can stop its device in order and say what it did; a
+// second signal ends the process at once as usual. One at a time.
+class HoldInterrupts {
+ public:
+  HoldInterrupts();
+  // The signal that was held, 0 while none came.
+  int signal() const;
+  // Removes the registered files, writes their lines and ends the process
+  // by the held signal; returns when none came.
+  void endIfInterrupted() const;
+  ~HoldInterrupts();
+  HoldInterrupts(const HoldInterrupts&) = delete;
+  HoldInterrupts& operator=(const HoldInterrupts&) = delete;
+};
+
 }  // namespace corvane::platform

@@ -55,6 +55,7 @@ ImportOptions parse(const std::vector<std::string>& args) {
 // before the plug-in sees the temporary one.
 std::string qvfNameFor(const std::string& path) {
   if (path.size() >= 4 && path[path.size() - 4] == '.') return path;
+  if (path.back() == '/') return path;  // a folder, refused as OUT: no hidden ".qvf" in it
   return path + ".qvf";
 }
 
@@ -150,7 +151,7 @@ int run(CommandContext& context) {
     partial.commit();
   }
   printSummary(options.quiet, "import",
-               std::to_string(frames) + " frames written to " + target.shown + " as " + options.as);
+               counted(frames, "frame") + " written to " + target.shown + " as " + options.as);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "host/plugin_loader.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/environment.h"
@@ -11,6 +12,15 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr const char* kPluginFile = "libavfile.so";
+// Where the system looks when PATH is unset.
+constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
+
+// The folder of the real file, not of a link to it nor of the name a shell
+// found on PATH.
+fs::path hostFolder(const char* argv0) {
+  const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
+  return self.has_parent_path() ? self.parent_path() : fs::path(".");
+}
 
 }  // namespace
 
@@ -26,10 +36,8 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
 }
 
 std::string defaultPluginPath(const char* argv0) {
-  // The real file, not a link to it nor the name a shell found on PATH: the
-  // plug-in is installed beside it (a build tree) or in ../lib (a prefix).
-  const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
-  const fs::path home = self.has_parent_path() ? self.parent_path() : fs::path(".");
+  // Installed beside the host (a build tree) or in ../lib (a prefix).
+  const fs::path home = hostFolder(argv0);
   const fs::path beside = home / kPluginFile;
   for (const fs::path& place : {beside, (home.parent_path() / "lib" / kPluginFile)}) {
     std::error_code ignored;
@@ -37,6 +45,16 @@ std::string defaultPluginPath(const char* argv0) {
   }
   if (auto fromEnvironment = platform::environmentValue("CORVANE_PLUGIN")) return *fromEnvironment;
   return beside.string();  // the load error then names where it was looked for
+}
+
+void addInstalledProgramsToPath() {
+  // Never a guess from argv[0]: "." on PATH would run whatever lies there.
+  const std::optional<std::string> self = platform::executablePath();
+  if (!self) return;
+  const fs::path home = fs::path(*self).parent_path();
+  const std::string path = platform::environmentValue("PATH").value_or(kDefaultPath);
+  const std::string ours = home.string() + ":" + (home / "bin").string();
+  platform::setEnvironmentValue("PATH", path.empty() ? ours : path + ":" + ours);
 }
 
 }  // namespace corvane::host
