@@ -155,7 +155,7 @@ TEST(TtyFrontEnd, AValueTypedIntoTheNumberBoxReachesTheVariableUnchanged) {
     return phase.Get() == -127.0 ? 0 : 30;
   });
   ASSERT_TRUE(child.waitFor("< Close >")) << child.allOutput();
-  child.type("\t\t\t\t");  // past the radio group, the two boxes and the slider
+  child.type("\x1b[B \t\t\t\t");  // to "Right", then past the two boxes and the slider
   for (const auto& value : values) {
     child.type(std::string(value.typed) + "\r");
     EXPECT_TRUE(child.waitFor(value.shown)) << value.typed << ": " << child.takeOutput();
