@@ -89,20 +89,28 @@ TEST_F(Play, AnInterruptEndsThePlayWithOneLineCountingTheFramesThatWentOut) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_GE(onAir, 3u) << "frames on air after a minute; stderr: " << slurp("stderr");
     kill(pid, signal);
+    // The 3000 frames would take 100 s: a minute is plenty for the queued ones.
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const auto ending = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > ending) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        FAIL() << signal << ": still playing a minute after the interrupt; " << slurp("stderr");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_TRUE(WIFSIGNALED(status)) << signal << ": status " << status << ", " << slurp("stderr");
     EXPECT_EQ(WTERMSIG(status), signal);
 
     const std::size_t shown = box_.readLines(at("shown")).size();
     std::smatch said;
     const std::string err = slurp("stderr");
-    ASSERT_TRUE(std::regex_match(
-        err, said, std::regex("corvane-host play: interrupted; ([0-9]+) frames of ([0-9]+) went out\n")))
+    ASSERT_TRUE(
+        std::regex_match(err, said, std::regex("corvane-host play: interrupted; ([0-9]+) frames went out\n")))
         << signal << ": " << err;
     EXPECT_EQ(std::stoul(said[1]), shown) << "the count is the board's";
-    EXPECT_GE(std::stoul(said[2]), shown);
-    EXPECT_LT(std::stoul(said[2]), 3000u) << "the queueing stopped";
+    EXPECT_LT(shown, 3000u);
   }
 }
 

@@ -266,8 +266,8 @@ int run(CommandContext& context) {
   const std::size_t shown = played.shown.size();
   if (interrupts.signal() != 0) {
     // On a terminal the line starts after the echoed ^C.
-    std::fprintf(stderr, "%scorvane-host play: interrupted; %s of %u went out\n",
-                 platform::isTerminal(stderr) ? "\n" : "", counted(shown, "frame").c_str(), played.queued);
+    std::fprintf(stderr, "%scorvane-host play: interrupted; %s went out\n",
+                 platform::isTerminal(stderr) ? "\n" : "", counted(shown, "frame").c_str());
     interrupts.endIfInterrupted();
   }
 

@@ -15,13 +15,6 @@ constexpr const char* kPluginFile = "libavfile.so";
 // Where the system looks when PATH is unset.
 constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
 
-// The folder of the real file, not of a link to it nor of the name a shell
-// found on PATH.
-fs::path hostFolder(const char* argv0) {
-  const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
-  return self.has_parent_path() ? self.parent_path() : fs::path(".");
-}
-
 }  // namespace
 
 LoadedPlugin::LoadedPlugin(const std::string& path) {
@@ -36,8 +29,10 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
 }
 
 std::string defaultPluginPath(const char* argv0) {
-  // Installed beside the host (a build tree) or in ../lib (a prefix).
-  const fs::path home = hostFolder(argv0);
+  // The real file, not a link to it nor the name a shell found on PATH: the
+  // plug-in is installed beside it (a build tree) or in ../lib (a prefix).
+  const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
+  const fs::path home = self.has_parent_path() ? self.parent_path() : fs::path(".");
   const fs::path beside = home / kPluginFile;
   for (const fs::path& place : {beside, (home.parent_path() / "lib" / kPluginFile)}) {
     std::error_code ignored;
