@@ -26,18 +26,20 @@ class RemoveOnInterrupt {
   int slot_ = -1;
 };
 
-// While alive, the first SIGINT or SIGTERM only takes note (signal()), for
-// work that ends itself and keeps what it has; registered files stay. A
-// second one interrupts as above. One at a time.
-class DeferInterrupt {
+// While alive, SIGINT and SIGTERM are held instead of ending the process,
+// so that a command can stop its device in order and say what it did; a
+// second signal ends the process at once as usual. One at a time.
+class HoldInterrupts {
  public:
-  DeferInterrupt();
-  ~DeferInterrupt();
-  DeferInterrupt(const DeferInterrupt&) = delete;
-  DeferInterrupt& operator=(const DeferInterrupt&) = delete;
-
-  // The signal noted, or 0.
+  HoldInterrupts();
+  // The signal that was held, 0 while none came.
   int signal() const;
+  // Removes the registered files, writes their lines and ends the process
+  // by the held signal; returns when none came.
+  void endIfInterrupted() const;
+  ~HoldInterrupts();
+  HoldInterrupts(const HoldInterrupts&) = delete;
+  HoldInterrupts& operator=(const HoldInterrupts&) = delete;
 };
 
 }  // namespace corvane::platform

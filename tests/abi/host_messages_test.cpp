@@ -58,7 +58,7 @@ TEST_F(HostMessages, SurprisesInAQvfHeaderGetAWarningLine) {
     bool exports = true;
   };
   for (const Case& c : {Case{"clip.qvf", "", nullptr}, Case{"short.qvf", "", "ends inside frame 1"},
-                        Case{"overlapping.qvf", "", "frame blocks of 1 bytes are smaller than the 691200"},
+                        Case{"overlapping.qvf", "", "frame blocks of 1 byte are smaller than the 691200"},
                         Case{"clip.qvf", kPalIni, "480-line frames but the plug-in is in PAL mode"},
                         Case{"pal.qvf", "",
                              "576-line frames, more than the plug-in reads in NTSC mode (add "

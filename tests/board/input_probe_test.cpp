@@ -176,7 +176,7 @@ struct CallingTaker {
 };
 
 TEST_F(Input, ADetachWaitsForACallbackThatCallsTheBoard) {
-  config_ = parseBoardConfig("input_rate=2000", 0);
+  config_ = parseBoardConfig("input_rate=2000");
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {

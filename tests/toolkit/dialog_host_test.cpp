@@ -182,14 +182,15 @@ TEST(DialogHost, SliderStepsAndNumberTexts) {
     EXPECT_EQ(slider.stepped(s.direction, s.step), s.to) << s.from << " " << s.direction;
   }
 
+  // Typed values outside the slider's range over the same variable are kept.
   TKFLT64Edit edit;
   edit.OpenControl(nullptr, 0, 0, 10.0f, 10.0f, &value);
   const struct {
     const char* text;
     bool taken;
     double value;
-  } texts[] = {{"-12.9", true, -12.9}, {"4", true, 4.0},    {"12x", false, 4.0},
-               {"", false, 4.0},       {"inf", false, 4.0}, {"-", false, 4.0}};
+  } texts[] = {{"-12.9", true, -12.9}, {"300", true, 300.0}, {"-1000.5", true, -1000.5}, {"4", true, 4.0},
+               {"12x", false, 4.0},    {"", false, 4.0},     {"inf", false, 4.0},        {"-", false, 4.0}};
   for (const auto& t : texts) {
     EXPECT_EQ(edit.SetEditString(t.text), t.taken) << t.text;
     EXPECT_EQ(value.Get(), t.value) << t.text;

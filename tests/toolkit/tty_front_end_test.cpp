@@ -132,5 +132,39 @@ TEST(TtyFrontEnd, KeysMoveTheFocusClickStepTheSliderAndTypeANumber) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// The slider over the same variable runs from -127 to 127; what is typed into
+// the number box is the user's value all the same, and reaches the variable
+// as typed, wherever it lies.
+TEST(TtyFrontEnd, AValueTypedIntoTheNumberBoxReachesTheVariableUnchanged) {
+  const struct {
+    const char* typed;
+    const char* changed;  // the procedure's note of the variable's new value
+    const char* shown;    // the slider's number afterwards
+  } values[] = {
+      {"300", "changed 300.000000", "] 300 "},
+      {"-1000.25", "changed -1000.250000", "] -1000.25 "},
+      {"127.5", "changed 127.500000", "] 127.5 "},
+      {"-127", "changed -127.000000", "] -127 "},
+  };
+  testing::PtyChild child({{"CORVANE_DIALOGS", "tty"}, {"CORVANE_DIALOG_LOG", ""}}, [&values] {
+    mFLT64 phase(0.0);
+    TestProcedure procedure(phase);
+    if (detail::runDialogFromEnvironment(testDialog(), procedure) != 5) return 10;
+    for (std::size_t i = 0; i < std::size(values); ++i)
+      if (!has(procedure.events, values[i].changed)) return 20 + static_cast<int>(i);
+    return phase.Get() == -127.0 ? 0 : 30;
+  });
+  ASSERT_TRUE(child.waitFor("< Close >")) << child.allOutput();
+  child.type("\x1b[B \t\t\t\t");  // to "Right", then past the two boxes and the slider
+  for (const auto& value : values) {
+    child.type(std::string(value.typed) + "\r");
+    EXPECT_TRUE(child.waitFor(value.shown)) << value.typed << ": " << child.takeOutput();
+  }
+  child.type("\x1b");
+  const int status = child.wait();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "20 + the row whose value did not arrive";
+}
+
 }  // namespace
 }  // namespace corvane::tk

@@ -29,4 +29,8 @@ bool wantsHelp(const std::vector<std::string>& args) {
 
 void warn(const std::string& text) { std::fprintf(stderr, "corvane-host: warning: %s\n", text.c_str()); }
 
+std::string counted(std::uint64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 }  // namespace corvane::host

@@ -2,6 +2,7 @@
 // CommandRegistration; main dispatches by name.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -46,5 +47,8 @@ bool wantsHelp(const std::vector<std::string>& args);
 // "warning: TEXT" on standard error, whatever -q says: a warning is never
 // progress.
 void warn(const std::string& text);
+
+// "1 frame", "60 frames": a count with its noun, singular for exactly one.
+std::string counted(std::uint64_t count, const std::string& noun);
 
 }  // namespace corvane::host

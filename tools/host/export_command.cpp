@@ -1,5 +1,6 @@
 // corvane-host export: frames of a QVF file, read through the file input, as
 // a y4m stream or in one of the raw host layouts.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -16,6 +17,7 @@
 #include "host/qvf_files.h"
 #include "host/qvf_header_checks.h"
 #include "host/y4m.h"
+#include "platform/file_status.h"
 
 namespace corvane::host {
 namespace {
@@ -85,15 +87,14 @@ std::string pixelAspectFor(std::uint32_t height) {
 // frame is clamped with a warning.
 std::pair<std::uint32_t, std::uint32_t> frameRange(const ExportOptions& options, std::uint32_t count) {
   const std::uint32_t first = options.first.value_or(0);
-  std::uint32_t end = options.end.value_or(count);
-  if (end > count && first < count) {
-    warn(options.input + " has " + std::to_string(count) + " frames; exporting " + std::to_string(first) +
-         ":" + std::to_string(count) + " instead of " + std::to_string(first) + ":" + std::to_string(end));
-    end = count;
-  }
+  const std::uint32_t asked = options.end.value_or(count);
+  const std::uint32_t end = std::min(asked, count);
   if (first >= end)
-    throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
+    throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(asked) +
                              " holds no frame of the file's " + std::to_string(count));
+  if (asked > count)
+    warn(options.input + " has " + counted(count, "frame") + "; exporting " + std::to_string(first) + ":" +
+         std::to_string(count) + " instead of " + std::to_string(first) + ":" + std::to_string(asked));
   return {first, end};
 }
 
@@ -103,6 +104,9 @@ int run(CommandContext& context) {
   requireReadableFile(options.input);
   const QvfLayout layout = inspectQvf(options.input);
   const std::array inputs{options.input};
+  if (options.output == "-" && platform::isTerminal(stdout))
+    throw std::runtime_error(
+        "will not write binary frames to a terminal; give -o FILE or send standard output to a file or pipe");
   const OutputTarget target = options.output == "-"
                                   ? OutputTarget{"-", "-", false}
                                   : resolveOutput(options.output, inputs, options.overwrite);
@@ -158,7 +162,7 @@ int run(CommandContext& context) {
   }
   out.commit();
   printSummary(options.quiet, "export",
-               std::to_string(end - first) + " frames of " + options.input + " written to " + out.shown() +
+               counted(end - first, "frame") + " of " + options.input + " written to " + out.shown() +
                    " as " + options.as);
   return 0;
 }
@@ -178,8 +182,10 @@ const CommandRegistration registration{
             "             the 4-byte trailer; 2 x W x H + 4 bytes per frame.\n"
             "  --as 444   raw \"4:4:4\" host frames: top-down Y Cb Cr A, 4 x W x H bytes.\n"
             "  --as rgba  raw \"RGBA-32\" host frames: bottom-up B G R A, 4 x W x H bytes.\n\n"
-            "A B past the last frame is taken as the end, with a warning.\n\n"
-            "  -o OUT     where to write; '-' (the default) is standard output.\n"
+            "A B past the last frame is taken as the end, with a warning; a range\n"
+            "that starts past it holds no frame and is an error.\n\n"
+            "  -o OUT     where to write; '-' (the default) is standard output, which\n"
+            "             may not be a terminal.\n"
             "  -y         overwrite an existing OUT; -n (the default) refuses to.\n"
             "  -q         no progress bar and no summary line; warnings still show.\n\n"
             "OUT may not be FILE itself. A new or regular OUT is written under a\n"

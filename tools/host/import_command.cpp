@@ -51,13 +51,6 @@ ImportOptions parse(const std::vector<std::string>& args) {
   return options;
 }
 
-// The plug-in's own naming rule, applied here so that the final name is known
-// before the plug-in sees the temporary one.
-std::string qvfNameFor(const std::string& path) {
-  if (path.size() >= 4 && path[path.size() - 4] == '.') return path;
-  return path + ".qvf";
-}
-
 bool hasQvfExtension(const std::string& path) {
   if (path.size() < 4) return false;
   std::string extension = path.substr(path.size() - 4);
@@ -150,7 +143,7 @@ int run(CommandContext& context) {
     partial.commit();
   }
   printSummary(options.quiet, "import",
-               std::to_string(frames) + " frames written to " + target.shown + " as " + options.as);
+               counted(frames, "frame") + " written to " + target.shown + " as " + options.as);
   return 0;
 }
 

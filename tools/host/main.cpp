@@ -1,6 +1,7 @@
 // corvane-host: a stand-in for the host application. It loads the plug-in,
 // drives its services through the 53 exports exactly as a host would, and is
 // the user's command-line tool.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -21,9 +22,11 @@ void printUsage(std::FILE* to) {
   std::fprintf(to,
                "usage: corvane-host [--plugin PATH] [--video-mode ntsc|pal] COMMAND [ARGS...]\n"
                "       corvane-host --help | --version | help [COMMAND]\n\ncommands:\n");
+  std::size_t width = 0;
+  for (const auto& command : commands()) width = std::max(width, command.name.size());
   for (const auto& command : commands())
-    std::fprintf(to, "  %-12.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
-                 static_cast<int>(command.summary.size()), command.summary.data());
+    std::fprintf(to, "  %-*.*s  %.*s\n", static_cast<int>(width), static_cast<int>(command.name.size()),
+                 command.name.data(), static_cast<int>(command.summary.size()), command.summary.data());
   std::fprintf(to,
                "\n'corvane-host COMMAND --help' describes one command.\n"
                "--plugin defaults to libavfile.so beside corvane-host or in ../lib from it,\n"
@@ -115,6 +118,7 @@ int run(const std::vector<std::string>& args, const char* argv0) {
     return 0;
   }
   context.pluginPath = plugin ? *plugin : defaultPluginPath(argv0);
+  addInstalledProgramsToPath();
   try {
     return runCommand(*command, context, videoMode);
   } catch (const UsageError& error) {

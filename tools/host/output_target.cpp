@@ -39,6 +39,23 @@ void removeStalePartials(const std::string& target) {
   }
 }
 
+// Where the bytes for name go: the end of its chain of symbolic links, which
+// need not exist yet (a dangling link stays a link and its target is made).
+std::string linkTarget(const std::string& name) {
+  if (!platform::isSymbolicLink(name)) return name;
+  constexpr int kMostLinks = 40;  // the system's own limit on a chain
+  fs::path path(name);
+  for (int i = 0; i < kMostLinks && platform::isSymbolicLink(path.string()); ++i) {
+    std::error_code error;
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) break;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(path, error);
+  return error ? path.string() : resolved.string();
+}
+
 }  // namespace
 
 [[noreturn]] void throwWriteFailure(const std::string& shown, int error) {
@@ -50,15 +67,11 @@ OutputTarget resolveOutput(const std::string& shown, std::span<const std::string
   for (const std::string& input : inputs)
     if (platform::sameFile(input, shown) || (input == "-" && platform::sameFile("/dev/stdin", shown)))
       throw std::runtime_error(shown + " is also the input; choose another output name");
-  OutputTarget target{shown, shown, true};
-  if (platform::isSymbolicLink(shown)) {
-    std::error_code error;
-    const fs::path resolved = fs::weakly_canonical(shown, error);
-    if (!error) target.path = resolved.string();
-  }
+  OutputTarget target{shown, linkTarget(shown), true};
   const platform::FileStatus status = platform::fileStatus(target.path);
   switch (status.kind) {
     case FileKind::Missing:
+      if (shown.back() == '/') throw std::runtime_error(shown + " names a folder; give a file name");
       return target;
     case FileKind::Directory:
       throw std::runtime_error(shown + " is a directory; give a file name");
@@ -115,6 +128,12 @@ void PartialFile::commit() {
     throw std::runtime_error("cannot put the finished file in place as " + target_.shown + ": " +
                              error.message());
   path_.clear();
+}
+
+std::string qvfNameFor(const std::string& path) {
+  if (path.size() >= 4 && path[path.size() - 4] == '.') return path;
+  if (!path.empty() && path.back() == '/') return path;
+  return path + ".qvf";
 }
 
 }  // namespace corvane::host

@@ -24,6 +24,12 @@ struct OutputTarget {
 OutputTarget resolveOutput(const std::string& shown, std::span<const std::string> inputs,
                            Overwrite overwrite);
 
+// The plug-in's naming rule for the files it writes (".qvf" added to a name
+// with no extension), applied by the host so that the final name is known
+// before the plug-in sees a temporary one. A name ending in "/" is left as it
+// is, for resolveOutput to refuse as a folder.
+std::string qvfNameFor(const std::string& path);
+
 // A new, uniquely named file beside the target that becomes the target only
 // through commit(); destroyed or interrupted before that, it is removed.
 // Partial files of the same target whose runs are gone are removed first.

@@ -17,10 +17,14 @@
 
 #include "host/command.h"
 #include "host/host_record.h"
+#include "host/input_file.h"
 #include "host/options.h"
 #include "host/progress.h"
 #include "host/qvf_files.h"
+#include "host/qvf_header_checks.h"
 #include "platform/clock.h"
+#include "platform/file_status.h"
+#include "platform/interrupt.h"
 
 namespace corvane::host {
 namespace {
@@ -187,23 +191,35 @@ std::uint64_t percentile(std::vector<std::int64_t> sorted, std::size_t percent) 
       std::max<std::int64_t>(0, sorted[std::min(sorted.size(), std::max<std::size_t>(at, 1)) - 1]));
 }
 
-int run(CommandContext& context) {
-  const PlayOptions options = parse(context.args);
-  const std::string formatName = formatNameFor(options.as);
+// What went out: the frames queued, the times the board showed them, and the
+// clock and period their due times are counted from.
+struct Played {
+  std::uint32_t queued = 0;
+  std::vector<std::uint64_t> shown;
+  std::uint64_t startedAt = 0;
+  std::uint64_t periodNumerator = 0;
+  std::uint64_t periodDenominator = 1;
+};
+
+// Plays frames first to end - 1 of the clip; a held interrupt stops the
+// queueing, and the frames already queued still go out before the device closes.
+Played playClip(const PlayOptions& options, const std::string& formatName, const QvfLayout& layout,
+                const std::string& pluginPath, const platform::HoldInterrupts& interrupts) {
   const ShownList shown;
-  LoadedPlugin plugin(context.pluginPath);
+  LoadedPlugin plugin(pluginPath);
+  const HostFormat loaded = formatNamed(acceptedWritingFormats(plugin.api()), formatName);
+  requireFramesFit(layout, options.input, loaded.width, loaded.height);
+  for (const std::string& warning : qvfWarnings(layout, options.input, loaded.height)) warn(warning);
   ReadingFile file(plugin.api(), options.input);
   const std::uint32_t first = options.first.value_or(0);
   const std::uint32_t end = options.end.value_or(file.frameCount());
   if (first >= end || end > file.frameCount())
     throw std::runtime_error("--frames " + std::to_string(first) + ":" + std::to_string(end) +
-                             " is not a range within the clip's " + std::to_string(file.frameCount()) +
-                             " frames");
+                             " is not a range within the clip's " + counted(file.frameCount(), "frame"));
   const HostFormat& readAs = formatNamed(file.formats(), formatName);
 
-  std::uint64_t startedAt = 0;
+  Played played;
   const std::uint32_t count = end - first;
-  std::uint64_t periodNumerator = 0, periodDenominator = 1;
   {
     OutputDevice device(plugin.api());
     const HostFormat playAs = device.offered(readAs.guid);
@@ -212,40 +228,69 @@ int run(CommandContext& context) {
                                std::to_string(readAs.height) + ", the device plays " +
                                std::to_string(playAs.width) + " x " + std::to_string(playAs.height));
     // n x 10^6 x denominator / numerator microseconds, exact for any n.
-    periodNumerator = 1'000'000ull * playAs.rateDenominator;
-    periodDenominator = playAs.rateNumerator;
+    played.periodNumerator = 1'000'000ull * playAs.rateDenominator;
+    played.periodDenominator = playAs.rateNumerator;
     Progress progress("play", count, options.quiet);
-    for (std::uint32_t k = 0; k < count; ++k) {
+    bool started = false;
+    for (std::uint32_t k = 0; k < count && interrupts.signal() == 0; ++k) {
       RecordBuffer buffer = device.take(playAs);
       auto* data = static_cast<std::uint8_t*>(buffer.address(480));
       file.readFrame(first + k, readAs, std::span(data, buffer.u32(484)));
-      device.queue(buffer, static_cast<std::int64_t>(k * periodNumerator / periodDenominator));
-      if (k + 1 == std::min(options.startAfter, count)) {
-        startedAt = platform::systemClock().microseconds();
+      device.queue(buffer, static_cast<std::int64_t>(k * played.periodNumerator / played.periodDenominator));
+      played.queued = k + 1;
+      if (played.queued == std::min(options.startAfter, count)) {
+        played.startedAt = platform::systemClock().microseconds();
         device.start();
+        started = true;
       }
       progress.update(k + 1);
     }
+    // Interrupted before enough frames waited: the ones queued still go out.
+    if (!started && played.queued > 0) {
+      played.startedAt = platform::systemClock().microseconds();
+      device.start();
+    }
     device.stop();
   }
+  played.shown = shownTimes(shown.path());
+  return played;
+}
 
-  const std::vector<std::uint64_t> times = shownTimes(shown.path());
+int run(CommandContext& context) {
+  const PlayOptions options = parse(context.args);
+  const std::string formatName = formatNameFor(options.as);
+  requireReadableFile(options.input);
+  const QvfLayout layout = inspectQvf(options.input);
+  const platform::HoldInterrupts interrupts;
+  const Played played = playClip(options, formatName, layout, context.pluginPath, interrupts);
+  const std::size_t shown = played.shown.size();
+  if (interrupts.signal() != 0) {
+    // On a terminal the line starts after the echoed ^C.
+    std::fprintf(stderr, "%scorvane-host play: interrupted; %s went out\n",
+                 platform::isTerminal(stderr) ? "\n" : "", counted(shown, "frame").c_str());
+    interrupts.endIfInterrupted();
+  }
+
+  const std::uint32_t count = played.queued;
   std::vector<std::int64_t> lateness;
   // Frames that were dropped leave no line: lateness is known only when all went out.
-  if (times.size() == count) {
+  if (shown == count) {
     for (std::uint32_t k = 0; k < count; ++k) {
-      const auto due = static_cast<std::int64_t>(startedAt + k * periodNumerator / periodDenominator);
-      lateness.push_back(static_cast<std::int64_t>(times[k]) - due);
+      const auto due =
+          static_cast<std::int64_t>(played.startedAt + k * played.periodNumerator / played.periodDenominator);
+      lateness.push_back(static_cast<std::int64_t>(played.shown[k]) - due);
     }
   }
   std::sort(lateness.begin(), lateness.end());
-  std::fprintf(stderr,
-               "played %u frames: %zu shown, %zu dropped; lateness p50 %llu us, p99 %llu us, max %llu us\n",
-               count, times.size(), count - std::min<std::size_t>(count, times.size()),
-               static_cast<unsigned long long>(percentile(lateness, 50)),
-               static_cast<unsigned long long>(percentile(lateness, 99)),
-               static_cast<unsigned long long>(percentile(lateness, 100)));
-  return times.size() == count ? 0 : 1;
+  const std::size_t dropped = count - std::min<std::size_t>(count, shown);
+  // Under -q the line still tells why a run that dropped frames failed.
+  printSummary(options.quiet && dropped == 0, "play",
+               "played " + counted(count, "frame") + ": " + std::to_string(shown) + " shown, " +
+                   std::to_string(dropped) + " dropped; lateness p50 " +
+                   std::to_string(percentile(lateness, 50)) + " us, p99 " +
+                   std::to_string(percentile(lateness, 99)) + " us, max " +
+                   std::to_string(percentile(lateness, 100)) + " us");
+  return dropped == 0 ? 0 : 1;
 }
 
 const CommandRegistration registration{
@@ -261,7 +306,11 @@ const CommandRegistration registration{
             "dropped, and how late the frames went on air (p50, p99, max, in\n"
             "microseconds after their due time, counted from the start). The times\n"
             "come from the board's shown= list; without one in CORVANE_BOARD the\n"
-            "command sets a temporary one. Exit status 1 when a frame was dropped.",
+            "command sets a temporary one. Exit status 1 when a frame was dropped.\n\n"
+            "  -q         no progress bar, and the summary line only when a frame\n"
+            "             was dropped; warnings still show.\n\n"
+            "Ctrl-C or SIGTERM stops the queueing: the frames already queued go out,\n"
+            "the device closes, and one line says how many frames went out.",
             run}};
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "host/plugin_loader.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/environment.h"
@@ -11,6 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr const char* kPluginFile = "libavfile.so";
+// Where the system looks when PATH is unset.
+constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
 
 }  // namespace
 
@@ -37,6 +40,16 @@ std::string defaultPluginPath(const char* argv0) {
   }
   if (auto fromEnvironment = platform::environmentValue("CORVANE_PLUGIN")) return *fromEnvironment;
   return beside.string();  // the load error then names where it was looked for
+}
+
+void addInstalledProgramsToPath() {
+  // Never a guess from argv[0]: "." on PATH would run whatever lies there.
+  const std::optional<std::string> self = platform::executablePath();
+  if (!self) return;
+  const fs::path home = fs::path(*self).parent_path();
+  const std::string path = platform::environmentValue("PATH").value_or(kDefaultPath);
+  const std::string ours = home.string() + ":" + (home / "bin").string();
+  platform::setEnvironmentValue("PATH", path.empty() ? ours : path + ":" + ours);
 }
 
 }  // namespace corvane::host

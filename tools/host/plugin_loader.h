@@ -27,4 +27,11 @@ class LoadedPlugin {
 // $CORVANE_PLUGIN. argv0 stands in when the system cannot name the executable.
 std::string defaultPluginPath(const char* argv0);
 
+// The plug-in starts its preview programs (ScryOut, ScryIn) from PATH; the
+// ones installed with the host are found too: PATH gets the real host
+// executable's folder and its bin/ (where a build tree keeps them) appended,
+// so a program the user put on PATH still comes first. Nothing is added
+// when the system does not name the executable.
+void addInstalledProgramsToPath();
+
 }  // namespace corvane::host

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/command.h"
 #include "platform/clock.h"
 #include "platform/file_status.h"
 
@@ -31,7 +32,7 @@ void Progress::update(std::uint64_t done) {
   lastDraw_ = now;
   drawn_ = true;
   if (total_ == 0) {
-    std::fprintf(stderr, "\r%s %llu frames", label_.c_str(), static_cast<unsigned long long>(done));
+    std::fprintf(stderr, "\r%s %s", label_.c_str(), counted(done, "frame").c_str());
   } else {
     const int filled = static_cast<int>(std::min(done, total_) * kBarWidth / total_);
     std::fprintf(stderr, "\r%s [%.*s%*s] %llu/%llu", label_.c_str(), filled, "##############################",

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "host/command.h"
 #include "platform/file_status.h"
 
 namespace corvane::host {
@@ -70,8 +71,8 @@ std::vector<std::string> qvfWarnings(const QvfLayout& layout, const std::string&
                        std::to_string(layout.trailingBytes) + " of " + std::to_string(layout.blockSize) +
                        " bytes); that partial frame is left out");
   if (layout.blockSize < layout.videoChunkBytes)
-    warnings.push_back(path + ": its frame blocks of " + std::to_string(layout.blockSize) +
-                       " bytes are smaller than the " + std::to_string(layout.videoChunkBytes) +
+    warnings.push_back(path + ": its frame blocks of " + counted(layout.blockSize, "byte") +
+                       " are smaller than the " + std::to_string(layout.videoChunkBytes) +
                        " bytes of fields they must hold, so its frames overlap (a damaged header)");
   if (layout.height > loadedHeight)
     warnings.push_back(path + " holds " + std::to_string(layout.height) +

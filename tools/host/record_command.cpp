@@ -59,11 +59,6 @@ std::uint32_t number(const std::string& option, const std::string& text) {
   return static_cast<std::uint32_t>(value);
 }
 
-// The plug-in's naming rule for the files it writes, as import applies it.
-std::string withQvfExtension(const std::string& path) {
-  return path.size() >= 4 && path[path.size() - 4] == '.' ? path : path + ".qvf";
-}
-
 Options parse(const std::vector<std::string>& args) {
   static constexpr OptionRule kRules[] = {{"frames", '\0', true}, {"seconds", '\0', true},
                                           {"limit", '\0', true},  kOverwriteYes,
@@ -82,7 +77,7 @@ Options parse(const std::vector<std::string>& args) {
   if (auto limit = parsed.value("limit")) options.limit = number("--limit", *limit);
   if (parsed.operands().size() != 1 || options.frames.has_value() == options.seconds.has_value())
     throw UsageError("record takes OUT.qvf and one of --frames N or --seconds S (see --help)");
-  options.path = withQvfExtension(parsed.operands()[0]);
+  options.path = qvfNameFor(parsed.operands()[0]);
   options.overwrite = overwriteChoice(parsed);
   options.quiet = parsed.has("quiet");
   return options;
@@ -155,7 +150,7 @@ struct TakeEnd {
 // One take into path through the record device's exports, until the target,
 // the device's own end, a silent input or an interrupt.
 TakeEnd recordTake(const std::string& pluginPath, const std::string& path, const Options& options,
-                   const platform::DeferInterrupt& interrupt) {
+                   const platform::HoldInterrupts& interrupt) {
   LoadedPlugin plugin(pluginPath);
   const AvfileApi& api = plugin.api();
 
@@ -249,7 +244,7 @@ int run(CommandContext& context) {
     throw std::runtime_error(target.shown + " is not a regular file; a QVF file can only be written to one");
   const TakeReport report = takeReport();
   // A take is worth keeping: Ctrl-C ends it, and its frames stay.
-  const platform::DeferInterrupt interrupt;
+  const platform::HoldInterrupts interrupt;
   // The take grows beside the target and replaces it only with a whole frame.
   PartialFile partial(target, ".qvf", "record");
   partial.closeFile();

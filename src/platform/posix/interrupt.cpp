@@ -22,8 +22,10 @@ struct Slot {
 };
 
 std::array<Slot, kSlots> slots;
-std::atomic<bool> deferring{false};
-std::atomic<int> deferred{0};
+
+// Set by a live HoldInterrupts; the first signal then only lands in held.
+std::atomic<bool> holding{false};
+std::atomic<int> held{0};
 
 void copyText(char (&to)[kTextBytes], const std::string& from) {
   const std::size_t n = std::min(from.size(), kTextBytes - 1);
@@ -31,9 +33,9 @@ void copyText(char (&to)[kTextBytes], const std::string& from) {
   to[n] = '\0';
 }
 
-extern "C" void onInterrupt(int signal) {
-  int none = 0;
-  if (deferring.load() && deferred.compare_exchange_strong(none, signal)) return;
+// In the handler the signal is blocked until it returns, and then ends the
+// process; outside it, raise() ends it at once.
+void cleanUpAndEnd(int signal) {
   for (Slot& slot : slots) {
     if (!slot.used.load()) continue;
     if (::unlink(slot.path) != 0) ::rmdir(slot.path);
@@ -44,11 +46,18 @@ extern "C" void onInterrupt(int signal) {
   ::raise(signal);
 }
 
+extern "C" void onInterrupt(int signal) {
+  int none = 0;
+  if (holding.load() && held.compare_exchange_strong(none, signal)) return;
+  cleanUpAndEnd(signal);
+}
+
 }  // namespace
 
 void installInterruptCleanup() {
   struct sigaction action {};
   action.sa_handler = onInterrupt;
+  action.sa_flags = SA_RESTART;  // a held signal must not fail the reads it lands in
   sigemptyset(&action.sa_mask);
   sigaddset(&action.sa_mask, SIGINT);
   sigaddset(&action.sa_mask, SIGTERM);
@@ -73,13 +82,20 @@ RemoveOnInterrupt::~RemoveOnInterrupt() {
   if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].used.store(false);
 }
 
-DeferInterrupt::DeferInterrupt() {
-  deferred.store(0);
-  deferring.store(true);
+HoldInterrupts::HoldInterrupts() {
+  held.store(0);
+  holding.store(true);
 }
 
-DeferInterrupt::~DeferInterrupt() { deferring.store(false); }
+HoldInterrupts::~HoldInterrupts() { holding.store(false); }
 
-int DeferInterrupt::signal() const { return deferred.load(); }
+int HoldInterrupts::signal() const { return held.load(); }
+
+void HoldInterrupts::endIfInterrupted() const {
+  const int signal = held.load();
+  if (signal == 0) return;
+  cleanUpAndEnd(signal);
+  ::_exit(128 + signal);  // only if the caller blocks the signal
+}
 
 }  // namespace corvane::platform
