@@ -21,16 +21,21 @@ struct HostRun {
   std::string err;
 };
 
+// A command that hangs ends the test with what it said instead of holding the
+// whole suite until CTest's time-out.
+inline constexpr int kHostDeadlineSeconds = 180;
+inline constexpr int kTimedOut = 124;  // timeout(1)'s status for a command it ended
+
 class HostTest : public ::testing::Test {
  protected:
   // Runs "corvane-host ARGS" through the shell with the sandbox's environment.
   HostRun host(const std::string& args, const std::string& stdinFrom = "",
                const std::map<std::string, std::string>& extra = {}) {
-    std::string command = shellCommand(args, extra);
+    std::string command =
+        "timeout -k 5 " + std::to_string(kHostDeadlineSeconds) + " env " + shellCommand(args, extra);
     if (!stdinFrom.empty()) command += " < '" + stdinFrom + "'";
     command += " > '" + (dir() / "stdout").string() + "' 2> '" + (dir() / "stderr").string() + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("stdout"), slurp("stderr")};
+    return finished(args, std::system(command.c_str()));
   }
   // The environment assignments and the host's path, ready for "ARGS".
   std::string shellCommand(const std::string& args,
@@ -43,9 +48,18 @@ class HostTest : public ::testing::Test {
   HostRun shell(const std::string& command) {
     std::string line = "unset CORVANE_PLUGIN; ";
     for (const auto& [key, value] : box_.environment()) line += "export " + key + "='" + value + "'; ";
-    line += "(" + command + ") > '" + at("stdout") + "' 2> '" + at("stderr") + "'";
-    const int status = std::system(line.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("stdout"), slurp("stderr")};
+    std::string inner;  // command in single quotes for sh -c
+    for (char c : command) inner += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "timeout -k 5 " + std::to_string(kHostDeadlineSeconds) + " sh -c '" + inner + "' > '" +
+            at("stdout") + "' 2> '" + at("stderr") + "'";
+    return finished(command, std::system(line.c_str()));
+  }
+  HostRun finished(const std::string& what, int status) const {
+    HostRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("stdout"), slurp("stderr")};
+    if (run.exitCode == kTimedOut) {
+      ADD_FAILURE() << what << ": still running after " << kHostDeadlineSeconds << " s; stderr: " << run.err;
+    }
+    return run;
   }
   std::filesystem::path dir() const { return box_.dir(); }
   std::string at(const std::string& name) const { return (dir() / name).string(); }

@@ -31,6 +31,7 @@ namespace {
 
 constexpr std::uint32_t kDeviceBuffers = 20;
 constexpr std::size_t kBufferRecordSize = 496;
+constexpr std::uint32_t kDropFlag = 0x1;  // the host asks that the buffer go back unshown
 
 struct PlayOptions {
   std::string input;
@@ -138,6 +139,9 @@ class OutputDevice {
     }
   }
   ~OutputDevice() {
+    // The device waits at its close until every queued frame went out, and
+    // none goes out before a start: a play that failed midway starts it.
+    if (queued_ && !started_) start();
     api_.AVFILE_CloseSink(handle_);
     api_.AVFILE_CloseInterfaceSink(nullptr);
   }
@@ -172,8 +176,17 @@ class OutputDevice {
     record.setU32(476, static_cast<std::uint32_t>(static_cast<std::uint64_t>(time) >> 32));
     if (api_.AVFILE_SinkAddFullBuffer(handle_, record.data()) != 1)
       throw std::runtime_error("the output device refuses a frame");
+    queued_ = true;
   }
-  void start() { api_.AVFILE_StartSink(handle_); }
+  // A buffer taken but never filled goes back to the device.
+  void giveBack(RecordBuffer& record) {
+    record.setU32(4, record.u32(4) | kDropFlag);
+    api_.AVFILE_SinkAddFullBuffer(handle_, record.data());
+  }
+  void start() {
+    api_.AVFILE_StartSink(handle_);
+    started_ = true;
+  }
   void stop() { api_.AVFILE_StopSink(handle_); }
 
  private:
@@ -182,6 +195,8 @@ class OutputDevice {
   RecordBuffer hostBlock_{24};
   RecordBuffer params_{52};
   void* handle_ = nullptr;
+  bool queued_ = false;
+  bool started_ = false;
 };
 
 std::uint64_t percentile(std::vector<std::int64_t> sorted, std::size_t percent) {
@@ -235,7 +250,12 @@ Played playClip(const PlayOptions& options, const std::string& formatName, const
     for (std::uint32_t k = 0; k < count && interrupts.signal() == 0; ++k) {
       RecordBuffer buffer = device.take(playAs);
       auto* data = static_cast<std::uint8_t*>(buffer.address(480));
-      file.readFrame(first + k, readAs, std::span(data, buffer.u32(484)));
+      try {
+        file.readFrame(first + k, readAs, std::span(data, buffer.u32(484)));
+      } catch (...) {
+        device.giveBack(buffer);
+        throw;
+      }
       device.queue(buffer, static_cast<std::int64_t>(k * played.periodNumerator / played.periodDenominator));
       played.queued = k + 1;
       if (played.queued == std::min(options.startAfter, count)) {
