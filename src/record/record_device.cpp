@@ -51,6 +51,10 @@ void RecordDevice::close() noexcept {
     seams_.clock.sleepMilliseconds(1);
   }
   stopCaptureThread();
+  // With no capture thread left, nothing else would clear the path, and a
+  // stop on another of the host's threads would wait for it for ever.
+  std::lock_guard guard(lock_);
+  recordPath_.reset();
 }
 
 void RecordDevice::openProbe() {

@@ -144,7 +144,9 @@ TEST_F(BoardEnvironment, EachLoadedPluginHasItsOwnMonitorRemovedAtUnloadAndDeadO
 // The previews a plug-in starts are told its monitor.
 TEST_F(BoardEnvironment, ThePreviewIsGivenTheMonitorOfThePluginThatStartedIt) {
   const fs::path bin = dir() / "bin";
-  box_.writeFile(bin / "ScryIn", "#!/bin/sh\necho \"$CORVANE_MONITOR $PPID\" > '" + at("scryin.txt") + "'\n");
+  // A close request that comes before it wrote would otherwise end it unheard.
+  box_.writeFile(bin / "ScryIn",
+                 "#!/bin/sh\ntrap '' TERM\necho \"$CORVANE_MONITOR $PPID\" > '" + at("scryin.txt") + "'\n");
   fs::permissions(bin / "ScryIn", fs::perms::owner_all);
   box_.writeFile(at("dialogs.txt"), "dialog 101\nwait 2000\n");
   const HostRun run = host("input-settings", "",

@@ -44,7 +44,6 @@ const std::vector<HandleCall>& sinkCalls() {
          RecordBuffer info(1068, kHostFill);
          return api.AVFILE_GetSinkInfo(h, info.data());
        }},
-      {"QueueSink", [](const AvfileApi& api, void* h, RecordBuffer&) { return api.AVFILE_QueueSink(h); }},
   };
   return calls;
 }

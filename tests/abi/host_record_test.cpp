@@ -63,7 +63,10 @@ class RecordFailures : public HostTest {
         script += "mount -t tmpfs -o ro tmpfs '" + folder + "' || exit 99\n";
       }
     }
+    // timeout passes the interrupt on to the host it runs, once only when
+    // it keeps to the foreground (else it sends it to its group as well).
     const std::string host =
+        "timeout --foreground -k 5 " + std::to_string(kHostDeadlineSeconds) + " env " +
         shellCommand("record '" + at(c.out) + "' " + c.args,
                      {{"CORVANE_BOARD", "log=" + box_.boardLog().string() + "," + c.board}}) +
         " 2> '" + at("stderr") + "'";
@@ -125,6 +128,10 @@ TEST_F(RecordFailures, EveryFailureSaysWhyAndLeavesAValidTakeOrTheOlderFile) {
        "sub/../clip.qvf is also the input", "clip.qvf", false, false},
       {"an interrupted take", "input_rate=240", "take", "--frames 100000 -y", Mount::None, During::Interrupt,
        130, "interrupted; ", "take.qvf", true},
+      // An input that never delivers a frame: the interrupt always comes first.
+      {"a take interrupted before its first frame", "input_rate=240,input_frames=0", "early", "--frames 3 -y",
+       Mount::None, During::InterruptAtOnce, 130,
+       "interrupted; no whole frame was taken; " + at("early.qvf") + " was not written", "early.qvf", false},
   };
   if (canMount) {
     cases.push_back({"a tmpfs that fills", "input_rate=240", "disk/take", "--frames 60 -y", Mount::Small,

@@ -28,14 +28,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 namespace corvane::abi {
 namespace {
 
-// Fewer under ASan: the whole ABI suite is one test under one time limit,
-// and under ASan it is the slowest build. A leak of one descriptor, thread
-// or buffer per cycle still shows plainly.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kCycles = 50;
-#else
 constexpr int kCycles = 100;
-#endif
 // A page or two of heap may move with the allocator's own bookkeeping, on
 // top of what the system's loader keeps of each load (measured with a
 // library that holds nothing).

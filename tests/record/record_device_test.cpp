@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -321,6 +323,32 @@ TEST_F(Device, CloseWaitsForNoCallbackOnceTheProbeIsDetached) {
   device.start();
   device.close();
   EXPECT_EQ(clock.callerSlept.load(), 0u) << "the board calls no callback after the probe is detached";
+}
+
+// The host's threads may race: one closes the device while another still
+// stops its take. The stop must come back, with no capture thread left.
+TEST_F(Device, AStopAfterTheCloseOnAnotherThreadReturns) {
+  RecordDevice device(seams());
+  const std::string path = dir_ / "take.qvf";
+  ASSERT_TRUE(device.addFile(0, path.c_str()));
+  device.start();
+  input_.deliverFrame();
+  ASSERT_TRUE(waitForFrames(device, 1));
+  device.close();
+  std::atomic<bool> stopped{false};
+  std::thread host([&] {
+    device.stop();
+    stopped.store(true);
+  });
+  const bool returned = waitUntil([&] { return stopped.load(); }, [] { return "the stop still waits"; });
+  if (!returned) {
+    // The stop would wait for ever on a device about to be destroyed.
+    ADD_FAILURE() << "a stop after the close waited for a take that nothing can end any more";
+    std::fflush(nullptr);
+    std::_Exit(1);
+  }
+  host.join();
+  EXPECT_EQ(device.position().frames, 1u);
 }
 
 }  // namespace

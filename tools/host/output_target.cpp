@@ -71,7 +71,8 @@ OutputTarget resolveOutput(const std::string& shown, std::span<const std::string
   const platform::FileStatus status = platform::fileStatus(target.path);
   switch (status.kind) {
     case FileKind::Missing:
-      if (shown.back() == '/') throw std::runtime_error(shown + " names a folder; give a file name");
+      if (!shown.empty() && shown.back() == '/')
+        throw std::runtime_error(shown + " names a folder; give a file name");
       return target;
     case FileKind::Directory:
       throw std::runtime_error(shown + " is a directory; give a file name");

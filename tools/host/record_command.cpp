@@ -83,14 +83,22 @@ Options parse(const std::vector<std::string>& args) {
   return options;
 }
 
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 // The clip the board's input plays (CORVANE_BOARD input=PATH): a take may not
 // overwrite the frames it records.
 std::vector<std::string> boardInputFiles() {
   std::vector<std::string> files;
   std::istringstream items(platform::environmentValue("CORVANE_BOARD").value_or(""));
   for (std::string item; std::getline(items, item, ',');) {
-    if (item.rfind("input=", 0) != 0) continue;
-    const std::string value = item.substr(std::string_view("input=").size());
+    // The board reads its items with blanks around keys and values ignored.
+    const std::size_t equals = item.find('=');
+    if (equals == std::string::npos || trimmed(item.substr(0, equals)) != "input") continue;
+    const std::string value = trimmed(item.substr(equals + 1));
     if (value != "pattern" && value != "loopback") files.push_back(value);
   }
   return files;
@@ -258,8 +266,12 @@ int run(CommandContext& context) {
     return found == take.end() ? 0 : found->second;
   };
   const int writeError = static_cast<int>(count(kWriteError));
+  // Frames taken and then lost to the disk are not "no frame taken": the
+  // reason line that follows says what happened to them.
   const std::string outcome = kept > 0 ? framesText(kept) + " written to " + target.shown
-                                       : "no whole frame was taken; " + target.shown + " was not written";
+                              : writeError != 0
+                                  ? target.shown + " was not written"
+                                  : "no whole frame was taken; " + target.shown + " was not written";
   if (interrupt.signal() != 0) {
     std::fprintf(stderr, "%scorvane-host record: interrupted; %s\n", platform::isTerminal(stderr) ? "\n" : "",
                  (kept > 0 ? framesText(kept) + " kept in " + target.shown : outcome).c_str());

@@ -119,7 +119,16 @@ ChildProcess ChildProcess::start(std::string_view fileName, SpawnError& error,
   char* argv[] = {path->data(), nullptr};
   pid_t pid = 0;
   std::vector<char*> environment = childEnvironment(extraEnvironment);
-  int rc = ::posix_spawn(&pid, path->c_str(), &actions, nullptr, argv, environment.data());
+  // A group of its own: a Ctrl-C at the host's terminal is for the host,
+  // which closes its previews itself (and they end when the host is gone).
+  posix_spawnattr_t attributes;
+  int rc = ::posix_spawnattr_init(&attributes);
+  if (rc == 0) {
+    rc = ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    if (rc == 0) rc = ::posix_spawnattr_setpgroup(&attributes, 0);
+    if (rc == 0) rc = ::posix_spawn(&pid, path->c_str(), &actions, &attributes, argv, environment.data());
+    ::posix_spawnattr_destroy(&attributes);
+  }
   ::posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     error = SpawnError::StartFailed;
