@@ -51,6 +51,7 @@ SinkRecord::~SinkRecord() {
 }
 
 void SinkRecord::markStarted() {
+  std::lock_guard guard(startLock_);
   HostRecord(bytes_.get(), L::kSize).setU32(L::kSizeWord, L::kSize);
   platform::setEvent(event_);
 }

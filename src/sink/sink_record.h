@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "engine/video_mode.h"
 #include "exports/format_descriptor.h"
@@ -61,6 +62,7 @@ class SinkRecord {
   const std::uint8_t* offeredFormats() const { return bytes_.get() + SinkRecordLayout::kOffered; }
 
   // Playback starts: the size word is written and the start event signalled.
+  // Host threads may start the same handle at once.
   void markStarted();
   // The running test, then the stop: 1 when the preview still ran, else 0.
   std::int32_t closePreview();
@@ -69,6 +71,7 @@ class SinkRecord {
   std::unique_ptr<std::uint8_t[]> bytes_;
   std::unique_ptr<preview::PreviewProcess> preview_;
   std::uint32_t event_ = 0;
+  std::mutex startLock_;  // serialises the writes of markStarted
 };
 
 }  // namespace corvane::sink
