@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "board/board_config.h"
 #include "host/command.h"
 #include "host/host_record.h"
 #include "host/options.h"
@@ -83,25 +84,13 @@ Options parse(const std::vector<std::string>& args) {
   return options;
 }
 
-std::string trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// The clip the board's input plays (CORVANE_BOARD input=PATH): a take may not
-// overwrite the frames it records.
+// The clip the board's input plays (CORVANE_BOARD input=PATH), read by the
+// board's own parser: a take may not overwrite the frames it records.
 std::vector<std::string> boardInputFiles() {
-  std::vector<std::string> files;
-  std::istringstream items(platform::environmentValue("CORVANE_BOARD").value_or(""));
-  for (std::string item; std::getline(items, item, ',');) {
-    // The board reads its items with blanks around keys and values ignored.
-    const std::size_t equals = item.find('=');
-    if (equals == std::string::npos || trimmed(item.substr(0, equals)) != "input") continue;
-    const std::string value = trimmed(item.substr(equals + 1));
-    if (value != "pattern" && value != "loopback") files.push_back(value);
-  }
-  return files;
+  const board::BoardConfig config =
+      board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""));
+  if (config.input != board::InputSource::File) return {};
+  return {config.inputPath};
 }
 
 // The take report the plug-in appends at close; the plug-in reads the
