@@ -7,12 +7,14 @@
 include_guard(GLOBAL)
 include(ExternalProject)
 enable_language(RC)
+# The source tree this file belongs to, whoever includes it.
+get_filename_component(corvane_dialog_rc_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 function(corvane_dialog_resources target)
   set(gen_dir ${PROJECT_BINARY_DIR}/dialog_rc)
   set(generator ${gen_dir}/build/generate_dialogs_rc)
   if(NOT TARGET corvane_dialog_rc_generator)
-    set(native_args -DCORVANE_SOURCE_DIR=${PROJECT_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release)
+    set(native_args -DCORVANE_SOURCE_DIR=${corvane_dialog_rc_root} -DCMAKE_BUILD_TYPE=Release)
     if(CMAKE_CXX_COMPILER_LAUNCHER)
       list(APPEND native_args -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER})
     endif()
@@ -23,7 +25,7 @@ function(corvane_dialog_resources target)
       set(native_cxx ${CORVANE_NATIVE_CXX})
     endif()
     ExternalProject_Add(corvane_dialog_rc_generator
-      SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/dialog_rc
+      SOURCE_DIR ${corvane_dialog_rc_root}/tools/dialog_rc
       BINARY_DIR ${gen_dir}/build
       PREFIX ${gen_dir}
       CMAKE_ARGS ${native_args} -DCMAKE_CXX_COMPILER=${native_cxx}
