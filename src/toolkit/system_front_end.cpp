@@ -179,10 +179,10 @@ class SystemRun final : public platform::NativeDialogEvents {
 }  // namespace
 
 std::optional<std::int32_t> runSystemDialog(const DialogTemplate& dialog, DialogProcedure& procedure,
-                                            DialogLog& log,
-                                            std::optional<std::vector<ScriptAction>> actions) {
+                                            DialogLog& log, std::optional<std::vector<ScriptAction>> actions,
+                                            SystemDialogRunner runner) {
   SystemRun run(dialog, procedure, log, std::move(actions));
-  if (!platform::runNativeDialog(dialog.resourceId, run)) return std::nullopt;
+  if (!runner(dialog.resourceId, run)) return std::nullopt;
   // Ended by a system close with the procedure never asked: as Escape.
   if (!run.window().ended()) run.window().escape();
   return run.window().finish();
