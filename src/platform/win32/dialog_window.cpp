@@ -95,9 +95,13 @@ class Win32Dialog final : public NativeDialog {
   void showSlider(std::int32_t placeholderId, int low, int high, int position) override {
     HWND slider = made(placeholderId, TRACKBAR_CLASSA, WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, 0);
     if (slider == nullptr) return;
-    SendMessageA(slider, TBM_SETRANGEMIN, FALSE, low);
-    SendMessageA(slider, TBM_SETRANGEMAX, FALSE, high);
-    SendMessageA(slider, TBM_SETPOS, TRUE, position);
+    // Called on every change of the dialog: only what differs goes to the control.
+    if (SendMessageA(slider, TBM_GETRANGEMIN, 0, 0) != low ||
+        SendMessageA(slider, TBM_GETRANGEMAX, 0, 0) != high) {
+      SendMessageA(slider, TBM_SETRANGEMIN, FALSE, low);
+      SendMessageA(slider, TBM_SETRANGEMAX, TRUE, high);
+    }
+    if (SendMessageA(slider, TBM_GETPOS, 0, 0) != position) SendMessageA(slider, TBM_SETPOS, TRUE, position);
   }
 
   bool moveSlider(std::int32_t placeholderId, int position) override {
