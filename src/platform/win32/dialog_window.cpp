@@ -93,6 +93,9 @@ class Win32Dialog final : public NativeDialog {
   }
 
   void showSlider(std::int32_t placeholderId, int low, int high, int position) override {
+    // Registered only when a dialog has a slider: the warning dialog runs
+    // under the loader lock, where loading a library is best left undone.
+    registerTrackbars();
     HWND slider = made(placeholderId, TRACKBAR_CLASSA, WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, 0);
     if (slider == nullptr) return;
     // Called on every change of the dialog: only what differs goes to the control.
@@ -278,7 +281,6 @@ std::optional<std::int32_t> runNativeDialog(std::int32_t resourceId, NativeDialo
   if (module == nullptr || FindResourceA(module, MAKEINTRESOURCEA(resourceId), kDialogResource) == nullptr) {
     return std::nullopt;
   }
-  registerTrackbars();
   Win32Dialog dialog(events);
   const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(resourceId), nullptr,
                                          &Win32Dialog::procedure, reinterpret_cast<LPARAM>(&dialog));
