@@ -13,17 +13,23 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   echo "usage: $0 LINUX_BUILD WIN32_BUILD" >&2
   exit 2
 }
+for dir in "$1" "$2"; do
+  [ -d "$dir" ] || {
+    echo "$0: $dir is no build directory" >&2
+    exit 2
+  }
+done
 linux_host=$(cd "$1" && pwd)/corvane-host
 win_host=$(cd "$2" && pwd)/corvane-host.exe
 wine_run=${CORVANE_WINE:-$root/scripts/wine}
-for f in "$linux_host" "$win_host"; do
-  [ -x "$f" ] || [ -f "$f" ] || {
+for f in "$linux_host" "$win_host" "$(dirname "$win_host")/avfile.dll"; do
+  [ -f "$f" ] || {
     echo "$0: $f is missing (build it first)" >&2
     exit 2
   }
 done
 
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/tmp}/corvane-dialogs-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # A Unix path as the Windows program must see it (Wine's Z: is /).
