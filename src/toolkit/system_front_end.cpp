@@ -55,17 +55,24 @@ class SystemRun final : public platform::NativeDialogEvents {
     if (box == nullptr) return;
     // While the user types, the box keeps their text ("1." on the way to
     // "1.5"); on leaving it shows the value as every front end does, also
-    // when what was typed was no number.
-    // Text that shows the value already changes nothing: leaving a box that
-    // shows 1.23457 must not cut a value of 1.2345678 down to it.
+    // when what was typed was no number. Text that shows the value already
+    // changes nothing: leaving a box that shows 1.23457 must not cut a value
+    // of 1.2345678 down to it.
     bool set = false;
     if (text != formatValue(box->GetValue())) {
       typing_ = finished ? kNoControlId : placeholderId;
       set = box->SetEditString(text);
       typing_ = kNoControlId;
     }
-    if (finished) mirrorValueControls();
-    if (!actions_ && set && finished) window_.actionDone();
+    if (!finished) {
+      typedSinceLeaving_ = typedSinceLeaving_ || set;
+      return;
+    }
+    mirrorValueControls();
+    // One state for what was typed, once the user leaves the box.
+    const bool typed = set || typedSinceLeaving_;
+    typedSinceLeaving_ = false;
+    if (!actions_ && typed) window_.actionDone();
   }
 
   void onTick() override { toolkitServices().dispatchPostedMessages(); }
@@ -174,6 +181,7 @@ class SystemRun final : public platform::NativeDialogEvents {
   std::size_t next_ = 0;
   bool waiting_ = false;
   std::int32_t typing_ = kNoControlId;
+  bool typedSinceLeaving_ = false;
 };
 
 }  // namespace

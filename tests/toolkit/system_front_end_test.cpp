@@ -207,11 +207,15 @@ TEST(SystemDialog, AUsersMovesAndTypingReachTheVariableAndEachIsLogged) {
     d.click(12);
     d.moveSlider(30, 7);
     shown.push_back(d.boxes.at(31));
-    // Typing on the way to a number keeps the user's text, then the value's.
-    d.boxes[31] = "-3.";
-    d.events->onNumberTyped(31, "-3.", false);
+    // Typing on the way to a number keeps the user's text; leaving the box
+    // logs the state once, and then the box shows the value's text.
+    for (const char* typed : {"-", "-3", "-3."}) {
+      d.boxes[31] = typed;
+      d.events->onNumberTyped(31, typed, false);
+    }
     shown.push_back(d.boxes.at(31));
-    d.events->onNumberTyped(31, "-3.", true);
+    d.boxes[31] = "-3";
+    d.events->onNumberTyped(31, "-3", true);
     shown.push_back(d.boxes.at(31));
     // No number: the box shows the value again and nothing changes.
     d.boxes[31] = "abc";
