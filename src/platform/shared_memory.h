@@ -40,12 +40,12 @@ class SharedMemory {
 
  private:
   void release() noexcept;
-  bool map(int fd, std::size_t size, bool writable);
   std::string name_;
   std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  std::uint64_t device_ = 0;
-  std::uint64_t inode_ = 0;
+  // What the backend needs to tell whether the name still leads here: an
+  // object's identity, or a handle that keeps the object alive.
+  std::uint64_t identity_[2] = {0, 0};
 };
 
 // Removes the name; mappings that exist keep their memory. False when there
