@@ -89,6 +89,8 @@ class StreamHandle {
   // pointer of its own, for systems whose positioned reads move the pointer
   // (kNoHandle where they leave it alone).
   static constexpr std::intptr_t kNoHandle = -1;
+  // Closes both handles, leaving kNoHandle; the backend's.
+  void closeHandles() noexcept;
   std::intptr_t handle_ = kNoHandle;
   std::intptr_t positioned_ = kNoHandle;
   StreamOpenAttempt attempt_ = StreamOpenAttempt::ReadWriteUnbuffered;

@@ -14,6 +14,11 @@ namespace corvane::platform {
 // One mapping of a named shared-memory object, owned: unmapped by the
 // destructor (the object itself stays until removeSharedMemory). Move-only.
 // Names are the board's: one leading '/' at most, which may be left out.
+//
+// Where the system ends an object with its last handle and cannot take a
+// name from a living object (Windows), each mapping keeps its object alive:
+// replaced() is then never true, removal has nothing to do and no names are
+// listed, since no object outlives the processes that use it.
 class SharedMemory {
  public:
   SharedMemory() = default;

@@ -125,25 +125,8 @@ int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-StreamHandle::~StreamHandle() {
-  if (handle_ != kNoHandle) ::close(descriptor(handle_));
-}
-
-StreamHandle::StreamHandle(StreamHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)),
-      attempt_(other.attempt_),
-      unbuffered_(other.unbuffered_),
-      seekCount_(std::exchange(other.seekCount_, 0)) {}
-
-StreamHandle& StreamHandle::operator=(StreamHandle&& other) noexcept {
-  if (this != &other) {
-    if (handle_ != kNoHandle) ::close(descriptor(handle_));
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    attempt_ = other.attempt_;
-    unbuffered_ = other.unbuffered_;
-    seekCount_ = std::exchange(other.seekCount_, 0);
-  }
-  return *this;
+void StreamHandle::closeHandles() noexcept {
+  if (handle_ != kNoHandle) ::close(descriptor(std::exchange(handle_, kNoHandle)));
 }
 
 StreamHandle StreamHandle::open(const char* path) {
@@ -296,20 +279,6 @@ bool StreamHandle::close() {
   return ::close(descriptor(std::exchange(handle_, kNoHandle))) == 0;
 }
 
-BufferedFile::~BufferedFile() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
-BufferedFile::BufferedFile(BufferedFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
-
-BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
-  if (this != &other) {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = std::exchange(other.file_, nullptr);
-  }
-  return *this;
-}
-
 BufferedFile BufferedFile::open(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr) return {};
   const std::string_view m(mode);
@@ -333,11 +302,6 @@ BufferedFile BufferedFile::open(const char* path, const char* mode) {
   std::FILE* file = ::fdopen(fd, mode);
   if (file == nullptr) ::close(fd);
   return BufferedFile(file);
-}
-
-bool BufferedFile::close() {
-  if (file_ == nullptr) return true;
-  return std::fclose(std::exchange(file_, nullptr)) == 0;
 }
 
 bool heldForWritingElsewhere(const char* path) {

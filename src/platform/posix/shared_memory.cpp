@@ -44,26 +44,6 @@ std::uint8_t* mapObject(int fd, std::size_t size, bool writable, std::uint64_t (
 
 }  // namespace
 
-SharedMemory::~SharedMemory() { release(); }
-
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : name_(std::move(other.name_)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      identity_{other.identity_[0], other.identity_[1]} {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    name_ = std::move(other.name_);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    identity_[0] = other.identity_[0];
-    identity_[1] = other.identity_[1];
-  }
-  return *this;
-}
-
 void SharedMemory::release() noexcept {
   if (data_ != nullptr) ::munmap(data_, size_);
   data_ = nullptr;

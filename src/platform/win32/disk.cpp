@@ -1,13 +1,16 @@
-#include "platform/disk.h"
-
 #include <windows.h>
 
 #include <string>
 
-namespace corvane::platform {
+#include "platform/disk_walk.h"
+
+namespace corvane::platform::disk_walk {
+
 namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
 
 bool isDirectory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -29,16 +32,11 @@ std::string parentOf(std::string path) {
   return path.substr(0, slash);
 }
 
-}  // namespace
-
-std::optional<std::uint64_t> freeDiskBytes(const char* path) {
-  std::string directory = (path == nullptr || *path == '\0') ? std::string(".") : std::string(path);
-  while (!directory.empty() && !isDirectory(directory)) directory = parentOf(directory);
-  if (directory.empty()) return std::nullopt;
-  // The bytes available to this caller, quotas counted, as statvfs's f_bavail.
+// The bytes available to this caller, quotas counted, as statvfs's f_bavail.
+std::optional<std::uint64_t> availableBytes(const std::string& directory) {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExA(directory.c_str(), &available, nullptr, nullptr)) return std::nullopt;
   return static_cast<std::uint64_t>(available.QuadPart);
 }
 
-}  // namespace corvane::platform
+}  // namespace corvane::platform::disk_walk

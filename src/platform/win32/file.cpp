@@ -49,35 +49,26 @@ FileHandle openRegular(const char* path, DWORD access, DWORD share, DWORD dispos
   return handle;
 }
 
+constexpr ULONG kSectorSize = 512;
+
+// Unbuffered transfers are worth keeping only where 512-byte alignment
+// suffices; a disk with larger sectors gets the same access through the
+// cache. A system that does not say is taken to have 512-byte sectors.
+bool sectorAlignmentFits(HANDLE handle) {
+  FILE_STORAGE_INFO storage{};
+  if (!GetFileInformationByHandleEx(handle, FileStorageInfo, &storage, sizeof storage)) return true;
+  return storage.LogicalBytesPerSector == 0 || storage.LogicalBytesPerSector <= kSectorSize;
+}
+
 void closeSlot(std::intptr_t& slot) {
   if (slot != -1) CloseHandle(nativeOf(std::exchange(slot, -1)));
 }
 
 }  // namespace
 
-StreamHandle::~StreamHandle() {
+void StreamHandle::closeHandles() noexcept {
   closeSlot(positioned_);
   closeSlot(handle_);
-}
-
-StreamHandle::StreamHandle(StreamHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)),
-      positioned_(std::exchange(other.positioned_, kNoHandle)),
-      attempt_(other.attempt_),
-      unbuffered_(other.unbuffered_),
-      seekCount_(std::exchange(other.seekCount_, 0)) {}
-
-StreamHandle& StreamHandle::operator=(StreamHandle&& other) noexcept {
-  if (this != &other) {
-    closeSlot(positioned_);
-    closeSlot(handle_);
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    positioned_ = std::exchange(other.positioned_, kNoHandle);
-    attempt_ = other.attempt_;
-    unbuffered_ = other.unbuffered_;
-    seekCount_ = std::exchange(other.seekCount_, 0);
-  }
-  return *this;
 }
 
 StreamHandle StreamHandle::open(const char* path) {
@@ -97,21 +88,27 @@ StreamHandle StreamHandle::open(const char* path) {
   StreamHandle handle;
   if (path == nullptr) return handle;
   for (const Attempt& attempt : kAttempts) {
-    FileHandle file = openRegular(path, attempt.access, kStreamingShare, attempt.disposition, attempt.flags);
+    DWORD flags = attempt.flags;
+    FileHandle file = openRegular(path, attempt.access, kStreamingShare, attempt.disposition, flags);
     if (!file.valid()) continue;
+    if ((flags & FILE_FLAG_NO_BUFFERING) != 0 && !sectorAlignmentFits(file.get())) {
+      file.close();
+      flags &= ~FILE_FLAG_NO_BUFFERING;
+      file = openRegular(path, attempt.access, kStreamingShare, attempt.disposition, flags);
+      if (!file.valid()) continue;
+    }
     // Positioned reads on a handle for synchronous I/O move its file
     // pointer, which the owner's transfers rely on. They go through a second
     // handle to the same file instead: read-only, and sharing writing with
-    // this one (which already keeps other writers out).
-    // ReOpenFile takes the FILE_FLAG_ bits only, no attributes.
+    // this one (which already keeps other writers out). ReOpenFile takes
+    // the FILE_FLAG_ bits only, no attributes.
     constexpr DWORD kAttributeBits = 0x000F'FFFF;
-    FileHandle positioned(
-        ReOpenFile(file.get(), GENERIC_READ, kBufferedShare, attempt.flags & ~kAttributeBits));
+    FileHandle positioned(ReOpenFile(file.get(), GENERIC_READ, kBufferedShare, flags & ~kAttributeBits));
     if (!positioned.valid()) continue;
     handle.handle_ = slotOf(file.release());
     handle.positioned_ = slotOf(positioned.release());
     handle.attempt_ = attempt.which;
-    handle.unbuffered_ = (attempt.flags & FILE_FLAG_NO_BUFFERING) != 0;
+    handle.unbuffered_ = (flags & FILE_FLAG_NO_BUFFERING) != 0;
     break;
   }
   return handle;
@@ -241,20 +238,6 @@ bool StreamHandle::close() {
   return closed && positionedClosed;
 }
 
-BufferedFile::~BufferedFile() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
-BufferedFile::BufferedFile(BufferedFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
-
-BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
-  if (this != &other) {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = std::exchange(other.file_, nullptr);
-  }
-  return *this;
-}
-
 BufferedFile BufferedFile::open(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr) return {};
   const std::string_view m(mode);
@@ -275,11 +258,6 @@ BufferedFile BufferedFile::open(const char* path, const char* mode) {
   std::FILE* file = _fdopen(fd, mode);
   if (file == nullptr) _close(fd);
   return BufferedFile(file);
-}
-
-bool BufferedFile::close() {
-  if (file_ == nullptr) return true;
-  return std::fclose(std::exchange(file_, nullptr)) == 0;
 }
 
 bool heldForWritingElsewhere(const char* path) {

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <tlhelp32.h>
 #include <windows.h>
+// The process snapshot's declarations need windows.h before them.
+#include <tlhelp32.h>
 
 #include <cerrno>
 #include <cstring>
@@ -153,19 +154,42 @@ std::optional<std::string> createUniqueDirectory(const std::string& prefix) {
 
 int currentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 
-// Windows records the parent's id at creation and never updates it: once the
-// parent has ended, the id is what it was, and may even name a later process.
+namespace {
+
+std::uint64_t creationTime(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+}  // namespace
+
+// Windows records the parent's id at creation and never changes it, and a
+// later process may get that id again. So the recorded parent counts only
+// while it runs and is older than this process; after that the answer is 0,
+// no process, which differs from the parent as a reaper's id would.
 int parentProcessId() {
   FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.valid()) return 0;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
   for (BOOL more = Process32First(snapshot.get(), &entry); more;
        more = Process32Next(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == self) return static_cast<int>(entry.th32ParentProcessID);
+    if (entry.th32ProcessID == self) {
+      parent = entry.th32ParentProcessID;
+      break;
+    }
   }
-  return 0;
+  if (parent == 0) return 0;
+  FileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));
+  if (!process.valid()) return GetLastError() == ERROR_ACCESS_DENIED ? static_cast<int>(parent) : 0;
+  if (WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return 0;
+  const std::uint64_t parentStart = creationTime(process.get());
+  const std::uint64_t ownStart = creationTime(GetCurrentProcess());
+  if (parentStart != 0 && ownStart != 0 && parentStart > ownStart) return 0;
+  return static_cast<int>(parent);
 }
 
 bool processExists(int processId) {

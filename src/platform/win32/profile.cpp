@@ -210,6 +210,10 @@ void sweepBeforeRead(const std::string& target) {
   if (lock.held()) removeStaleTemporaries(target);
 }
 
+constexpr DWORD kMaxRenamePauseMs = 256;  // about half a second in all
+
+bool isHeldOpenError(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
 constexpr char kNameLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 // Removes the temporary file unless it was renamed into place.
@@ -243,11 +247,19 @@ class TemporaryFile {
   bool valid() const { return file_.valid(); }
   HANDLE get() const { return file_.get(); }
   bool close() { return file_.close(); }
+  // A file that some reader has open cannot be replaced, even when the
+  // reader shares deletion; readers hold it for a moment only, so the rename
+  // is tried again for a while before it counts as refused.
   bool renameTo(const std::string& target) {
-    if (!MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return false;
-    path_.clear();
-    return true;
+    for (DWORD pause = 1;; pause *= 2) {
+      if (MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        path_.clear();
+        return true;
+      }
+      const DWORD error = GetLastError();
+      if (!isHeldOpenError(error) || pause > kMaxRenamePauseMs) return false;
+      Sleep(pause);
+    }
   }
 
  private:
@@ -362,6 +374,11 @@ bool saveEntries(const std::string& path, std::string_view section, std::span<co
       }
       return failWith(GetLastError());
     case Replace::Failed:
+      // Still held open by some reader: in place, as the system's own
+      // profile calls always write.
+      if (exists && isHeldOpenError(GetLastError())) {
+        return rewriteInPlace(target, text, updated) || failWith(GetLastError());
+      }
       break;
   }
   return failWith(GetLastError());

@@ -27,26 +27,6 @@ HANDLE mappingOf(std::uint64_t slot) { return reinterpret_cast<HANDLE>(static_ca
 
 }  // namespace
 
-SharedMemory::~SharedMemory() { release(); }
-
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : name_(std::move(other.name_)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      identity_{std::exchange(other.identity_[0], 0), other.identity_[1]} {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    name_ = std::move(other.name_);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    identity_[0] = std::exchange(other.identity_[0], 0);
-    identity_[1] = other.identity_[1];
-  }
-  return *this;
-}
-
 void SharedMemory::release() noexcept {
   if (data_ != nullptr) UnmapViewOfFile(data_);
   if (identity_[0] != 0) CloseHandle(mappingOf(identity_[0]));
