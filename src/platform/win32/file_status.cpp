@@ -90,8 +90,11 @@ bool isSymbolicLink(const std::string& path) {
 bool sameFile(const std::string& a, const std::string& b) {
   const FileStatus first = fileStatus(a);
   const FileStatus second = fileStatus(b);
-  return first.error == 0 && second.error == 0 && first.kind != FileKind::Missing &&
-         first.kind == second.kind && first.device == second.device && first.inode == second.inode;
+  // Only files on a volume have an identity to compare; devices and pipes
+  // report none.
+  const bool identified = first.kind == FileKind::Regular || first.kind == FileKind::Directory;
+  return first.error == 0 && second.error == 0 && identified && first.kind == second.kind &&
+         first.device == second.device && first.inode == second.inode;
 }
 
 std::optional<int> accessError(const std::string& path, char mode) {
