@@ -1,6 +1,7 @@
-// Owning HANDLE for the file, memory and profile code of the Windows backend:
-// closed exactly once, on every path out of a function. Both "no handle"
-// values the system uses (null and INVALID_HANDLE_VALUE) count as empty.
+// What the file, memory and profile code of the Windows backend shares: an
+// owning HANDLE, closed exactly once on every path out of a function (both
+// "no handle" values the system uses, null and INVALID_HANDLE_VALUE, count as
+// empty), and the system's answers put the way the interfaces want them.
 #pragma once
 
 #include <windows.h>
@@ -84,6 +85,23 @@ inline std::string systemErrorText(DWORD error) {
     result.pop_back();
   if (result.empty()) result = "system error " + std::to_string(error);
   return result;
+}
+
+// The path of the file behind handle with every link resolved, in the short
+// form ("C:\\dir\\file", "\\\\server\\share\\file"); empty when the system
+// does not say.
+inline std::string finalPathOf(HANDLE handle) {
+  std::string path(MAX_PATH, '\0');
+  DWORD n = GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+  if (n >= path.size()) {
+    path.resize(n + 1);
+    n = GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+  }
+  if (n == 0 || n >= path.size()) return {};
+  path.resize(n);
+  if (path.starts_with("\\\\?\\UNC\\")) return "\\\\" + path.substr(8);
+  if (path.starts_with("\\\\?\\")) return path.substr(4);
+  return path;
 }
 
 }  // namespace corvane::platform::win32

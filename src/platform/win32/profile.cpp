@@ -123,25 +123,17 @@ ReadStatus readWholeFile(const std::string& path, std::string& text, std::string
 
 // The file a save must change: path with a symbolic link followed, so a
 // link keeps pointing at the settings instead of being replaced by a copy. A
-// missing file (or a link to one) is written where path says.
+// missing file (or a link to one) is written where path says. Every existing
+// file is asked, not only those marked as reparse points: links of the file
+// system underneath (Wine's host links) carry no such mark.
 std::string resolveLinks(const std::string& path) {
   const DWORD attributes = attributesOf(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return path;
   FileHandle file(
       CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file.valid()) return path;
-  std::string target(MAX_PATH, '\0');
-  DWORD n = GetFinalPathNameByHandleA(file.get(), target.data(), static_cast<DWORD>(target.size()), 0);
-  if (n >= target.size()) {
-    target.resize(n + 1);
-    n = GetFinalPathNameByHandleA(file.get(), target.data(), static_cast<DWORD>(target.size()), 0);
-  }
-  if (n == 0 || n >= target.size()) return path;
-  target.resize(n);
-  // The system answers in its long form; the short one names the same file.
-  if (target.starts_with("\\\\?\\UNC\\")) return "\\\\" + target.substr(8);
-  if (target.starts_with("\\\\?\\")) return target.substr(4);
-  return target;
+  std::string target = win32::finalPathOf(file.get());
+  return target.empty() ? path : target;
 }
 
 // Side files of a settings file live beside it, named after it.
