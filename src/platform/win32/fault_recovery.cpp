@@ -23,19 +23,23 @@ struct RecoveryPoint {
 };
 
 // The thread's innermost point, in a system slot: read inside the handler,
-// where emulated thread_local storage could allocate.
-const DWORD gSlot = ::TlsAlloc();
+// where emulated thread_local storage could allocate. Taken at the first
+// guarded call, so a call from another file's static initialiser finds it.
+DWORD slot() {
+  static const DWORD taken = ::TlsAlloc();
+  return taken;
+}
 
 __attribute__((destructor)) void freeSlot() {
-  if (gSlot != TLS_OUT_OF_INDEXES) ::TlsFree(gSlot);
+  if (slot() != TLS_OUT_OF_INDEXES) ::TlsFree(slot());
 }
 
 RecoveryPoint* currentPoint() {
-  return gSlot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<RecoveryPoint*>(::TlsGetValue(gSlot));
+  return slot() == TLS_OUT_OF_INDEXES ? nullptr : static_cast<RecoveryPoint*>(::TlsGetValue(slot()));
 }
 
 void setCurrentPoint(RecoveryPoint* point) {
-  if (gSlot != TLS_OUT_OF_INDEXES) ::TlsSetValue(gSlot, point);
+  if (slot() != TLS_OUT_OF_INDEXES) ::TlsSetValue(slot(), point);
 }
 
 // The head of the thread's handler chain: the first word of the thread's

@@ -2,47 +2,25 @@
 
 #include <windows.h>
 
-#include <array>
-#include <atomic>
 #include <csignal>
 #include <cstring>
+
+#include "platform/interrupt_native.h"
 
 namespace corvane::platform {
 namespace {
 
-constexpr std::size_t kSlots = 8;
-constexpr std::size_t kTextBytes = 4096;
-
-// Filled before `used` is set and cleared after it is reset, so the handler
-// (which runs on a thread of its own) only ever sees whole entries.
-struct Slot {
-  std::atomic<bool> used{false};
-  char path[kTextBytes];
-  char message[kTextBytes];
-};
-
-std::array<Slot, kSlots> slots;
-
-// Set by a live HoldInterrupts; the first interrupt then only lands in held.
-std::atomic<bool> holding{false};
-std::atomic<int> held{0};
-
-void copyText(char (&to)[kTextBytes], const std::string& from) {
-  const std::size_t n = std::min(from.size(), kTextBytes - 1);
-  std::memcpy(to, from.data(), n);
-  to[n] = '\0';
+void removeAndSay(const char* path, const char* message) {
+  if (!::DeleteFileA(path)) ::RemoveDirectoryA(path);
+  DWORD written = 0;
+  (void)::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), message, static_cast<DWORD>(std::strlen(message)),
+                    &written, nullptr);
 }
 
 // Ends as the system's own Ctrl-C handling would, with the status a shell
 // reads as "interrupted".
 [[noreturn]] void cleanUpAndEnd() {
-  for (Slot& slot : slots) {
-    if (!slot.used.load()) continue;
-    if (!::DeleteFileA(slot.path)) ::RemoveDirectoryA(slot.path);
-    DWORD written = 0;
-    (void)::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), slot.message,
-                      static_cast<DWORD>(std::strlen(slot.message)), &written, nullptr);
-  }
+  interrupt_native::forEachRegistered(removeAndSay);
   ::ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
 }
 
@@ -58,11 +36,11 @@ int signalOf(DWORD event) {
   }
 }
 
+// Runs on a thread the system starts for the event.
 BOOL WINAPI onInterrupt(DWORD event) {
   const int signal = signalOf(event);
   if (signal == 0) return FALSE;  // log-off and shut-down: the system's own handling
-  int none = 0;
-  if (holding.load() && held.compare_exchange_strong(none, signal)) {
+  if (interrupt_native::hold(signal)) {
     // A closed console ends the process as soon as this returns: wait here,
     // within the system's grace time, for the holder to stop in order.
     if (event == CTRL_CLOSE_EVENT) ::Sleep(INFINITE);
@@ -73,37 +51,11 @@ BOOL WINAPI onInterrupt(DWORD event) {
 
 }  // namespace
 
-// Write failures past a size limit are plain errors on Windows: nothing to
-// switch off.
+// Writes past a size limit fail as plain errors here: nothing to switch off.
 void installInterruptCleanup() { ::SetConsoleCtrlHandler(onInterrupt, TRUE); }
 
-RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path, const std::string& message) {
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    Slot& slot = slots[i];
-    if (slot.used.load()) continue;
-    copyText(slot.path, path);
-    copyText(slot.message, message.empty() ? message : message + "\n");
-    slot.used.store(true);
-    slot_ = static_cast<int>(i);
-    return;
-  }
-}
-
-RemoveOnInterrupt::~RemoveOnInterrupt() {
-  if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].used.store(false);
-}
-
-HoldInterrupts::HoldInterrupts() {
-  held.store(0);
-  holding.store(true);
-}
-
-HoldInterrupts::~HoldInterrupts() { holding.store(false); }
-
-int HoldInterrupts::signal() const { return held.load(); }
-
 void HoldInterrupts::endIfInterrupted() const {
-  if (held.load() != 0) cleanUpAndEnd();
+  if (interrupt_native::held() != 0) cleanUpAndEnd();
 }
 
 }  // namespace corvane::platform

@@ -2,53 +2,21 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "platform/environment.h"
+#include "platform/thread_native.h"
 
 namespace corvane::platform {
 namespace {
 
-constexpr std::size_t kMaxThreadName = 15;
-
 HANDLE toHandle(std::uintptr_t native) { return reinterpret_cast<HANDLE>(native); }
 
-// Everything the new thread needs; it owns this, never the Thread object, so a
-// body that destroys its owner leaves the thread nothing dangling.
-struct Launch {
-  std::function<void()> body;
-  std::string name;
-  ThreadPriority priority;
-};
-
-// The name goes to a debugger only: SetThreadDescription needs Windows 10,
-// which we do not require, so it is looked up rather than imported.
-void nameCurrentThread(const std::string& name) {
-  using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  auto* set = kernel ? reinterpret_cast<SetDescription>(
-                           reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "SetThreadDescription")))
-                     : nullptr;
-  if (set == nullptr) return;
-  std::wstring wide(name.begin(), name.end());
-  (void)set(::GetCurrentThread(), wide.c_str());
-}
-
-DWORD WINAPI runLaunch(LPVOID argument) noexcept {
-  std::unique_ptr<Launch> launch(static_cast<Launch*>(argument));
-  nameCurrentThread(launch->name);
-  if (launch->priority == ThreadPriority::TimeCritical) raiseCurrentThreadToTimeCritical();
-  launch->body();  // noexcept: an escaping exception ends the process
+DWORD WINAPI runLaunch(LPVOID launch) noexcept {
+  native_thread::run(launch);
   return 0;
 }
 
 }  // namespace
-
-bool realtimeAllowed() {
-  const auto value = environmentValue("CORVANE_REALTIME");
-  return !(value && *value == "0");
-}
 
 // Refusals (a job object's limits) leave the thread as it is.
 void raiseCurrentThreadToTimeCritical() {
@@ -61,57 +29,36 @@ void raiseProcessToHighPriority() {
   (void)::SetPriorityClass(::GetCurrentProcess(), HIGH_PRIORITY_CLASS);
 }
 
-Thread::~Thread() { join(); }
+namespace native_thread {
 
-std::error_code Thread::start(const ThreadOptions& options, std::function<void()> body) {
-  auto launch = std::make_unique<Launch>(
-      Launch{std::move(body), std::string(options.name.substr(0, kMaxThreadName)), options.priority});
-  std::lock_guard guard(lock_);
-  if (state_ != State::Idle) return std::make_error_code(std::errc::operation_in_progress);
-  // Held across the create, so a thread that joins itself at once finds its handle.
-  HANDLE thread = ::CreateThread(nullptr, 0, runLaunch, launch.get(), 0, nullptr);
-  if (thread == nullptr) {
-    const DWORD error = ::GetLastError();
-    return {static_cast<int>(error), std::system_category()};
-  }
-  (void)launch.release();  // the thread owns it now
-  native_ = reinterpret_cast<std::uintptr_t>(thread);
-  state_ = State::Running;
+// The thread's handle is its id here: it also names it for the join.
+std::error_code start(void* launch, std::uintptr_t& native) {
+  HANDLE thread = ::CreateThread(nullptr, 0, runLaunch, launch, 0, nullptr);
+  if (thread == nullptr) return {static_cast<int>(::GetLastError()), std::system_category()};
+  native = reinterpret_cast<std::uintptr_t>(thread);
   return {};
 }
 
-void Thread::join() {
-  std::unique_lock guard(lock_);
-  if (state_ == State::Idle) return;
-  const HANDLE thread = toHandle(native_);
-  if (::GetThreadId(thread) == ::GetCurrentThreadId()) {
-    // A thread cannot wait for its own end. Let it go, unless another thread is
-    // already joining it, which then reclaims it.
-    if (state_ == State::Running) {
-      ::CloseHandle(thread);
-      state_ = State::Idle;
-    }
-    return;
-  }
-  if (state_ == State::Joining) {
-    joined_.wait(guard, [this] { return state_ != State::Joining; });
-    return;
-  }
-  // Waited for without the lock, so started() and other joiners never block on
-  // it and the thread may call join() on itself meanwhile.
-  state_ = State::Joining;
-  guard.unlock();
-  ::WaitForSingleObject(thread, INFINITE);
-  ::CloseHandle(thread);
-  guard.lock();
-  state_ = State::Idle;
-  guard.unlock();
-  joined_.notify_all();
+bool isCurrent(std::uintptr_t native) { return ::GetThreadId(toHandle(native)) == ::GetCurrentThreadId(); }
+
+void letGo(std::uintptr_t native) { ::CloseHandle(toHandle(native)); }
+
+void join(std::uintptr_t native) {
+  ::WaitForSingleObject(toHandle(native), INFINITE);
+  ::CloseHandle(toHandle(native));
 }
 
-bool Thread::started() {
-  std::lock_guard guard(lock_);
-  return state_ != State::Idle;
+// For debuggers only. SetThreadDescription needs Windows 10, which we do not
+// require, so it is looked up rather than imported.
+void nameCurrent(const std::string& name) {
+  using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  FARPROC found = kernel != nullptr ? ::GetProcAddress(kernel, "SetThreadDescription") : nullptr;
+  if (found == nullptr) return;
+  const std::wstring wide(name.begin(), name.end());
+  (void)reinterpret_cast<SetDescription>(reinterpret_cast<void (*)()>(found))(::GetCurrentThread(),
+                                                                              wide.c_str());
 }
 
+}  // namespace native_thread
 }  // namespace corvane::platform
