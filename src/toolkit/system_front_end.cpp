@@ -79,6 +79,27 @@ class SystemRun final : public platform::NativeDialogEvents {
 
   void onResume() override {
     if (window_.ended()) return;
+    // A message loop inside an action (a procedure's message box) may bring
+    // the next resume early: the script goes on once that action is done.
+    if (playing_) {
+      native_->resumeAfter(kRetryMs);
+      return;
+    }
+    playing_ = true;
+    resume();
+    playing_ = false;
+  }
+
+  void onClose() override {
+    window_.onRedraw = nullptr;
+    window_.attach(nullptr);
+    native_ = nullptr;
+  }
+
+ private:
+  static constexpr std::uint32_t kRetryMs = 10;
+
+  void resume() {
     if (waiting_) {
       // A wait's end counts as its action done.
       waiting_ = false;
@@ -101,13 +122,6 @@ class SystemRun final : public platform::NativeDialogEvents {
     window_.escape();
   }
 
-  void onClose() override {
-    window_.onRedraw = nullptr;
-    window_.attach(nullptr);
-    native_ = nullptr;
-  }
-
- private:
   void play(const ScriptAction& action) {
     const std::int32_t resource = window_.dialogTemplate().resourceId;
     switch (action.kind) {
@@ -182,6 +196,7 @@ class SystemRun final : public platform::NativeDialogEvents {
   bool waiting_ = false;
   std::int32_t typing_ = kNoControlId;
   bool typedSinceLeaving_ = false;
+  bool playing_ = false;
 };
 
 }  // namespace

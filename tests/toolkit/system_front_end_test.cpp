@@ -53,6 +53,9 @@ class FakeSystemDialog final : public platform::NativeDialog {
                controls[at].kind == ControlKind::PushLikeCheckBox) {
       ticks[id] = !ticks[id];
     }
+    // A message loop inside the procedure's handling (a message box) would
+    // deliver what was posted to the dialog, a resume among it.
+    if (id == nestedLoopOn) events->onResume();
     events->onCommand(id);
     return true;
   }
@@ -95,6 +98,7 @@ class FakeSystemDialog final : public platform::NativeDialog {
   std::optional<std::int32_t> ended;
   std::function<void(FakeSystemDialog&)> user;  // what a user does once it is open
   bool available = true;
+  std::int32_t nestedLoopOn = kNoControlId;
 };
 
 FakeSystemDialog* current = nullptr;
@@ -175,6 +179,16 @@ TEST(SystemDialog, AScriptGivesTheLogAndMessagesOfTheToolkitsOwnFrontEnd) {
   EXPECT_EQ(system.texts.at(20), "hello");
   EXPECT_TRUE(system.checked(12));
   EXPECT_FALSE(system.checked(11));
+}
+
+TEST(SystemDialog, AResumeFromALoopInsideAnActionWaitsForThatAction) {
+  const std::string script = "dialog 900\nclick 13\nclick 12\nset 31 2\n";
+  FakeSystemDialog system;
+  system.nestedLoopOn = 13;
+  const DialogRun onSystem = runOnSystem(system, actionsOf(script));
+  const DialogRun own = runOnScriptFrontEnd(script);
+  EXPECT_EQ(onSystem.log, own.log);
+  EXPECT_EQ(onSystem.events, own.events);
 }
 
 TEST(SystemDialog, TheLogReadsTheRealControls) {
