@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -16,11 +17,26 @@ namespace {
 
 // Trivially destructible, so it outlives the exit routines that the unload
 // sequence may run after, and an unloaded library leaves no memory behind.
+// Hence a flag, not a mutex: not every runtime's mutex is trivially
+// destructible. The flag is held only for a copy of a short name.
 struct MonitorName {
-  std::mutex lock;
-  std::array<char, 256> name{};  // guarded by lock; a shared-memory name is shorter
+  std::atomic_flag busy;         // set while the name is read or written
+  std::array<char, 256> name{};  // guarded by busy; a shared-memory name is shorter
 };
 static_assert(std::is_trivially_destructible_v<MonitorName>);
+
+class HoldName {
+ public:
+  explicit HoldName(MonitorName& monitor) : busy_(monitor.busy) {
+    while (busy_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  ~HoldName() { busy_.clear(std::memory_order_release); }
+  HoldName(const HoldName&) = delete;
+  HoldName& operator=(const HoldName&) = delete;
+
+ private:
+  std::atomic_flag& busy_;
+};
 
 MonitorName& monitorName() {
   static MonitorName shared;
@@ -29,7 +45,7 @@ MonitorName& monitorName() {
 
 std::vector<std::string> previewEnvironment() {
   MonitorName& monitor = monitorName();
-  std::lock_guard hold(monitor.lock);
+  HoldName hold(monitor);
   if (monitor.name[0] == '\0') return {};
   return {"CORVANE_MONITOR=" + std::string(monitor.name.data())};
 }
@@ -38,7 +54,7 @@ std::vector<std::string> previewEnvironment() {
 
 void setPreviewMonitor(std::string_view name) {
   MonitorName& monitor = monitorName();
-  std::lock_guard hold(monitor.lock);
+  HoldName hold(monitor);
   const std::size_t length = std::min(name.size(), monitor.name.size() - 1);
   std::copy_n(name.data(), length, monitor.name.data());
   monitor.name[length] = '\0';
