@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <mutex>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -17,26 +16,11 @@ namespace {
 
 // Trivially destructible, so it outlives the exit routines that the unload
 // sequence may run after, and an unloaded library leaves no memory behind.
-// Hence a flag, not a mutex: not every runtime's mutex is trivially
-// destructible. The flag is held only for a copy of a short name.
 struct MonitorName {
-  std::atomic_flag busy;         // set while the name is read or written
-  std::array<char, 256> name{};  // guarded by busy; a shared-memory name is shorter
+  std::mutex lock;
+  std::array<char, 256> name{};  // guarded by lock; a shared-memory name is shorter
 };
 static_assert(std::is_trivially_destructible_v<MonitorName>);
-
-class HoldName {
- public:
-  explicit HoldName(MonitorName& monitor) : busy_(monitor.busy) {
-    while (busy_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
-  }
-  ~HoldName() { busy_.clear(std::memory_order_release); }
-  HoldName(const HoldName&) = delete;
-  HoldName& operator=(const HoldName&) = delete;
-
- private:
-  std::atomic_flag& busy_;
-};
 
 MonitorName& monitorName() {
   static MonitorName shared;
@@ -45,7 +29,7 @@ MonitorName& monitorName() {
 
 std::vector<std::string> previewEnvironment() {
   MonitorName& monitor = monitorName();
-  HoldName hold(monitor);
+  std::lock_guard hold(monitor.lock);
   if (monitor.name[0] == '\0') return {};
   return {"CORVANE_MONITOR=" + std::string(monitor.name.data())};
 }
@@ -54,7 +38,7 @@ std::vector<std::string> previewEnvironment() {
 
 void setPreviewMonitor(std::string_view name) {
   MonitorName& monitor = monitorName();
-  HoldName hold(monitor);
+  std::lock_guard hold(monitor.lock);
   const std::size_t length = std::min(name.size(), monitor.name.size() - 1);
   std::copy_n(name.data(), length, monitor.name.data());
   monitor.name[length] = '\0';
