@@ -70,7 +70,10 @@ run_both() {
 "$wine_runner" --boot
 
 for side in linux win; do
-  host "$side" settings --set VeltrixScryOut=0 >/dev/null || fail "settings --set on $side"
+  host "$side" settings --set VeltrixScryOut=0 >/dev/null 2>"$work/$side/settings.err" || {
+    cat "$work/$side/settings.err" >&2
+    fail "settings --set on $side"
+  }
 done
 
 run_both descriptors descriptors
