@@ -1,8 +1,10 @@
 // ScryOut and ScryIn: the board's output and input on the screen. Built twice
 // from this source, once per channel. Started by the plug-in with no
 // arguments; everything they need comes from the environment: the monitor's
-// name from CORVANE_MONITOR (or, started by hand, CORVANE_BOARD), DISPLAY for a window, CORVANE_PREVIEW_DIR
-// for a PNG of the latest frame. SIGTERM is the close request.
+// name from CORVANE_MONITOR (or, started by hand, CORVANE_BOARD), and
+// CORVANE_PREVIEW_DIR for a PNG of the latest frame. They show a window
+// wherever there is a display. Closing the window, or SIGTERM where there is
+// no window to close, is the close request.
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -17,8 +19,8 @@
 #include "platform/environment.h"
 #include "platform/file_status.h"
 #include "platform/message.h"
+#include "platform/picture_window.h"
 #include "png_writer.h"
-#include "screen_window.h"
 
 #ifndef CORVANE_SCRY_INPUT
 #error "build with CORVANE_SCRY_INPUT=0 (ScryOut) or 1 (ScryIn)"
@@ -50,12 +52,6 @@ std::string monitorName() {
   return board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or("")).monitor;
 }
 
-std::unique_ptr<ScreenWindow> windowIfDisplay() {
-  const auto display = platform::environmentValue("DISPLAY");
-  if (!display || display->empty()) return nullptr;
-  return ScreenWindow::open(kName);
-}
-
 int run() {
   std::signal(SIGTERM, onTerminate);
   // A host that ends without stopping its preview (killed, or crashed) takes
@@ -68,7 +64,7 @@ int run() {
                              ": no monitor named (CORVANE_MONITOR or the monitor key of CORVANE_BOARD); "
                              "showing black");
   }
-  std::unique_ptr<ScreenWindow> window = windowIfDisplay();
+  std::unique_ptr<platform::PictureWindow> window = platform::PictureWindow::open(kName);
   const auto previewDir = platform::environmentValue("CORVANE_PREVIEW_DIR");
   const std::string pngPath = previewDir && !previewDir->empty() ? *previewDir + "/" + kName + ".png" : "";
 
@@ -99,7 +95,7 @@ int run() {
     if (now - lastRecheckUs >= kRecheckUs) lastRecheckUs = now;
     if (read == board::MonitorRead::NewFrame) {
       decodeFrame(frame, picture);
-      if (window) window->show(picture);
+      if (window) window->show(picture.view());
       pngDue = !pngPath.empty();
     }
     if (pngDue && now - lastPngUs >= kPngIntervalUs) {
