@@ -23,7 +23,7 @@ struct RgbImage {
 };
 
 // Reads any PNG the system can decode, converted to 8-bit RGB. False when the
-// file is missing, partial or not a PNG.
+// file is missing, partial or not a PNG; image is then left as it was.
 bool readPngFile(const std::string& path, RgbImage& image);
 
 }  // namespace corvane::platform

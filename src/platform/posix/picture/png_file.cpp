@@ -57,12 +57,15 @@ bool readPngFile(const std::string& path, RgbImage& image) {
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
   png.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(png));
+  if (png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr) == 0) {
+    png_image_free(&png);
+    return false;
+  }
   image.width = png.width;
   image.height = png.height;
-  image.rgb.resize(PNG_IMAGE_SIZE(png));
-  if (png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) != 0) return true;
-  png_image_free(&png);
-  return false;
+  image.rgb = std::move(rgb);
+  return true;
 }
 
 }  // namespace corvane::platform
