@@ -42,17 +42,21 @@ struct PictureWindow::Parts {
         return 0;
       case WM_ERASEBKGND:
         return 1;  // WM_PAINT covers every pixel
-      case WM_PAINT:
-        parts->paint();
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        parts->draw(BeginPaint(window, &paint));
+        EndPaint(window, &paint);
+        return 0;
+      }
+      case WM_PRINTCLIENT:  // a copy of the window's picture, for a capture
+        parts->draw(reinterpret_cast<HDC>(wParam));
         return 0;
       default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
   }
 
-  void paint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+  void draw(HDC dc) {
     RECT client;
     GetClientRect(window, &client);
     if (bgra.empty()) {
@@ -69,7 +73,6 @@ struct PictureWindow::Parts {
       StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, static_cast<int>(width),
                     static_cast<int>(height), bgra.data(), &info, DIB_RGB_COLORS, SRCCOPY);
     }
-    EndPaint(window, &paint);
   }
 
   // The window's outer size for a client area of width x height.
