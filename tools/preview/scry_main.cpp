@@ -37,7 +37,8 @@ constexpr const char* kName = kInput ? "ScryIn" : "ScryOut";
 constexpr std::uint32_t kPollMs = 10;
 // While no board runs, look for one this often.
 constexpr std::uint32_t kRetryOpenMs = 100;
-// How often to check that the board behind the mapping is still the current one.
+// How often to check that the host still runs and that the board behind the
+// mapping is still the current one.
 constexpr std::uint64_t kRecheckUs = 1'000'000;
 // A PNG is rewritten at most this often; the last frame always gets written.
 constexpr std::uint64_t kPngIntervalUs = 200'000;
@@ -74,7 +75,14 @@ int run() {
   bool pngDue = false;
   std::uint64_t lastPngUs = 0, lastRecheckUs = clock.microseconds();
   while (!stopRequested.load(std::memory_order_relaxed)) {
-    if (platform::parentProcessId() != host) return 0;
+    const std::uint64_t now = clock.microseconds();
+    // The host and the board are asked after now and then, not every poll:
+    // on some systems finding the parent walks every process.
+    const bool recheck = now - lastRecheckUs >= kRecheckUs;
+    if (recheck) {
+      lastRecheckUs = now;
+      if (platform::parentProcessId() != host) return 0;
+    }
     if (window && !window->pump(0)) return 0;
     if (!reader) {
       reader = board::MonitorReader::open(name);
@@ -87,12 +95,10 @@ int run() {
       }
     }
     const board::MonitorRead read = reader->readLatest(kChannel, frame);
-    const std::uint64_t now = clock.microseconds();
-    if (read == board::MonitorRead::Gone || (now - lastRecheckUs >= kRecheckUs && reader->gone())) {
+    if (read == board::MonitorRead::Gone || (recheck && reader->gone())) {
       reader.reset();
       continue;
     }
-    if (now - lastRecheckUs >= kRecheckUs) lastRecheckUs = now;
     if (read == board::MonitorRead::NewFrame) {
       decodeFrame(frame, picture);
       if (window) window->show(picture.view());
