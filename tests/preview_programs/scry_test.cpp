@@ -10,7 +10,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -129,6 +128,8 @@ TEST_F(ScryProgram, ScryInWaitsForTheBoardShowsTheInputAndFollowsANewBoard) {
   EXPECT_TRUE(endsCleanly(scry));
 }
 
+// The shell and /proc stand in for the host here, so this one runs where
+// they are.
 #if !defined(_WIN32)
 // A host killed before it could stop its preview: the preview must not stay
 // behind on its own. The shell stands in for the host; it goes after a second.
