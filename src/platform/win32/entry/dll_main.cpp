@@ -1,8 +1,8 @@
 // The DLL's entry. The C runtime calls it after the DLL's static
 // initialisers on attach and before its static destructors on detach, under
-// the loader lock either way. What runs here therefore starts no thread that
-// it then waits for and waits for no thread's end: a thread can neither
-// start nor end while this thread holds the loader lock.
+// the loader lock either way. A thread can neither start nor end while this
+// thread holds the loader lock, so nothing here starts a thread, and the
+// unload waits for a device's thread through its done event, never its end.
 #include <windows.h>
 
 #include "platform/library_entry.h"
