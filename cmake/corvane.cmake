@@ -46,4 +46,8 @@ function(corvane_test name dir)
   add_test(NAME ${name} COMMAND ${name})
   # A fault that shows as a hang must fail the run, not stall it.
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0" TIMEOUT 600)
+  if(CORVANE_WIN32)
+    # Under Wine, after the prefix and its one server are up (tests/CMakeLists.txt).
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix)
+  endif()
 endfunction()

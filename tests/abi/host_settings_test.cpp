@@ -59,7 +59,7 @@ TEST_F(HostSettings, OddFilesAndSpellingsGetOneClearAnswer) {
     const char* shown;  // in settings --show afterwards; null: not checked
   };
   box_.writeFile(at("dialogs.txt"), "dialog 101\n");
-  const std::string dialogs = "CORVANE_DIALOGS='script:" + at("dialogs.txt") + "' ";
+  const std::map<std::string, std::string> dialogs{{"CORVANE_DIALOGS", "script:" + at("dialogs.txt")}};
   const Case cases[] = {
       {"a source beyond the four", "[VideoCorvane Configuration]\nInput=7\nVeltrixScryIn=0\n", false,
        "input-settings", 0, nullptr, "  Input=0\n"},
@@ -74,7 +74,7 @@ TEST_F(HostSettings, OddFilesAndSpellingsGetOneClearAnswer) {
     std::filesystem::remove(box_.iniPath());
     if (c.ini != nullptr) box_.writeFile(box_.iniPath(), c.ini);
     if (c.readOnly) std::filesystem::permissions(box_.iniPath(), std::filesystem::perms::owner_read);
-    const HostRun run = shell(dialogs + "'" CORVANE_HOST_PATH "' " + c.command);
+    const HostRun run = host(c.command, "", dialogs);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
     if (c.said == nullptr) {
       EXPECT_EQ(run.err, "");

@@ -16,25 +16,43 @@ namespace corvane::abi {
 namespace {
 
 // A child that runs the test again from its start (where the system cannot
-// fork) takes over the parent's sandbox instead of making its own, and is
-// told the outcomes of the children before it.
-constexpr const char* kAdoptedSandbox = "CORVANE_ABI_SANDBOX";
+// fork) takes over the parent's sandboxes, in the order the test made them,
+// instead of making its own, and is told the outcomes of the children before
+// it. So the parent keeps each sandbox of a test until the next test starts.
+constexpr const char* kAdoptedSandboxes = "CORVANE_ABI_SANDBOXES";
 constexpr const char* kEarlierOutcomes = "CORVANE_ABI_OUTCOMES";
 
-const Sandbox* latestSandbox = nullptr;
-
-// The outcomes of the current test's children so far.
-std::vector<ChildOutcome>& outcomesOfThisTest() {
-  static std::string test;
-  static std::vector<ChildOutcome> outcomes;
+std::string currentTest() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string current =
-      info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "";
-  if (current != test) {
-    test = current;
-    outcomes.clear();
+  return info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "";
+}
+
+// What this process knows of the current test's children and sandboxes.
+struct TestRecord {
+  std::string test;
+  std::vector<ChildOutcome> outcomes;
+  std::vector<std::string> sandboxes;         // in the order the test made them
+  std::size_t adopted = 0;                    // in a child: sandboxes taken over so far
+  std::vector<std::filesystem::path> doomed;  // this process's, to remove
+  int owner = testing::currentProcessId();
+
+  void removeDoomed() {
+    if (owner != testing::currentProcessId()) return;  // a forked child's copy
+    std::error_code ignored;
+    for (const auto& dir : doomed) std::filesystem::remove_all(dir, ignored);
+    doomed.clear();
   }
-  return outcomes;
+  ~TestRecord() { removeDoomed(); }
+};
+
+TestRecord& record() {
+  static TestRecord record;
+  if (const std::string test = currentTest(); test != record.test) {
+    record.removeDoomed();
+    record = TestRecord{};
+    record.test = test;
+  }
+  return record;
 }
 
 std::string encode(const std::vector<ChildOutcome>& outcomes) {
@@ -85,22 +103,27 @@ class EchoedStderr : public ::testing::MatcherInterface<const std::string&> {
 }  // namespace
 
 Sandbox::Sandbox() {
-  if (const auto adopted = testing::environmentValue(kAdoptedSandbox); adopted && !adopted->empty()) {
-    dir_ = *adopted;
-    owned_ = false;
+  TestRecord& test = record();
+  // Only a child run again from the start; a forked one has the parent's.
+  const bool rerun = !GTEST_FLAG_GET(internal_run_death_test).empty();
+  std::istringstream adopted(rerun ? testing::environmentValue(kAdoptedSandboxes).value_or("") : "");
+  std::string line;
+  for (std::size_t i = 0; i <= test.adopted; ++i)
+    if (!std::getline(adopted, line)) line.clear();
+  if (!line.empty()) {
+    ++test.adopted;
+    dir_ = line;
   } else {
     dir_ = testing::makeTempDirectory("corvane-abi-");
     if (dir_.empty()) throw std::runtime_error("no temporary directory");
+    owned_ = true;
   }
+  test.sandboxes.push_back(dir_.string());
   std::filesystem::create_directories(configDir());
-  latestSandbox = this;
 }
 
 Sandbox::~Sandbox() {
-  if (latestSandbox == this) latestSandbox = nullptr;
-  if (!owned_) return;
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
+  if (owned_) record().doomed.push_back(dir_);
 }
 
 std::map<std::string, std::string> Sandbox::environment(
@@ -142,12 +165,12 @@ void Sandbox::writeFile(const std::filesystem::path& path, const std::string& co
 // The child is GoogleTest's death-test child: a fork where there is one, and
 // elsewhere this program started again on the current test.
 ChildOutcome runInChild(const std::map<std::string, std::string>& env, const std::function<int()>& body) {
-  std::vector<ChildOutcome>& outcomes = outcomesOfThisTest();
-  const std::size_t index = outcomes.size();
-  const testing::ScopedEnvironment sandbox(kAdoptedSandbox, latestSandbox != nullptr
-                                                                ? std::optional(latestSandbox->dir().string())
-                                                                : std::nullopt);
-  const testing::ScopedEnvironment earlier(kEarlierOutcomes, encode(outcomes));
+  TestRecord& test = record();
+  const std::size_t index = test.outcomes.size();
+  std::string sandboxes;
+  for (const std::string& dir : test.sandboxes) sandboxes += dir + "\n";
+  const testing::ScopedEnvironment adopted(kAdoptedSandboxes, sandboxes);
+  const testing::ScopedEnvironment earlier(kEarlierOutcomes, encode(test.outcomes));
   std::fflush(nullptr);
   bool ended = false;
   int status = 0;
@@ -167,7 +190,7 @@ ChildOutcome runInChild(const std::map<std::string, std::string>& env, const std
     // A child run again from the start passes over the calls before its own.
     outcome = earlierOutcome(index);
   }
-  outcomes.push_back(outcome);
+  test.outcomes.push_back(outcome);
   return outcome;
 }
 

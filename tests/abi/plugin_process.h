@@ -40,7 +40,7 @@ class Sandbox {
 
  private:
   std::filesystem::path dir_;
-  bool owned_ = true;
+  bool owned_ = false;  // made here, not taken over from the parent
 };
 
 struct ChildOutcome {
