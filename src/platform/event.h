@@ -1,7 +1,7 @@
 // Manual-reset events known by a 32-bit handle (on POSIX an eventfd, readable
-// while the event is signalled). The output device keeps its start event's
-// handle in a host record between calls, so the handle is the owner here:
-// whoever makes one closes it.
+// while the event is signalled; on Windows the event object's handle). The output device keeps its start
+// event's handle in a host record between calls, so the handle is the owner here: whoever makes one closes
+// it.
 #pragma once
 
 #include <cstdint>

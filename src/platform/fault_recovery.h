@@ -1,9 +1,13 @@
 // Recovery from processor faults (bad addresses from a host, a wild pointer)
 // inside guarded export bodies. While a body runs under callWithFaultRecovery
-// on a thread, a SIGSEGV, SIGBUS, SIGILL or SIGFPE on that thread abandons the
-// body and the call returns false; destructors of the abandoned frames do not
-// run. Faults on threads with no recovery point go to the previous handler.
-// C++ exceptions pass through unchanged.
+// on a thread, a processor fault on that thread (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE on POSIX; access violation, in-page error, illegal instruction,
+// arithmetic fault, stack overflow on Windows) abandons the body and the call
+// returns false; destructors of the abandoned frames do not run. Faults on
+// threads with no recovery point go to the previous handler; on Windows a
+// handler the body's own callees set up nearer the fault comes first, as it
+// would for a structured exception handler. C++ exceptions pass through
+// unchanged.
 #pragma once
 
 #include <utility>

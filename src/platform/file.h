@@ -50,7 +50,7 @@ class StreamHandle {
   // Tries the three opens in order; an empty handle when all fail.
   static StreamHandle open(const char* path);
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return handle_ != kNoHandle; }
   StreamOpenAttempt attempt() const { return attempt_; }
   // True when transfers bypass the page cache.
   bool unbuffered() const { return unbuffered_; }
@@ -84,7 +84,15 @@ class StreamHandle {
   std::uint64_t seekCount() const { return seekCount_; }
 
  private:
-  int fd_ = -1;
+  // The system's handle (a descriptor or a HANDLE, widened); kNoHandle when
+  // closed. positioned_ is a second handle to the same file with a file
+  // pointer of its own, for systems whose positioned reads move the pointer
+  // (kNoHandle where they leave it alone).
+  static constexpr std::intptr_t kNoHandle = -1;
+  // Closes both handles, leaving kNoHandle; the backend's.
+  void closeHandles() noexcept;
+  std::intptr_t handle_ = kNoHandle;
+  std::intptr_t positioned_ = kNoHandle;
   StreamOpenAttempt attempt_ = StreamOpenAttempt::ReadWriteUnbuffered;
   bool unbuffered_ = false;
   std::uint64_t seekCount_ = 0;

@@ -1,6 +1,8 @@
-// Ctrl-C and termination for a command-line tool that writes files: SIGINT
-// and SIGTERM remove the files registered here, print the registered line
-// and end the process by the same signal, so the caller's shell sees an
+// Ctrl-C and termination for a command-line tool that writes files: an
+// interrupt (SIGINT or SIGTERM; on Windows Ctrl-C, Ctrl-Break or the console
+// being closed) removes the files registered here, prints the registered line
+// and ends the process the way the interrupt would have (by the same signal;
+// on Windows with the Ctrl-C exit status), so the caller's shell sees an
 // interrupted program and no half-written file stays behind. A file-size
 // limit makes writes fail with an error instead of killing the process.
 #pragma once
@@ -26,16 +28,17 @@ class RemoveOnInterrupt {
   int slot_ = -1;
 };
 
-// While alive, SIGINT and SIGTERM are held instead of ending the process,
+// While alive, interrupts are held instead of ending the process,
 // so that a command can stop its device in order and say what it did; a
 // second signal ends the process at once as usual. One at a time.
 class HoldInterrupts {
  public:
   HoldInterrupts();
-  // The signal that was held, 0 while none came.
+  // The held interrupt as its C signal number, 0 while none came: SIGINT for
+  // Ctrl-C, SIGTERM for termination (on Windows Ctrl-Break and closing).
   int signal() const;
   // Removes the registered files, writes their lines and ends the process
-  // by the held signal; returns when none came.
+  // as the held interrupt would have; returns when none came.
   void endIfInterrupted() const;
   ~HoldInterrupts();
   HoldInterrupts(const HoldInterrupts&) = delete;

@@ -18,15 +18,19 @@ namespace corvane::platform {
 // when the board is missing at load.
 [[noreturn]] void exitProcess(int code);
 
-// The full path of an executable regular file named fileName, searched in the
-// directories of PATH in order (a name holding a '/' is taken as it is). A
-// trailing ".exe" (any case) is dropped first: programs carry no suffix here.
-// nullopt when nothing fits.
+// The full path of the program fileName names, nullopt when nothing fits.
+// POSIX: an executable regular file searched in the directories of PATH in
+// order (a name holding a '/' is taken as it is); a trailing ".exe" (any
+// case) is dropped first, since programs carry no suffix there. Windows: the
+// system's search order for a file (SearchPathA), the name as given, so
+// "ScryOut.exe" is found as the program file it names.
 std::optional<std::string> searchProgram(std::string_view fileName);
 
 enum class SpawnError : std::uint8_t { None, NotFound, StartFailed };
 
 // How a reaped child ended: its exit code, or the signal that ended it.
+// Windows has no signals: signalled stays false, and a killed child has the
+// exit code its killer gave (0 from stop()).
 struct ExitStatus {
   bool signalled = false;
   int value = 0;  // exit code, or signal number when signalled
@@ -55,7 +59,8 @@ class ChildProcess {
   // Searches fileName as searchProgram does and starts it with no arguments,
   // this process's environment and current directory, and none of our open
   // descriptors but the three standard ones (so no lock or pipe we hold lives
-  // on in it). Each "NAME=value" of extraEnvironment is added to the child's
+  // on in it; on Windows no handle at all is inherited, and a console child
+  // writes to the console). Each "NAME=value" of extraEnvironment is added to the child's
   // environment, replacing NAME there. An empty object and the reason when
   // that fails.
   static ChildProcess start(std::string_view fileName, SpawnError& error,
@@ -67,18 +72,25 @@ class ChildProcess {
   // Reaps the child if it has ended, then asks the system whether it exists.
   bool running();
 
-  // Sends the close request (SIGTERM), waits up to timeout for the child to
-  // end, polling through clock, then kills it (SIGKILL) and reaps it.
+  // Sends the close request (SIGTERM; on Windows WM_CLOSE to each of the
+  // child's top-level windows), waits up to timeout for the child to end,
+  // polling through clock, then kills it (SIGKILL; TerminateProcess with exit
+  // code 0) and reaps it.
   StopOutcome stop(std::chrono::milliseconds timeout, Clock& clock = systemClock());
 
   // Set once the child has been reaped.
   const std::optional<ExitStatus>& exitStatus() const { return status_; }
 
  private:
+  // The system's half: reap if ended, ask to close, kill, let the handle go.
   bool tryReap();
+  void requestClose();
   void killAndReap();
+  void release();
 
   std::int32_t pid_ = 0;
+  // The system's handle of the child where it gives one (Windows), else 0.
+  std::uintptr_t handle_ = 0;
   std::optional<ExitStatus> status_;
 };
 

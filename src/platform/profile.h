@@ -30,7 +30,9 @@
 namespace corvane::platform {
 
 // Directory of the profile files: $CORVANE_CONFIG_DIR, else
-// $XDG_CONFIG_HOME/corvane, else ~/.config/corvane. Read at every call.
+// $XDG_CONFIG_HOME/corvane, else ~/.config/corvane; on Windows
+// $CORVANE_CONFIG_DIR, else the Windows directory, where the system's profile
+// calls put a bare file name. Read at every call.
 std::string profileDirectory();
 
 // Full path of a profile file given, as the native calls take it, by bare name.

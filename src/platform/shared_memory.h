@@ -14,6 +14,11 @@ namespace corvane::platform {
 // One mapping of a named shared-memory object, owned: unmapped by the
 // destructor (the object itself stays until removeSharedMemory). Move-only.
 // Names are the board's: one leading '/' at most, which may be left out.
+//
+// Where the system ends an object with its last handle and cannot take a
+// name from a living object (Windows), each mapping keeps its object alive:
+// replaced() is then never true, removal has nothing to do and no names are
+// listed, since no object outlives the processes that use it.
 class SharedMemory {
  public:
   SharedMemory() = default;
@@ -40,12 +45,12 @@ class SharedMemory {
 
  private:
   void release() noexcept;
-  bool map(int fd, std::size_t size, bool writable);
   std::string name_;
   std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  std::uint64_t device_ = 0;
-  std::uint64_t inode_ = 0;
+  // What the backend needs to tell whether the name still leads here: an
+  // object's identity, or a handle that keeps the object alive.
+  std::uint64_t identity_[2] = {0, 0};
 };
 
 // Removes the name; mappings that exist keep their memory. False when there

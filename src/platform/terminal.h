@@ -15,6 +15,7 @@ namespace corvane::platform {
 class Terminal {
  public:
   // nullptr when the process has no terminal or one is already in use here.
+  // The Windows backend draws no dialog in a console: always nullptr there.
   static std::unique_ptr<Terminal> open();
   ~Terminal();
   Terminal(const Terminal&) = delete;
@@ -31,8 +32,8 @@ class Terminal {
   bool takeRedrawRequest();
 
  private:
-  explicit Terminal(int fd) : fd_(fd) {}
-  int fd_;
+  // The session lives in the backend: one terminal per process.
+  Terminal() = default;
 };
 
 }  // namespace corvane::platform

@@ -32,7 +32,7 @@ enum class ThreadPriority : std::uint8_t {
 };
 
 struct ThreadOptions {
-  // Shown by ps and debuggers; cut to the system's 15 characters.
+  // Shown by ps and debuggers; cut to 15 characters, the POSIX limit.
   std::string_view name;
   ThreadPriority priority = ThreadPriority::Normal;
 };

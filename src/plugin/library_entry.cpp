@@ -1,6 +1,7 @@
-// The library's start-up and shutdown inside the host process. Loading runs
-// the module's load sequence once; then the entry runs its first-attach work.
-// Unloading tears the module down, which runs its exit list in reverse.
+// The library's start-up and shutdown inside the host process, run by the
+// system's entry point (platform/<backend>/entry/). Loading runs the module's
+// load sequence once; then the entry runs its first-attach work. Unloading
+// tears the module down, which runs its exit list in reverse.
 #include "plugin/library_entry.h"
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "exports/report_error.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/library_entry.h"
 #include "platform/message.h"
 #include "platform/process.h"
 #include "plugin/module.h"
@@ -27,7 +29,7 @@ struct Loaded {
   std::unique_ptr<Module> module;
 };
 
-// Owned here, from the constructor to the destructor of the library.
+// Owned here, from the load of the library to its unload.
 Loaded* loaded = nullptr;
 
 // The board's output= file starts as the file engine starts every file it
@@ -43,7 +45,9 @@ bool makeOutputFile(const std::string& path, board::VideoStandard standard) {
   }
 }
 
-__attribute__((constructor)) void loadLibrary() {
+}  // namespace
+
+void loadLibrary() {
   // One read of the settings file for the whole load, one rewrite at its end.
   settings::ConfigBatch batch;
   auto state = std::make_unique<Loaded>();
@@ -71,7 +75,7 @@ __attribute__((constructor)) void loadLibrary() {
   });
 }
 
-__attribute__((destructor)) void unloadLibrary() {
+void unloadLibrary() {
   if (loaded == nullptr) return;
   // The saves of the exit list become one rewrite of the settings file.
   settings::ConfigBatch batch;
@@ -81,5 +85,12 @@ __attribute__((destructor)) void unloadLibrary() {
   loaded = nullptr;
 }
 
-}  // namespace
 }  // namespace corvane::plugin
+
+namespace corvane::platform {
+
+void onLibraryLoad() { plugin::loadLibrary(); }
+
+void onLibraryUnload() { plugin::unloadLibrary(); }
+
+}  // namespace corvane::platform

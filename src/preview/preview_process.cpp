@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -14,10 +16,24 @@ namespace corvane::preview {
 
 namespace {
 
+// A lock with nothing to destroy (std::mutex has a destructor under some
+// runtimes). The name is set once at load and read at each launch, so a
+// waiter spins for a few instructions at most.
+class SpinLock {
+ public:
+  void lock() {
+    while (held_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  void unlock() { held_.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag held_ = ATOMIC_FLAG_INIT;
+};
+
 // Trivially destructible, so it outlives the exit routines that the unload
 // sequence may run after, and an unloaded library leaves no memory behind.
 struct MonitorName {
-  std::mutex lock;
+  SpinLock lock;
   std::array<char, 256> name{};  // guarded by lock; a shared-memory name is shorter
 };
 static_assert(std::is_trivially_destructible_v<MonitorName>);

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "host/command.h"
+#include "host/plugin_loader.h"
 #include "host/version.h"
 #include "host/video_mode.h"
 #include "platform/interrupt.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -27,10 +29,9 @@ void printUsage(std::FILE* to) {
   for (const auto& command : commands())
     std::fprintf(to, "  %-*.*s  %.*s\n", static_cast<int>(width), static_cast<int>(command.name.size()),
                  command.name.data(), static_cast<int>(command.summary.size()), command.summary.data());
+  std::fprintf(to, "\n'corvane-host COMMAND --help' describes one command.\n--plugin defaults to %s\n",
+               pluginLookupDescription().c_str());
   std::fprintf(to,
-               "\n'corvane-host COMMAND --help' describes one command.\n"
-               "--plugin defaults to libavfile.so beside corvane-host or in ../lib from it,\n"
-               "else to $CORVANE_PLUGIN.\n"
                "--video-mode loads the plug-in in that mode for this run only; the settings\n"
                "file keeps its own (to change it: settings --set VideoMode=ntsc|pal).\n"
                "Exit status: 0 done, 1 failed, 2 a command line that cannot be run.\n");
@@ -133,6 +134,7 @@ int run(const std::vector<std::string>& args, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  corvane::platform::useBinaryStandardStreams();
   corvane::platform::installInterruptCleanup();
   try {
     return run(std::vector<std::string>(argv + 1, argv + argc), argv[0]);

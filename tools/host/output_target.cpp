@@ -13,6 +13,11 @@ namespace {
 namespace fs = std::filesystem;
 using platform::FileKind;
 
+// "out/" names a folder; so does "out\" where that is the separator.
+bool endsWithSeparator(const std::string& path) {
+  return !path.empty() && (path.back() == '/' || path.back() == fs::path::preferred_separator);
+}
+
 const std::string kPartialMark = ".partial-";
 
 // A run killed outright leaves NAME.partial-PID-XXXXXX[.qvf]; it is stale
@@ -71,8 +76,7 @@ OutputTarget resolveOutput(const std::string& shown, std::span<const std::string
   const platform::FileStatus status = platform::fileStatus(target.path);
   switch (status.kind) {
     case FileKind::Missing:
-      if (!shown.empty() && shown.back() == '/')
-        throw std::runtime_error(shown + " names a folder; give a file name");
+      if (endsWithSeparator(shown)) throw std::runtime_error(shown + " names a folder; give a file name");
       return target;
     case FileKind::Directory:
       throw std::runtime_error(shown + " is a directory; give a file name");
@@ -133,7 +137,7 @@ void PartialFile::commit() {
 
 std::string qvfNameFor(const std::string& path) {
   if (path.size() >= 4 && path[path.size() - 4] == '.') return path;
-  if (!path.empty() && path.back() == '/') return path;
+  if (endsWithSeparator(path)) return path;
   return path + ".qvf";
 }
 

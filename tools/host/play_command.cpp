@@ -23,6 +23,7 @@
 #include "host/qvf_files.h"
 #include "host/qvf_header_checks.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/file_status.h"
 #include "platform/interrupt.h"
 
@@ -87,8 +88,7 @@ std::string formatNameFor(const std::string& as) {
 class ShownList {
  public:
   ShownList() {
-    const char* board = std::getenv("CORVANE_BOARD");
-    std::string settings = board != nullptr ? board : "";
+    std::string settings = platform::environmentValue("CORVANE_BOARD").value_or("");
     std::istringstream items(settings);
     for (std::string item; std::getline(items, item, ',');) {
       if (item.rfind("shown=", 0) == 0) path_ = item.substr(6);
@@ -99,7 +99,7 @@ class ShownList {
     path_ = (std::filesystem::temp_directory_path() / name).string();
     temporary_ = true;
     settings += (settings.empty() ? "" : ",") + std::string("shown=") + path_;
-    ::setenv("CORVANE_BOARD", settings.c_str(), 1);
+    platform::setEnvironmentValue("CORVANE_BOARD", settings);
   }
   ~ShownList() {
     std::error_code ignored;

@@ -3,17 +3,17 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/environment.h"
 #include "platform/executable.h"
+#include "platform/naming.h"
 
 namespace corvane::host {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr const char* kPluginFile = "libavfile.so";
-// Where the system looks when PATH is unset.
-constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
+const std::string kPluginFile = platform::sharedLibraryFileName("avfile");
 
 }  // namespace
 
@@ -30,11 +30,14 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
 
 std::string defaultPluginPath(const char* argv0) {
   // The real file, not a link to it nor the name a shell found on PATH: the
-  // plug-in is installed beside it (a build tree) or in ../lib (a prefix).
+  // plug-in is installed beside it (a build tree, and any Windows install)
+  // or in ../lib (a Linux prefix).
   const fs::path self = platform::executablePath().value_or(argv0 ? argv0 : "");
   const fs::path home = self.has_parent_path() ? self.parent_path() : fs::path(".");
   const fs::path beside = home / kPluginFile;
-  for (const fs::path& place : {beside, (home.parent_path() / "lib" / kPluginFile)}) {
+  std::vector<fs::path> places{beside};
+  if (!platform::kLibrariesBesidePrograms) places.push_back(home.parent_path() / "lib" / kPluginFile);
+  for (const fs::path& place : places) {
     std::error_code ignored;
     if (fs::is_regular_file(place, ignored)) return place.string();
   }
@@ -47,9 +50,17 @@ void addInstalledProgramsToPath() {
   const std::optional<std::string> self = platform::executablePath();
   if (!self) return;
   const fs::path home = fs::path(*self).parent_path();
-  const std::string path = platform::environmentValue("PATH").value_or(kDefaultPath);
-  const std::string ours = home.string() + ":" + (home / "bin").string();
-  platform::setEnvironmentValue("PATH", path.empty() ? ours : path + ":" + ours);
+  const std::string path =
+      platform::environmentValue("PATH").value_or(std::string(platform::kDefaultProgramPath));
+  const std::string ours = home.string() + platform::kPathListSeparator + (home / "bin").string();
+  platform::setEnvironmentValue("PATH", path.empty() ? ours : path + platform::kPathListSeparator + ours);
+}
+
+std::string pluginLookupDescription() {
+  const std::string host = "corvane-host" + std::string(platform::kExecutableSuffix);
+  if (platform::kLibrariesBesidePrograms)
+    return kPluginFile + " beside " + host + ",\nelse to $CORVANE_PLUGIN.";
+  return kPluginFile + " beside " + host + " or in ../lib from it,\nelse to $CORVANE_PLUGIN.";
 }
 
 }  // namespace corvane::host

@@ -24,8 +24,12 @@ class LoadedPlugin {
 
 // The plug-in a host without --plugin loads: libavfile.so beside the real
 // corvane-host executable (links resolved), else in ../lib from it, else
-// $CORVANE_PLUGIN. argv0 stands in when the system cannot name the executable.
+// $CORVANE_PLUGIN. On Windows, where a program's DLLs live beside it,
+// avfile.dll beside corvane-host.exe, else $CORVANE_PLUGIN. argv0 stands in
+// when the system cannot name the executable.
 std::string defaultPluginPath(const char* argv0);
+// That rule in words, for the usage text (two lines, no final line break).
+std::string pluginLookupDescription();
 
 // The plug-in starts its preview programs (ScryOut, ScryIn) from PATH; the
 // ones installed with the host are found too: PATH gets the real host

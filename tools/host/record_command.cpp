@@ -106,9 +106,14 @@ struct TakeReport {
 TakeReport takeReport() {
   if (auto given = platform::environmentValue("CORVANE_RECORD_REPORT"); given && !given->empty())
     return {*given, false};
-  const std::string folder = platform::environmentValue("TMPDIR").value_or("/tmp");
+  std::error_code noTemporaryFolder;
+  const std::filesystem::path temporary = std::filesystem::temp_directory_path(noTemporaryFolder);
+  // One that does not exist is named in the error below.
+  const std::string folder =
+      noTemporaryFolder ? platform::environmentValue("TMPDIR").value_or("/tmp") : temporary.string();
   std::string path;
-  std::FILE* file = platform::createUniqueFile(folder + "/corvane-take-", ".txt", path);
+  std::FILE* file =
+      platform::createUniqueFile((std::filesystem::path(folder) / "corvane-take-").string(), ".txt", path);
   if (file == nullptr) throw std::runtime_error("cannot make a file for the take report in " + folder);
   std::fclose(file);
   platform::setEnvironmentValue("CORVANE_RECORD_REPORT", path);

@@ -1,12 +1,11 @@
-#include "platform/disk.h"
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <string>
 
-namespace corvane::platform {
-namespace {
+#include "platform/disk_walk.h"
+
+namespace corvane::platform::disk_walk {
 
 bool isDirectory(const std::string& path) {
   struct stat info;
@@ -22,15 +21,10 @@ std::string parentOf(std::string path) {
   return path.substr(0, slash);
 }
 
-}  // namespace
-
-std::optional<std::uint64_t> freeDiskBytes(const char* path) {
-  std::string directory = (path == nullptr || *path == '\0') ? std::string(".") : std::string(path);
-  while (!directory.empty() && !isDirectory(directory)) directory = parentOf(directory);
-  if (directory.empty()) return std::nullopt;
+std::optional<std::uint64_t> availableBytes(const std::string& directory) {
   struct statvfs info;
   if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_frsize);
 }
 
-}  // namespace corvane::platform
+}  // namespace corvane::platform::disk_walk

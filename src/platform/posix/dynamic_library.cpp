@@ -6,19 +6,6 @@
 
 namespace corvane::platform {
 
-DynamicLibrary::~DynamicLibrary() { close(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
 DynamicLibrary DynamicLibrary::open(const std::string& path, std::string& error) {
   DynamicLibrary library;
   library.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -120,27 +120,13 @@ int openAttempt(const char* path, int flags, bool tryDirect, bool write, bool& u
   return fd;
 }
 
+// The descriptor kept in the handle's OS-neutral slot.
+int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
+
 }  // namespace
 
-StreamHandle::~StreamHandle() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-StreamHandle::StreamHandle(StreamHandle&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      attempt_(other.attempt_),
-      unbuffered_(other.unbuffered_),
-      seekCount_(std::exchange(other.seekCount_, 0)) {}
-
-StreamHandle& StreamHandle::operator=(StreamHandle&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    attempt_ = other.attempt_;
-    unbuffered_ = other.unbuffered_;
-    seekCount_ = std::exchange(other.seekCount_, 0);
-  }
-  return *this;
+void StreamHandle::closeHandles() noexcept {
+  if (handle_ != kNoHandle) ::close(descriptor(std::exchange(handle_, kNoHandle)));
 }
 
 StreamHandle StreamHandle::open(const char* path) {
@@ -162,7 +148,7 @@ StreamHandle StreamHandle::open(const char* path) {
     const int fd = openAttempt(path, attempt.flags, attempt.direct, attempt.write, unbuffered);
     if (fd < 0) continue;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    handle.fd_ = fd;
+    handle.handle_ = fd;
     handle.attempt_ = attempt.which;
     handle.unbuffered_ = unbuffered;
     break;
@@ -171,10 +157,10 @@ StreamHandle StreamHandle::open(const char* path) {
 }
 
 bool StreamHandle::seek(std::uint64_t position) {
-  if (fd_ < 0) return false;
+  if (handle_ == kNoHandle) return false;
   ++seekCount_;
   // Positions past the largest off_t become negative and are refused.
-  return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
+  return ::lseek(descriptor(handle_), static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
 }
 
 namespace {
@@ -202,8 +188,9 @@ Transfer transferAll(int fd, std::size_t size, Call call) {
 }  // namespace
 
 Transfer StreamHandle::read(std::span<std::uint8_t> buffer) {
-  return transferAll(fd_, buffer.size(), [&](std::size_t done, std::size_t want) {
-    return ::read(fd_, buffer.data() + done, want);
+  const int fd = descriptor(handle_);
+  return transferAll(fd, buffer.size(), [&](std::size_t done, std::size_t want) {
+    return ::read(fd, buffer.data() + done, want);
   });
 }
 
@@ -257,51 +244,39 @@ Transfer scatterRead(int fd, std::int64_t position, std::span<const std::span<st
 }  // namespace
 
 Transfer StreamHandle::readScatter(std::span<const std::span<std::uint8_t>> buffers) {
-  return scatterRead(fd_, -1, buffers);
+  return scatterRead(descriptor(handle_), -1, buffers);
 }
 
 Transfer StreamHandle::readScatterAt(std::uint64_t position,
                                      std::span<const std::span<std::uint8_t>> buffers) const {
   if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 2)) return {};
-  return scatterRead(fd_, static_cast<std::int64_t>(position), buffers);
+  return scatterRead(descriptor(handle_), static_cast<std::int64_t>(position), buffers);
 }
 
 Transfer StreamHandle::writeGather(std::span<const std::span<const std::uint8_t>> buffers) {
-  return vectored(fd_, buffers,
-                  [&](const iovec* pieces, int count, std::size_t) { return ::writev(fd_, pieces, count); });
+  const int fd = descriptor(handle_);
+  return vectored(fd, buffers,
+                  [&](const iovec* pieces, int count, std::size_t) { return ::writev(fd, pieces, count); });
 }
 
 Transfer StreamHandle::write(std::span<const std::uint8_t> buffer) {
-  return transferAll(fd_, buffer.size(), [&](std::size_t done, std::size_t want) {
-    return ::write(fd_, buffer.data() + done, want);
+  const int fd = descriptor(handle_);
+  return transferAll(fd, buffer.size(), [&](std::size_t done, std::size_t want) {
+    return ::write(fd, buffer.data() + done, want);
   });
 }
 
 std::optional<std::uint64_t> StreamHandle::size() const {
   struct stat info;
-  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return std::nullopt;
+  if (handle_ == kNoHandle || ::fstat(descriptor(handle_), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
 bool StreamHandle::close() {
-  if (fd_ < 0) return true;
+  if (handle_ == kNoHandle) return true;
   // Linux releases the descriptor even when close reports an error; retrying
   // could close someone else's.
-  return ::close(std::exchange(fd_, -1)) == 0;
-}
-
-BufferedFile::~BufferedFile() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
-BufferedFile::BufferedFile(BufferedFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
-
-BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
-  if (this != &other) {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = std::exchange(other.file_, nullptr);
-  }
-  return *this;
+  return ::close(descriptor(std::exchange(handle_, kNoHandle))) == 0;
 }
 
 BufferedFile BufferedFile::open(const char* path, const char* mode) {
@@ -327,11 +302,6 @@ BufferedFile BufferedFile::open(const char* path, const char* mode) {
   std::FILE* file = ::fdopen(fd, mode);
   if (file == nullptr) ::close(fd);
   return BufferedFile(file);
-}
-
-bool BufferedFile::close() {
-  if (file_ == nullptr) return true;
-  return std::fclose(std::exchange(file_, nullptr)) == 0;
 }
 
 bool heldForWritingElsewhere(const char* path) {

@@ -3,52 +3,29 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
 #include <cstring>
+
+#include "platform/interrupt_native.h"
 
 namespace corvane::platform {
 namespace {
 
-constexpr std::size_t kSlots = 8;
-constexpr std::size_t kTextBytes = 4096;
-
-// Filled before `used` is set and cleared after it is reset, so the handler
-// only ever sees whole entries.
-struct Slot {
-  std::atomic<bool> used{false};
-  char path[kTextBytes];
-  char message[kTextBytes];
-};
-
-std::array<Slot, kSlots> slots;
-
-// Set by a live HoldInterrupts; the first signal then only lands in held.
-std::atomic<bool> holding{false};
-std::atomic<int> held{0};
-
-void copyText(char (&to)[kTextBytes], const std::string& from) {
-  const std::size_t n = std::min(from.size(), kTextBytes - 1);
-  std::memcpy(to, from.data(), n);
-  to[n] = '\0';
+void removeAndSay(const char* path, const char* message) {
+  if (::unlink(path) != 0) ::rmdir(path);
+  const ssize_t ignored = ::write(STDERR_FILENO, message, std::strlen(message));
+  (void)ignored;
 }
 
 // In the handler the signal is blocked until it returns, and then ends the
 // process; outside it, raise() ends it at once.
 void cleanUpAndEnd(int signal) {
-  for (Slot& slot : slots) {
-    if (!slot.used.load()) continue;
-    if (::unlink(slot.path) != 0) ::rmdir(slot.path);
-    const ssize_t ignored = ::write(STDERR_FILENO, slot.message, std::strlen(slot.message));
-    (void)ignored;
-  }
+  interrupt_native::forEachRegistered(removeAndSay);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
 
 extern "C" void onInterrupt(int signal) {
-  int none = 0;
-  if (holding.load() && held.compare_exchange_strong(none, signal)) return;
+  if (interrupt_native::hold(signal)) return;
   cleanUpAndEnd(signal);
 }
 
@@ -66,33 +43,8 @@ void installInterruptCleanup() {
   ::signal(SIGXFSZ, SIG_IGN);
 }
 
-RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path, const std::string& message) {
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    Slot& slot = slots[i];
-    if (slot.used.load()) continue;
-    copyText(slot.path, path);
-    copyText(slot.message, message.empty() ? message : message + "\n");
-    slot.used.store(true);
-    slot_ = static_cast<int>(i);
-    return;
-  }
-}
-
-RemoveOnInterrupt::~RemoveOnInterrupt() {
-  if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].used.store(false);
-}
-
-HoldInterrupts::HoldInterrupts() {
-  held.store(0);
-  holding.store(true);
-}
-
-HoldInterrupts::~HoldInterrupts() { holding.store(false); }
-
-int HoldInterrupts::signal() const { return held.load(); }
-
 void HoldInterrupts::endIfInterrupted() const {
-  const int signal = held.load();
+  const int signal = interrupt_native::held();
   if (signal == 0) return;
   cleanUpAndEnd(signal);
   ::_exit(128 + signal);  // only if the caller blocks the signal

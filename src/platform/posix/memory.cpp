@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <new>
-#include <utility>
 
 namespace corvane::platform {
 
@@ -28,23 +27,6 @@ PageBuffer::PageBuffer(std::size_t size) {
   data_ = static_cast<std::uint8_t*>(p);
   size_ = size;
   mapped_ = mapped;
-}
-
-PageBuffer::~PageBuffer() { release(); }
-
-PageBuffer::PageBuffer(PageBuffer&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, 0)) {}
-
-PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
-  if (this != &other) {
-    release();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    mapped_ = std::exchange(other.mapped_, 0);
-  }
-  return *this;
 }
 
 void PageBuffer::release() noexcept {

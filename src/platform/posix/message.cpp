@@ -5,20 +5,12 @@
 
 #include <string>
 
-#include "platform/environment.h"
 #include "platform/posix/unique_fd.h"
 
 namespace corvane::platform {
 namespace {
 
 constexpr mode_t kLogMode = 0644;
-
-std::string joined(std::string_view caption, std::string_view separator, std::string_view text) {
-  std::string line;
-  line.reserve(caption.size() + separator.size() + text.size() + 1);
-  line.append(caption).append(separator).append(text).append("\n");
-  return line;
-}
 
 }  // namespace
 
@@ -34,16 +26,12 @@ void appendToLog(const std::string& path, std::string_view text) {
 }
 
 void writeErrorLine(std::string_view text) {
-  const std::string line = joined(text, "", "");
+  std::string line(text);
+  line += '\n';
   posix::writeAll(STDERR_FILENO, line.data(), line.size());
 }
 
-void showMessageBox(std::string_view caption, std::string_view text) {
-  const std::string shown = joined(caption, ": ", text);
-  posix::writeAll(STDERR_FILENO, shown.data(), shown.size());
-  if (auto logPath = environmentValue("CORVANE_MESSAGE_LOG"); logPath && !logPath->empty()) {
-    appendToLog(*logPath, joined(caption, "\t", text));
-  }
-}
+// No desktop: the lines are the box.
+void showSystemMessageBox(std::string_view, std::string_view) {}
 
 }  // namespace corvane::platform

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -21,8 +20,6 @@ namespace {
 constexpr std::string_view kWindowsSuffix = ".exe";
 // Where the shell looks when PATH is unset.
 constexpr std::string_view kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
-// How often stop() looks whether the child has ended.
-constexpr std::uint32_t kStopPollMs = 10;
 
 bool endsWithExe(std::string_view name) {
   if (name.size() <= kWindowsSuffix.size()) return false;
@@ -65,22 +62,6 @@ std::optional<std::string> searchProgram(std::string_view fileName) {
     if (colon == std::string_view::npos) return std::nullopt;
     dirs.remove_prefix(colon + 1);
   }
-}
-
-ChildProcess::~ChildProcess() {
-  if (started() && !status_) killAndReap();
-}
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, 0)), status_(std::exchange(other.status_, std::nullopt)) {}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    if (started() && !status_) killAndReap();
-    pid_ = std::exchange(other.pid_, 0);
-    status_ = std::exchange(other.status_, std::nullopt);
-  }
-  return *this;
 }
 
 namespace {
@@ -170,20 +151,9 @@ bool ChildProcess::running() {
   return ::kill(pid_, 0) == 0;
 }
 
-StopOutcome ChildProcess::stop(std::chrono::milliseconds timeout, Clock& clock) {
-  if (!started() || tryReap()) return StopOutcome::AlreadyEnded;
-  ::kill(pid_, SIGTERM);
-  const std::uint64_t limitUs = static_cast<std::uint64_t>(std::max<std::int64_t>(timeout.count(), 0)) * 1000;
-  const std::uint64_t startUs = clock.microseconds();
-  while (true) {
-    if (tryReap()) return StopOutcome::Closed;
-    std::uint64_t elapsedUs = clock.microseconds() - startUs;
-    if (elapsedUs >= limitUs) break;
-    std::uint64_t leftMs = (limitUs - elapsedUs + 999) / 1000;
-    clock.sleepMilliseconds(static_cast<std::uint32_t>(std::min<std::uint64_t>(leftMs, kStopPollMs)));
-  }
-  killAndReap();
-  return StopOutcome::Killed;
-}
+void ChildProcess::requestClose() { ::kill(pid_, SIGTERM); }
+
+// A reaped pid holds nothing of ours.
+void ChildProcess::release() {}
 
 }  // namespace corvane::platform

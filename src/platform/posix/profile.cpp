@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -16,13 +14,17 @@
 #include <utility>
 
 #include "platform/environment.h"
-#include "platform/posix/profile_text.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/profile_store.h"
+#include "platform/profile_text.h"
 
 namespace corvane::platform {
 namespace {
 
 using posix::UniqueFd;
+using profile_store::isStaleTemporaryName;
+using profile_store::reportOnce;
+using profile_store::sizeRefusal;
 
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewDirMode = 0755;
@@ -63,10 +65,6 @@ bool makeDirectories(const std::string& dir) {
 }
 
 enum class ReadStatus { Ok, Missing, Refused, Failed };
-
-std::string sizeRefusal(const std::string& path) {
-  return path + " is larger than " + std::to_string(kMaxProfileBytes >> 20) + " MB";
-}
 
 // Why the file behind st is not one we read or write, or empty.
 std::string refusalOf(const std::string& path, const struct stat& st) {
@@ -166,14 +164,6 @@ class ProfileLock {
   int error_ = 0;
 };
 
-bool isStaleTemporaryName(std::string_view name, std::string_view prefix) {
-  if (name.size() != prefix.size() + kTemporarySuffix.size() || !name.starts_with(prefix)) return false;
-  for (const char c : name.substr(prefix.size())) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-  }
-  return true;
-}
-
 // Removes the temporaries that saves of this file killed before their rename
 // left behind. Only under the save lock: then no save is running, so every
 // temporary of the file is stale.
@@ -265,9 +255,12 @@ int writeRefusal(const std::string& target, const struct stat& st) {
   return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// Saves the entries; on failure, reason says why in words for the user.
-bool saveProfileEntries(const std::string& path, std::string_view section,
-                        std::span<const ProfileEntry> entries, std::string& reason) {
+}  // namespace
+
+namespace profile_store {
+
+bool saveEntries(const std::string& path, std::string_view section, std::span<const ProfileEntry> entries,
+                 std::string& reason) {
   const auto failWith = [&reason](int error) {
     reason = systemReason(error);
     return false;
@@ -300,7 +293,7 @@ bool saveProfileEntries(const std::string& path, std::string_view section,
   }
   std::string updated = text;
   for (const ProfileEntry& entry : entries)
-    updated = posix::withProfileValue(updated, section, entry.key, entry.value);
+    updated = profile_text::withProfileValue(updated, section, entry.key, entry.value);
   if (updated == text) return true;
   switch (replaceFile(target, exists ? (st.st_mode & 07777) : kNewFileMode, updated)) {
     case Replace::Done:
@@ -316,23 +309,6 @@ bool saveProfileEntries(const std::string& path, std::string_view section,
   return failWith(errno);
 }
 
-// One line on stderr for the first refused or failed access of the process:
-// the settings then live in memory only, and the user should know why.
-void reportOnce(const std::string& line) {
-  static std::atomic<bool> reported{false};
-  if (reported.exchange(true)) return;
-  const std::string text = "Corvane: " + line + "\n";
-  posix::writeAll(STDERR_FILENO, text.data(), text.size());
-}
-
-bool storable(std::string_view section, std::span<const ProfileEntry> entries) {
-  for (const ProfileEntry& entry : entries) {
-    if (!posix::isStorableProfileEntry(section, entry.key, entry.value)) return false;
-  }
-  return true;
-}
-
-// The text of the file at path for a read: empty when missing or refused.
 std::string readForLookup(const std::string& path) {
   std::string text, refusal;
   const ReadStatus status = readWholeFile(path, text, refusal);
@@ -348,7 +324,7 @@ std::string readForLookup(const std::string& path) {
   return status == ReadStatus::Ok ? text : std::string();
 }
 
-}  // namespace
+}  // namespace profile_store
 
 std::string profileDirectory() {
   if (auto dir = nonEmptyEnvironment("CORVANE_CONFIG_DIR"); !dir.empty()) return dir;
@@ -368,39 +344,6 @@ std::optional<std::string> profileRefusal(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   if (std::string refusal = refusalOf(path, st); !refusal.empty()) return refusal;
   return std::nullopt;
-}
-
-ProfileSection readProfileSection(const std::string& path, std::string_view section) {
-  return posix::profileSectionValues(readForLookup(path), section);
-}
-
-std::optional<std::string> readProfileValue(const std::string& path, std::string_view section,
-                                            std::string_view key) {
-  return posix::findProfileValue(readForLookup(path), section, key);
-}
-
-std::optional<std::string> saveProfileValues(const std::string& path, std::string_view section,
-                                             std::span<const ProfileEntry> entries) {
-  if (path.empty() || !storable(section, entries)) return "the entry cannot be stored as given";
-  std::string reason;
-  if (saveProfileEntries(path, section, entries, reason)) return std::nullopt;
-  return reason;
-}
-
-bool writeProfileValues(const std::string& path, std::string_view section,
-                        std::span<const ProfileEntry> entries) {
-  // A refused entry is the caller's mistake, not the system's: no notice.
-  if (path.empty() || !storable(section, entries)) return false;
-  std::string reason;
-  if (saveProfileEntries(path, section, entries, reason)) return true;
-  reportOnce("settings could not be saved to " + path + ": " + reason);
-  return false;
-}
-
-bool writeProfileValue(const std::string& path, std::string_view section, std::string_view key,
-                       std::string_view value) {
-  const ProfileEntry entry{std::string(key), std::string(value)};
-  return writeProfileValues(path, section, std::span(&entry, 1));
 }
 
 }  // namespace corvane::platform

@@ -30,45 +30,24 @@ bool identify(int fd, Identity& identity) {
   return true;
 }
 
-}  // namespace
-
-SharedMemory::~SharedMemory() { release(); }
-
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : name_(std::move(other.name_)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      device_(other.device_),
-      inode_(other.inode_) {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    name_ = std::move(other.name_);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    device_ = other.device_;
-    inode_ = other.inode_;
-  }
-  return *this;
+// Maps the object behind fd into memory; the device and inode go to
+// identity so that replaced() can tell a new object of the same name.
+std::uint8_t* mapObject(int fd, std::size_t size, bool writable, std::uint64_t (&identity)[2]) {
+  Identity object;
+  if (!identify(fd, object)) return nullptr;
+  void* p = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) return nullptr;
+  identity[0] = object.device;
+  identity[1] = object.inode;
+  return static_cast<std::uint8_t*>(p);
 }
+
+}  // namespace
 
 void SharedMemory::release() noexcept {
   if (data_ != nullptr) ::munmap(data_, size_);
   data_ = nullptr;
   size_ = 0;
-}
-
-bool SharedMemory::map(int fd, std::size_t size, bool writable) {
-  Identity identity;
-  if (!identify(fd, identity)) return false;
-  void* p = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
-  if (p == MAP_FAILED) return false;
-  data_ = static_cast<std::uint8_t*>(p);
-  size_ = size;
-  device_ = identity.device;
-  inode_ = identity.inode;
-  return true;
 }
 
 SharedMemory SharedMemory::create(const std::string& name, std::size_t size) {
@@ -81,7 +60,8 @@ SharedMemory SharedMemory::create(const std::string& name, std::size_t size) {
   // Reserve the pages now: a full shared-memory filesystem would otherwise
   // surface as a bus error at the first write to the mapping.
   if (::posix_fallocate(fd.get(), 0, static_cast<off_t>(size)) != 0) return memory;
-  memory.map(fd.get(), size, true);
+  memory.data_ = mapObject(fd.get(), size, true, memory.identity_);
+  if (memory.data_ != nullptr) memory.size_ = size;
   return memory;
 }
 
@@ -92,7 +72,8 @@ SharedMemory SharedMemory::openReadOnly(const std::string& name, std::size_t siz
   Identity identity;
   // A smaller object would fault on the first read past its end.
   if (!fd.valid() || !identify(fd.get(), identity) || identity.size < size) return memory;
-  memory.map(fd.get(), size, false);
+  memory.data_ = mapObject(fd.get(), size, false, memory.identity_);
+  if (memory.data_ != nullptr) memory.size_ = size;
   return memory;
 }
 
@@ -100,7 +81,7 @@ bool SharedMemory::replaced() const {
   posix::UniqueFd fd(::shm_open(name_.c_str(), O_RDONLY | O_CLOEXEC, 0));
   Identity identity;
   if (!fd.valid() || !identify(fd.get(), identity)) return true;
-  return identity.device != device_ || identity.inode != inode_;
+  return identity.device != identity_[0] || identity.inode != identity_[1];
 }
 
 bool removeSharedMemory(const std::string& name) { return ::shm_unlink(systemName(name).c_str()) == 0; }

@@ -175,35 +175,36 @@ std::unique_ptr<Terminal> Terminal::open() {
     return nullptr;
   }
   writeRaw(fd.get(), kEnterScreen, sizeof kEnterScreen - 1);
-  return std::unique_ptr<Terminal>(new Terminal(fd.release()));
+  (void)fd.release();  // the session owns it now
+  return std::unique_ptr<Terminal>(new Terminal());
 }
 
 Terminal::~Terminal() {
   giveBack();
   active.store(false, std::memory_order_relaxed);
   removeHandlers();
+  ::close(session.fd);
   session.fd = -1;
-  ::close(fd_);
 }
 
 std::optional<std::uint8_t> Terminal::readByte(int timeoutMs) {
-  pollfd ready{fd_, POLLIN, 0};
+  pollfd ready{session.fd, POLLIN, 0};
   if (::poll(&ready, 1, timeoutMs) <= 0) return std::nullopt;
   std::uint8_t byte = 0;
-  if (::read(fd_, &byte, 1) != 1) return std::nullopt;
+  if (::read(session.fd, &byte, 1) != 1) return std::nullopt;
   return byte;
 }
 
-void Terminal::write(std::string_view text) { writeRaw(fd_, text.data(), text.size()); }
+void Terminal::write(std::string_view text) { writeRaw(session.fd, text.data(), text.size()); }
 
 std::uint16_t Terminal::columns() const {
   winsize size{};
-  return ::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+  return ::ioctl(session.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
 std::uint16_t Terminal::rows() const {
   winsize size{};
-  return ::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 ? size.ws_row : 24;
+  return ::ioctl(session.fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 ? size.ws_row : 24;
 }
 
 bool Terminal::takeRedrawRequest() { return redraw.exchange(false, std::memory_order_relaxed); }

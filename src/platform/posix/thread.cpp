@@ -5,10 +5,8 @@
 #include <sys/resource.h>
 
 #include <cstring>
-#include <memory>
-#include <string>
 
-#include "platform/environment.h"
+#include "platform/thread_native.h"
 
 namespace corvane::platform {
 namespace {
@@ -17,8 +15,6 @@ namespace {
 constexpr int kTimeCriticalPriority = 90;
 // The high priority class: ahead of normal processes without starving them.
 constexpr int kHighPriorityNice = -10;
-// pthread_setname_np refuses longer names (16 bytes with the terminator).
-constexpr std::size_t kMaxThreadName = 15;
 
 static_assert(sizeof(pthread_t) <= sizeof(std::uintptr_t));
 
@@ -34,28 +30,12 @@ pthread_t fromNative(std::uintptr_t native) {
   return id;
 }
 
-// Everything the new thread needs; it owns this, never the Thread object, so a
-// body that destroys its owner leaves the thread nothing dangling.
-struct Launch {
-  std::function<void()> body;
-  std::string name;
-  ThreadPriority priority;
-};
-
-extern "C" void* runLaunch(void* argument) noexcept {
-  std::unique_ptr<Launch> launch(static_cast<Launch*>(argument));
-  (void)::pthread_setname_np(::pthread_self(), launch->name.c_str());
-  if (launch->priority == ThreadPriority::TimeCritical) raiseCurrentThreadToTimeCritical();
-  launch->body();  // noexcept: an escaping exception ends the process
+extern "C" void* runLaunch(void* launch) noexcept {
+  native_thread::run(launch);
   return nullptr;
 }
 
 }  // namespace
-
-bool realtimeAllowed() {
-  const auto value = environmentValue("CORVANE_REALTIME");
-  return !(value && *value == "0");
-}
 
 void raiseCurrentThreadToTimeCritical() {
   if (!realtimeAllowed()) return;
@@ -71,55 +51,24 @@ void raiseProcessToHighPriority() {
   (void)::setpriority(PRIO_PROCESS, 0, kHighPriorityNice);
 }
 
-Thread::~Thread() { join(); }
+namespace native_thread {
 
-std::error_code Thread::start(const ThreadOptions& options, std::function<void()> body) {
-  auto launch = std::make_unique<Launch>(
-      Launch{std::move(body), std::string(options.name.substr(0, kMaxThreadName)), options.priority});
-  std::lock_guard guard(lock_);
-  if (state_ != State::Idle) return std::make_error_code(std::errc::operation_in_progress);
+std::error_code start(void* launch, std::uintptr_t& native) {
   pthread_t id{};
-  // Held across the create, so a thread that joins itself at once finds its id.
-  if (const int error = ::pthread_create(&id, nullptr, runLaunch, launch.get()); error != 0) {
+  if (const int error = ::pthread_create(&id, nullptr, runLaunch, launch); error != 0) {
     return {error, std::generic_category()};
   }
-  (void)launch.release();  // the thread owns it now
-  native_ = toNative(id);
-  state_ = State::Running;
+  native = toNative(id);
   return {};
 }
 
-void Thread::join() {
-  std::unique_lock guard(lock_);
-  if (state_ == State::Idle) return;
-  const pthread_t id = fromNative(native_);
-  if (::pthread_equal(id, ::pthread_self())) {
-    // A thread cannot wait for its own end. Let it go, unless another thread is
-    // already joining it, which then reclaims it.
-    if (state_ == State::Running) {
-      (void)::pthread_detach(id);
-      state_ = State::Idle;
-    }
-    return;
-  }
-  if (state_ == State::Joining) {
-    joined_.wait(guard, [this] { return state_ != State::Joining; });
-    return;
-  }
-  // Joined without the lock, so started() and other joiners never block on it
-  // and the thread may call join() on itself meanwhile.
-  state_ = State::Joining;
-  guard.unlock();
-  (void)::pthread_join(id, nullptr);
-  guard.lock();
-  state_ = State::Idle;
-  guard.unlock();
-  joined_.notify_all();
-}
+bool isCurrent(std::uintptr_t native) { return ::pthread_equal(fromNative(native), ::pthread_self()); }
 
-bool Thread::started() {
-  std::lock_guard guard(lock_);
-  return state_ != State::Idle;
-}
+void letGo(std::uintptr_t native) { (void)::pthread_detach(fromNative(native)); }
 
+void join(std::uintptr_t native) { (void)::pthread_join(fromNative(native), nullptr); }
+
+void nameCurrent(const std::string& name) { (void)::pthread_setname_np(::pthread_self(), name.c_str()); }
+
+}  // namespace native_thread
 }  // namespace corvane::platform

@@ -9,7 +9,7 @@
 
 #include "platform/profile.h"
 
-namespace corvane::platform::posix {
+namespace corvane::platform::profile_text {
 
 // The value of key in the first section named section (ASCII case-insensitive),
 // trimmed of spaces and tabs and of one pair of enclosing double quotes.
@@ -32,4 +32,4 @@ bool isStorableProfileEntry(std::string_view section, std::string_view key, std:
 std::string withProfileValue(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view value);
 
-}  // namespace corvane::platform::posix
+}  // namespace corvane::platform::profile_text

@@ -1,9 +1,9 @@
-#include "platform/posix/profile_text.h"
+#include "platform/profile_text.h"
 
 #include <cstddef>
 #include <vector>
 
-namespace corvane::platform::posix {
+namespace corvane::platform::profile_text {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
@@ -215,12 +215,12 @@ std::string withProfileValue(std::string_view text, std::string_view section, st
   return out;
 }
 
-}  // namespace corvane::platform::posix
+}  // namespace corvane::platform::profile_text
 
 namespace corvane::platform {
 
 bool sameProfileName(std::string_view a, std::string_view b) {
-  return posix::equalsIgnoringCase(posix::trim(a), posix::trim(b));
+  return profile_text::equalsIgnoringCase(profile_text::trim(a), profile_text::trim(b));
 }
 
 std::optional<std::string> findProfileEntry(const ProfileSection& section, std::string_view key) {

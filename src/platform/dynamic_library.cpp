@@ -1,0 +1,20 @@
+#include "platform/dynamic_library.h"
+
+#include <utility>
+
+namespace corvane::platform {
+
+DynamicLibrary::~DynamicLibrary() { close(); }
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+}  // namespace corvane::platform
