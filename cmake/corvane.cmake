@@ -49,9 +49,10 @@ function(corvane_test name dir)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "CORVANE_REALTIME=0" TIMEOUT 600)
   if(CORVANE_WIN32)
     # Under Wine, after the prefix and its one server are up (tests/CMakeLists.txt),
-    # without the cases of CORVANE_POSIX_ONLY_CASES.
+    # without the cases of CORVANE_POSIX_ONLY_CASES, and with no message box
+    # waiting for a click that never comes.
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/win32/quiet_faults.cpp)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix
-                         ENVIRONMENT "CORVANE_REALTIME=0;GTEST_FILTER=-${CORVANE_POSIX_ONLY_CASES}")
+                         ENVIRONMENT "CORVANE_REALTIME=0;CORVANE_DIALOGS=none;GTEST_FILTER=-${CORVANE_POSIX_ONLY_CASES}")
   endif()
 endfunction()

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -92,7 +93,7 @@ inline RecordBuffer readingFileInfo(const AvfileApi& api, void* handle) {
 class HostBuffer {
  public:
   HostBuffer(std::size_t size, std::size_t shift, std::uint8_t fill = kHostFill)
-      : storage_(static_cast<std::uint8_t*>(std::aligned_alloc(4096, (size + shift + 4095) / 4096 * 4096))),
+      : storage_(static_cast<std::uint8_t*>(::operator new (size + shift, std::align_val_t{4096}))),
         data_(storage_.get() + shift) {
     std::memset(data_, fill, size);
   }
@@ -105,7 +106,7 @@ class HostBuffer {
 
  private:
   struct Free {
-    void operator()(std::uint8_t* p) const { std::free(p); }
+    void operator()(std::uint8_t* p) const { ::operator delete (p, std::align_val_t{4096}); }
   };
   std::unique_ptr<std::uint8_t, Free> storage_;
   std::uint8_t* data_;
