@@ -8,12 +8,10 @@
 #include <string_view>
 
 #include "engine/dialog.h"
+#include "plugin/warning_dialog_template.h"
 
 namespace corvane::plugin {
 
-inline constexpr std::int32_t kWarningDialogId = 103;
-inline constexpr std::int32_t kWarningTextId = 1008;
-inline constexpr std::int32_t kDoNotShowAgainId = 1004;
 // The caption a failure inside the dialog procedure is shown under.
 inline constexpr const char* kWarningCallbackCaption = "VeltrixWarningCallback";
 

@@ -12,9 +12,6 @@
 namespace corvane::record {
 namespace {
 
-constexpr std::int32_t kStopOnDropBoxId = 1004;
-constexpr std::int32_t kFirstSourceId = 1007;
-constexpr std::int32_t kPreviewBoxId = 1025;
 constexpr std::uint32_t kSourceSettleMs = 100;
 constexpr std::uint32_t kPrepareInputCommand = 0x814;
 constexpr const char* kPreviewKey = "VeltrixScryIn";
@@ -35,54 +32,6 @@ constexpr std::array<PictureRow, 8> kRows{{
     {1015, 1029, ColourKey::VOffset},
 }};
 
-using tk::ControlKind;
-constexpr std::int32_t kNone = tk::kNoControlId;
-constexpr std::array<tk::ControlTemplate, 38> kControls{{
-    {kNone, ControlKind::GroupBox, {5, 3, 295, 127}, "Input Controls"},
-    {kNone, ControlKind::StaticText, {25, 14, 24, 8}, "Source"},
-    {kFirstSourceId, ControlKind::RadioButton, {35, 23, 49, 10}, "Composite"},
-    {kFirstSourceId + 1, ControlKind::RadioButton, {35, 33, 29, 10}, "Y/C"},
-    {kFirstSourceId + 2, ControlKind::RadioButton, {35, 43, 52, 10}, "Component"},
-    {kFirstSourceId + 3, ControlKind::RadioButton, {35, 53, 28, 10}, "SDI"},
-    {kNone, ControlKind::StaticText, {25, 65, 34, 8}, "Recording"},
-    {kStopOnDropBoxId, ControlKind::CheckBox, {35, 75, 132, 10}, "Stop recording if frames are dropped"},
-    {kNone,
-     ControlKind::StaticText,
-     {50, 86, 210, 17},
-     "(Warning : Recording stops if the incorrect video format is used on input, i.e. PAL instead of NTSC.)"},
-    {kNone, ControlKind::StaticText, {25, 105, 28, 8}, "Preview"},
-    {kPreviewBoxId, ControlKind::CheckBox, {35, 115, 101, 10}, "Show On Screen Preview"},
-    {kNone, ControlKind::GroupBox, {5, 130, 295, 75}, "Color Controls"},
-    {kNone, ControlKind::StaticText, {10, 146, 32, 8}, "Contrast"},
-    {1001, ControlKind::Placeholder, {45, 146, 220, 10}, ""},
-    {1017, ControlKind::Placeholder, {267, 146, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 159, 32, 8}, "Brightness"},
-    {1002, ControlKind::Placeholder, {45, 159, 220, 10}, ""},
-    {1022, ControlKind::Placeholder, {267, 159, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 172, 32, 8}, "Saturation"},
-    {1003, ControlKind::Placeholder, {45, 172, 220, 10}, ""},
-    {1023, ControlKind::Placeholder, {267, 172, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 185, 32, 8}, "Hue"},
-    {1006, ControlKind::Placeholder, {45, 185, 220, 10}, ""},
-    {1024, ControlKind::Placeholder, {267, 185, 28, 10}, ""},
-    {kNone, ControlKind::GroupBox, {5, 207, 295, 75}, "Gain Controls"},
-    {kNone, ControlKind::StaticText, {10, 222, 32, 8}, "U Gain"},
-    {1012, ControlKind::Placeholder, {45, 222, 220, 10}, ""},
-    {1026, ControlKind::Placeholder, {267, 222, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 236, 32, 8}, "V Gain"},
-    {1013, ControlKind::Placeholder, {45, 236, 220, 10}, ""},
-    {1027, ControlKind::Placeholder, {267, 236, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 249, 32, 8}, "U Offset"},
-    {1011, ControlKind::Placeholder, {45, 249, 220, 10}, ""},
-    {1028, ControlKind::Placeholder, {267, 249, 28, 10}, ""},
-    {kNone, ControlKind::StaticText, {10, 263, 32, 8}, "V Offset"},
-    {1015, ControlKind::Placeholder, {45, 263, 220, 10}, ""},
-    {1029, ControlKind::Placeholder, {267, 263, 28, 10}, ""},
-    {tk::kCommandCancel, ControlKind::DefaultPushButton, {250, 285, 50, 14}, "Close"},
-}};
-
-constexpr tk::DialogTemplate kTemplate{kInputDialogId, "Input Settings", {0, 0, 307, 303}, kControls};
-
 // The latest sliders and number boxes; each opening replaces them. Their
 // windows end with the dialog, so they are unbound long before these go.
 struct RowControls {
@@ -102,7 +51,7 @@ tk::TKmsg& variableOf(InputColourControls& controls, ColourKey key, std::size_t 
 
 }  // namespace
 
-const tk::DialogTemplate& inputDialogTemplate() { return kTemplate; }
+const tk::DialogTemplate& inputDialogTemplate() { return kInputDialogTemplate; }
 
 InputSettingsProcedure::InputSettingsProcedure(exports::Services& services, InputColourControls& controls)
     : services_(services), controls_(controls), board_(services.board, services.switcher) {}
@@ -247,7 +196,7 @@ void InputSettingsProcedure::onChanged(tk::DialogWindow& window) {
 
 void showInputSettingsDialog(exports::Services& services) {
   InputSettingsProcedure procedure(services, services.inputControls);
-  tk::runModalDialog(kTemplate, procedure);
+  tk::runModalDialog(kInputDialogTemplate, procedure);
 }
 
 }  // namespace corvane::record

@@ -10,10 +10,10 @@
 #include "engine/dialog.h"
 #include "exports/services.h"
 #include "record/input_controls.h"
+#include "record/input_dialog_template.h"
 
 namespace corvane::record {
 
-inline constexpr std::int32_t kInputDialogId = 101;
 inline constexpr const char* kRecordCallbackCaption = "VeltrixRecordCallback";
 
 const tk::DialogTemplate& inputDialogTemplate();

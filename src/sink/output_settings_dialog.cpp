@@ -10,61 +10,9 @@
 namespace corvane::sink {
 namespace {
 
-constexpr std::int32_t kPedestalBoxId = 1004;
-constexpr std::int32_t kNoFrameDropBoxId = 1005;
-constexpr std::int32_t kPreviewBoxId = 1006;
-constexpr std::int32_t kNtscId = 1007;
-constexpr std::int32_t kPalId = 1008;
-constexpr std::int32_t kComponentId = 1012;
-constexpr std::int32_t kYcId = 1013;
-constexpr std::int32_t kPhaseSliderId = 1016;
-constexpr std::int32_t kPhaseEditId = 1017;
-constexpr std::int32_t kFirstFilterId = 1018;
-constexpr std::int32_t kFilterCount = 4;
 constexpr std::uint32_t kSourceSettleMs = 100;
 constexpr const char* kPreviewKey = "VeltrixScryOut";
 constexpr const char* kNoFrameDropKey = "ForceNoFrameDrop";
-
-using tk::ControlKind;
-constexpr std::array<tk::ControlTemplate, 23> kControls{{
-    {tk::kNoControlId, ControlKind::GroupBox, {5, 3, 295, 92}, "Output Controls"},
-    {tk::kNoControlId,
-     ControlKind::StaticText,
-     {25, 14, 198, 8},
-     "Source (Note : Composite and SDI are always enabled.)"},
-    {kComponentId, ControlKind::RadioButton, {35, 23, 89, 10}, "Component"},
-    {kYcId, ControlKind::RadioButton, {35, 33, 28, 10}, "Y/C"},
-    {tk::kNoControlId, ControlKind::StaticText, {25, 46, 34, 8}, "Playback"},
-    {kNoFrameDropBoxId,
-     ControlKind::CheckBox,
-     {35, 56, 153, 10},
-     "Force no frames to be dropped on playback"},
-    {tk::kNoControlId, ControlKind::StaticText, {25, 70, 34, 8}, "Preview"},
-    {kPreviewBoxId, ControlKind::CheckBox, {35, 80, 153, 10}, "Show On Screen Preview"},
-    {tk::kNoControlId, ControlKind::GroupBox, {5, 95, 295, 66}, "Output Format"},
-    {kNtscId, ControlKind::RadioButton, {35, 107, 35, 10}, "NTSC"},
-    {kPalId, ControlKind::RadioButton, {35, 117, 29, 10}, "PAL"},
-    {kPedestalBoxId,
-     ControlKind::CheckBox,
-     {10, 132, 232, 10},
-     "Remove NTSC Pedestal (Japanese NTSC Support)"},
-    {tk::kNoControlId,
-     ControlKind::StaticText,
-     {10, 146, 259, 8},
-     "Note : You must restart Veltrix for these settings to come into effect."},
-    {tk::kNoControlId, ControlKind::GroupBox, {5, 161, 295, 49}, "Output Parameters"},
-    {tk::kNoControlId, ControlKind::StaticText, {10, 176, 32, 8}, "SC Phase"},
-    {kPhaseSliderId, ControlKind::Placeholder, {45, 175, 220, 10}, ""},
-    {kPhaseEditId, ControlKind::Placeholder, {267, 175, 28, 10}, ""},
-    {tk::kNoControlId, ControlKind::StaticText, {10, 191, 16, 8}, "Filter"},
-    {kFirstFilterId, ControlKind::PushLikeCheckBox, {45, 191, 55, 12}, "0"},
-    {kFirstFilterId + 1, ControlKind::PushLikeCheckBox, {100, 191, 55, 12}, "1"},
-    {kFirstFilterId + 2, ControlKind::PushLikeCheckBox, {155, 191, 55, 12}, "2"},
-    {kFirstFilterId + 3, ControlKind::PushLikeCheckBox, {210, 191, 55, 12}, "3"},
-    {tk::kCommandCancel, ControlKind::DefaultPushButton, {250, 215, 50, 14}, "Close"},
-}};
-
-constexpr tk::DialogTemplate kTemplate{kOutputDialogId, "Output Settings", {0, 0, 307, 233}, kControls};
 
 // The latest slider and number box; each opening replaces them. Their windows
 // end with the dialog, so they are unbound long before these go at unload.
@@ -79,7 +27,7 @@ PhaseControls& phaseControls() {
 
 }  // namespace
 
-const tk::DialogTemplate& outputDialogTemplate() { return kTemplate; }
+const tk::DialogTemplate& outputDialogTemplate() { return kOutputDialogTemplate; }
 
 void OutputSettingsProcedure::forEachVariable(tk::DialogWindow& window, bool add) {
   settings::OutputSettings& output = services_.output;
@@ -199,7 +147,7 @@ void OutputSettingsProcedure::onChanged(tk::DialogWindow& window) {
 
 void showOutputSettingsDialog(exports::Services& services) {
   OutputSettingsProcedure procedure(services);
-  tk::runModalDialog(kTemplate, procedure);
+  tk::runModalDialog(kOutputDialogTemplate, procedure);
 }
 
 }  // namespace corvane::sink

@@ -9,10 +9,10 @@
 
 #include "engine/dialog.h"
 #include "exports/services.h"
+#include "sink/output_dialog_template.h"
 
 namespace corvane::sink {
 
-inline constexpr std::int32_t kOutputDialogId = 102;
 inline constexpr const char* kSinkCallbackCaption = "VeltrixSinkCallback";
 
 const tk::DialogTemplate& outputDialogTemplate();

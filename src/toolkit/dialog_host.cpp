@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/environment.h"
 #include "toolkit/front_ends.h"
@@ -38,22 +40,35 @@ constexpr std::string_view kScriptPrefix = "script:";
 
 std::int32_t runDialogFromEnvironment(const DialogTemplate& dialog, DialogProcedure& procedure) {
   DialogLog log = DialogLog::fromEnvironment();
-  const std::string mode = platform::environmentValue("CORVANE_DIALOGS").value_or("none");
+  const std::optional<std::string> chosen = platform::environmentValue("CORVANE_DIALOGS");
+  const std::string mode = chosen.value_or("");
+  // Where the system has dialogs of its own, they are what the user sees
+  // (also for "tty": the terminal drawing stands in for them elsewhere), and
+  // "none" and scripts drive them; the toolkit's own front ends take over
+  // wherever the system has none.
   if (mode.rfind(kScriptPrefix, 0) == 0) {
     const std::string path = mode.substr(kScriptPrefix.size());
-    auto frontEnd = makeScriptFrontEnd(takeScriptedActions(path, dialog.resourceId), platform::systemClock());
+    std::vector<ScriptAction> actions = takeScriptedActions(path, dialog.resourceId);
+    if (auto result = runSystemDialog(dialog, procedure, log, actions)) return *result;
+    auto frontEnd = makeScriptFrontEnd(std::move(actions), platform::systemClock());
     return runDialog(dialog, procedure, *frontEnd, log);
   }
+  const bool byUser = mode.empty() || mode == "tty";
+  if (!byUser && mode != "none") {
+    std::fprintf(stderr,
+                 "Corvane: CORVANE_DIALOGS=%s is not none, tty or script:PATH; dialogs close at once\n",
+                 mode.c_str());
+  }
+  using Actions = std::optional<std::vector<ScriptAction>>;
+  if (auto result =
+          runSystemDialog(dialog, procedure, log, byUser ? Actions() : Actions(std::vector<ScriptAction>())))
+    return *result;
   if (mode == "tty") {
     if (auto terminal = platform::Terminal::open()) {
       auto frontEnd = makeTtyFrontEnd(*terminal);
       return runDialog(dialog, procedure, *frontEnd, log);
     }
     std::fprintf(stderr, "Corvane: no terminal for dialog %d; it closes at once\n", dialog.resourceId);
-  } else if (!mode.empty() && mode != "none") {
-    std::fprintf(stderr,
-                 "Corvane: CORVANE_DIALOGS=%s is not none, tty or script:PATH; dialogs close at once\n",
-                 mode.c_str());
   }
   NoFrontEnd none;
   return runDialog(dialog, procedure, none, log);

@@ -1,7 +1,10 @@
 // The dialog host: runs a template modally through a front end. The front
-// end is chosen per dialog by CORVANE_DIALOGS: "none" (or unset) closes the
-// dialog at once as Escape does, "tty" draws it in the terminal and reads the
-// keyboard, "script:PATH" plays the actions PATH holds for it.
+// end is chosen per dialog by CORVANE_DIALOGS: "none" closes the dialog at
+// once as Escape does, "tty" draws it in the terminal and reads the keyboard,
+// "script:PATH" plays the actions PATH holds for it. Where the system has
+// dialogs of its own (Windows), the real dialog is shown, to the user when
+// the variable is unset or "tty", and "none" and scripts drive its real
+// controls; elsewhere unset means "none".
 #pragma once
 
 #include <cstdint>

@@ -37,8 +37,9 @@ void ModalDialog::open() {
   procedure_.onOpen(*this);
   opening_ = false;
   for (std::int32_t id : textsSetOnOpen_) {
-    log_.append("text " + std::to_string(template_.resourceId) + " " + std::to_string(id) + " " +
-                texts_[static_cast<std::size_t>(indexOf(id))]);
+    const std::string text =
+        native_ != nullptr ? native_->text(id) : texts_[static_cast<std::size_t>(indexOf(id))];
+    log_.append("text " + std::to_string(template_.resourceId) + " " + std::to_string(id) + " " + text);
   }
   actionDone();
 }
@@ -46,6 +47,8 @@ void ModalDialog::open() {
 bool ModalDialog::click(std::int32_t id) {
   const std::ptrdiff_t index = indexOf(id);
   if (index < 0) return false;
+  // The system's button changes itself and hands its command back (command).
+  if (native_ != nullptr) return native_->click(id);
   const auto at = static_cast<std::size_t>(index);
   const ControlKind kind = template_.controls[at].kind;
   if (kind == ControlKind::RadioButton) {
@@ -107,6 +110,7 @@ void ModalDialog::setItemText(std::int32_t id, std::string_view text) {
   const std::ptrdiff_t index = indexOf(id);
   if (index < 0) return;
   texts_[static_cast<std::size_t>(index)] = std::string(text);
+  if (native_ != nullptr) native_->setText(id, text);
   const bool isStatic = template_.controls[static_cast<std::size_t>(index)].kind == ControlKind::StaticText;
   if (opening_ && isStatic &&
       std::find(textsSetOnOpen_.begin(), textsSetOnOpen_.end(), id) == textsSetOnOpen_.end()) {
@@ -117,13 +121,16 @@ void ModalDialog::setItemText(std::int32_t id, std::string_view text) {
 
 bool ModalDialog::isChecked(std::int32_t id) const {
   const std::ptrdiff_t index = indexOf(id);
-  return index >= 0 && checked_[static_cast<std::size_t>(index)];
+  if (index < 0) return false;
+  if (native_ != nullptr) return native_->checked(id);
+  return checked_[static_cast<std::size_t>(index)];
 }
 
 void ModalDialog::setChecked(std::int32_t id, bool checked) {
   const std::ptrdiff_t index = indexOf(id);
   if (index < 0 || !isTickable(template_.controls[static_cast<std::size_t>(index)].kind)) return;
   checked_[static_cast<std::size_t>(index)] = checked;
+  if (native_ != nullptr) native_->setChecked(id, checked);
   if (onRedraw) onRedraw();
 }
 
@@ -136,6 +143,7 @@ void ModalDialog::endDialog(std::int32_t result) {
   if (ended_) return;
   ended_ = true;
   result_ = result;
+  if (native_ != nullptr) native_->end(result);
 }
 
 void ModalDialog::onToolkitMessage(std::int32_t message, ToolkitUI*) {
@@ -151,11 +159,22 @@ void ModalDialog::adopt(TKValueControl& control) {
 }
 
 void ModalDialog::forget(TKValueControl& control) {
+  if (native_ != nullptr) {
+    const std::int32_t placeholder = placeholderOf(control);
+    if (placeholder != kNoControlId) native_->removeValueControl(placeholder);
+  }
   controls_.erase(std::remove(controls_.begin(), controls_.end(), &control), controls_.end());
 }
 
 void ModalDialog::valueControlChanged() {
   if (onRedraw) onRedraw();
+}
+
+std::int32_t ModalDialog::placeholderOf(const TKValueControl& control) const {
+  for (std::size_t i = 0; i < template_.controls.size(); ++i) {
+    if (controlOver(i) == &control) return template_.controls[i].id;
+  }
+  return kNoControlId;
 }
 
 std::ptrdiff_t ModalDialog::indexOf(std::int32_t id) const {
@@ -171,12 +190,21 @@ void ModalDialog::logState() {
   for (std::size_t i = 0; i < template_.controls.size(); ++i) {
     const ControlTemplate& control = template_.controls[i];
     if (isTickable(control.kind)) {
-      line += " " + std::to_string(control.id) + "=" + (checked_[i] ? "1" : "0");
+      line += " " + std::to_string(control.id) + "=" +
+              ((native_ != nullptr ? native_->checked(control.id) : checked_[i]) ? "1" : "0");
     } else if (TKValueControl* value = controlOver(i)) {
-      line += " " + std::to_string(control.id) + "=" + formatValue(value->GetValue());
+      line += " " + std::to_string(control.id) + "=" + valueText(control.id, *value);
     }
   }
   log_.append(line);
+}
+
+// A number box shows its value as text, and a system one is read back. A
+// slider's knob only takes whole positions, so the log gives its bound value.
+std::string ModalDialog::valueText(std::int32_t placeholderId, TKValueControl& control) const {
+  if (native_ != nullptr && dynamic_cast<TKFLT64Edit*>(&control) != nullptr)
+    return native_->numberText(placeholderId);
+  return formatValue(control.GetValue());
 }
 
 }  // namespace corvane::tk::detail

@@ -1,7 +1,9 @@
 // One open modal dialog: the state of its controls (ticks, texts, the value
 // controls placed over its placeholders), the procedure it feeds, and the
-// log of what happened to it. Front ends drive it as a user would; it knows
-// nothing of how it is shown.
+// log of what happened to it. Front ends drive it as a user would. Attached
+// to a system dialog, the ticks and texts live in that dialog's controls:
+// they are written through and read back from there, so the log shows what
+// the real controls hold.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "engine/dialog.h"
+#include "platform/native_dialog.h"
 #include "toolkit/dialog_log.h"
 
 namespace corvane::tk::detail {
@@ -19,6 +22,13 @@ class ModalDialog final : public DialogWindow {
   ModalDialog(const DialogTemplate& dialog, DialogProcedure& procedure, DialogLog& log);
   // Releases the windows of the value controls still placed in it.
   ~ModalDialog() override;
+
+  // The system dialog it is shown in from now on (nullptr: none, for when
+  // that window goes). Its value controls follow through onRedraw.
+  void attach(platform::NativeDialog* native) { native_ = native; }
+  platform::NativeDialog* native() const { return native_; }
+  // The placeholder id the value control sits over; kNoControlId for none.
+  std::int32_t placeholderOf(const TKValueControl& control) const;
 
   // Delivers the opening and logs the texts the procedure set and the state.
   void open();
@@ -63,6 +73,7 @@ class ModalDialog final : public DialogWindow {
  private:
   std::ptrdiff_t indexOf(std::int32_t id) const;
   void logState();
+  std::string valueText(std::int32_t placeholderId, TKValueControl& control) const;
 
   const DialogTemplate& template_;
   DialogProcedure& procedure_;
@@ -71,6 +82,7 @@ class ModalDialog final : public DialogWindow {
   std::vector<bool> checked_;
   std::vector<std::int32_t> textsSetOnOpen_;
   std::vector<TKValueControl*> controls_;
+  platform::NativeDialog* native_ = nullptr;
   bool opening_ = false;
   bool ended_ = false;
   std::int32_t result_ = kCommandCancel;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board/monitor_reader.h"
+#include "platform/picture_view.h"
 
 namespace corvane::scry {
 
@@ -13,6 +14,8 @@ struct Picture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint8_t> bgra;  // width * 4 bytes a row, top row first
+
+  platform::PictureView view() const { return {width, height, bgra}; }
 };
 
 // frame.pixels holds the first field's rows (the picture's even lines), then

@@ -1,58 +1,14 @@
 #include "png_writer.h"
 
-#include <png.h>
-
-#include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <vector>
+
+#include "platform/png_file.h"
 
 namespace corvane::scry {
 
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// libpng reports failures by longjmp; nothing in encode() may need a
-// destructor run between setjmp and the jump.
-bool encode(const Picture& picture, png_bytep* rows, std::FILE* file) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  // A preview is rewritten often: speed over size.
-  png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, picture.width, picture.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_set_bgr(png);
-  png_set_filler(png, 0, PNG_FILLER_AFTER);  // the rows' alpha bytes are dropped
-  png_write_image(png, rows);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-}  // namespace
-
 bool writePng(const Picture& picture, const std::string& path) {
   const std::string temporary = path + ".tmp";
-  std::vector<png_bytep> rows(picture.height);
-  for (std::uint32_t y = 0; y < picture.height; ++y)
-    rows[y] = const_cast<png_bytep>(picture.bgra.data() + std::size_t{y} * picture.width * 4);
-  bool written = false;
-  {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temporary.c_str(), "wb"));
-    if (!file) return false;
-    written = encode(picture, rows.data(), file.get()) && std::fflush(file.get()) == 0;
-    written = std::fclose(file.release()) == 0 && written;
-  }
+  const bool written = platform::writePngFile(temporary, picture.view());
   std::error_code error;
   if (written) std::filesystem::rename(temporary, path, error);
   if (!written || error) {

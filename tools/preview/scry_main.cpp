@@ -1,8 +1,10 @@
 // ScryOut and ScryIn: the board's output and input on the screen. Built twice
 // from this source, once per channel. Started by the plug-in with no
 // arguments; everything they need comes from the environment: the monitor's
-// name from CORVANE_MONITOR (or, started by hand, CORVANE_BOARD), DISPLAY for a window, CORVANE_PREVIEW_DIR
-// for a PNG of the latest frame. SIGTERM is the close request.
+// name from CORVANE_MONITOR (or, started by hand, CORVANE_BOARD), and
+// CORVANE_PREVIEW_DIR for a PNG of the latest frame. They show a window
+// wherever there is a display. Closing the window, or SIGTERM where there is
+// no window to close, is the close request.
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -17,8 +19,8 @@
 #include "platform/environment.h"
 #include "platform/file_status.h"
 #include "platform/message.h"
+#include "platform/picture_window.h"
 #include "png_writer.h"
-#include "screen_window.h"
 
 #ifndef CORVANE_SCRY_INPUT
 #error "build with CORVANE_SCRY_INPUT=0 (ScryOut) or 1 (ScryIn)"
@@ -35,7 +37,8 @@ constexpr const char* kName = kInput ? "ScryIn" : "ScryOut";
 constexpr std::uint32_t kPollMs = 10;
 // While no board runs, look for one this often.
 constexpr std::uint32_t kRetryOpenMs = 100;
-// How often to check that the board behind the mapping is still the current one.
+// How often to check that the host still runs and that the board behind the
+// mapping is still the current one.
 constexpr std::uint64_t kRecheckUs = 1'000'000;
 // A PNG is rewritten at most this often; the last frame always gets written.
 constexpr std::uint64_t kPngIntervalUs = 200'000;
@@ -50,12 +53,6 @@ std::string monitorName() {
   return board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or("")).monitor;
 }
 
-std::unique_ptr<ScreenWindow> windowIfDisplay() {
-  const auto display = platform::environmentValue("DISPLAY");
-  if (!display || display->empty()) return nullptr;
-  return ScreenWindow::open(kName);
-}
-
 int run() {
   std::signal(SIGTERM, onTerminate);
   // A host that ends without stopping its preview (killed, or crashed) takes
@@ -68,7 +65,7 @@ int run() {
                              ": no monitor named (CORVANE_MONITOR or the monitor key of CORVANE_BOARD); "
                              "showing black");
   }
-  std::unique_ptr<ScreenWindow> window = windowIfDisplay();
+  std::unique_ptr<platform::PictureWindow> window = platform::PictureWindow::open(kName);
   const auto previewDir = platform::environmentValue("CORVANE_PREVIEW_DIR");
   const std::string pngPath = previewDir && !previewDir->empty() ? *previewDir + "/" + kName + ".png" : "";
 
@@ -78,7 +75,14 @@ int run() {
   bool pngDue = false;
   std::uint64_t lastPngUs = 0, lastRecheckUs = clock.microseconds();
   while (!stopRequested.load(std::memory_order_relaxed)) {
-    if (platform::parentProcessId() != host) return 0;
+    const std::uint64_t now = clock.microseconds();
+    // The host and the board are asked after now and then, not every poll:
+    // on some systems finding the parent walks every process.
+    const bool recheck = now - lastRecheckUs >= kRecheckUs;
+    if (recheck) {
+      lastRecheckUs = now;
+      if (platform::parentProcessId() != host) return 0;
+    }
     if (window && !window->pump(0)) return 0;
     if (!reader) {
       reader = board::MonitorReader::open(name);
@@ -91,15 +95,13 @@ int run() {
       }
     }
     const board::MonitorRead read = reader->readLatest(kChannel, frame);
-    const std::uint64_t now = clock.microseconds();
-    if (read == board::MonitorRead::Gone || (now - lastRecheckUs >= kRecheckUs && reader->gone())) {
+    if (read == board::MonitorRead::Gone || (recheck && reader->gone())) {
       reader.reset();
       continue;
     }
-    if (now - lastRecheckUs >= kRecheckUs) lastRecheckUs = now;
     if (read == board::MonitorRead::NewFrame) {
       decodeFrame(frame, picture);
-      if (window) window->show(picture);
+      if (window) window->show(picture.view());
       pngDue = !pngPath.empty();
     }
     if (pngDue && now - lastPngUs >= kPngIntervalUs) {

@@ -1,10 +1,12 @@
-#include "screen_window.h"
+#include "platform/picture_window.h"
 
 #include <SDL.h>
 
-namespace corvane::scry {
+#include "platform/environment.h"
 
-struct ScreenWindow::Parts {
+namespace corvane::platform {
+
+struct PictureWindow::Parts {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
@@ -17,10 +19,20 @@ struct ScreenWindow::Parts {
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_Quit();
   }
+
+  void redraw() {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    if (texture != nullptr) SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderPresent(renderer);
+  }
 };
 
-std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title) {
-  // SIGTERM is ours to handle: it ends the program at once, not by a queued event.
+std::unique_ptr<PictureWindow> PictureWindow::open(const std::string& title) {
+  // Without DISPLAY there is no screen: the program keeps to its PNG.
+  const auto display = environmentValue("DISPLAY");
+  if (!display || display->empty()) return nullptr;
+  // SIGTERM is the program's to handle: it ends it at once, not by a queued event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return nullptr;
   auto parts = std::make_unique<Parts>();
@@ -29,14 +41,15 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title) {
   if (parts->window == nullptr) return nullptr;
   parts->renderer = SDL_CreateRenderer(parts->window, -1, 0);
   if (parts->renderer == nullptr) return nullptr;
-  return std::unique_ptr<ScreenWindow>(new ScreenWindow(std::move(parts)));
+  parts->redraw();
+  return std::unique_ptr<PictureWindow>(new PictureWindow(std::move(parts)));
 }
 
-ScreenWindow::ScreenWindow(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) { redraw(); }
+PictureWindow::PictureWindow(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 
-ScreenWindow::~ScreenWindow() = default;
+PictureWindow::~PictureWindow() = default;
 
-void ScreenWindow::show(const Picture& picture) {
+void PictureWindow::show(const PictureView& picture) {
   const int width = static_cast<int>(picture.width);
   const int height = static_cast<int>(picture.height);
   if (parts_->texture == nullptr || parts_->textureWidth != width || parts_->textureHeight != height) {
@@ -50,24 +63,17 @@ void ScreenWindow::show(const Picture& picture) {
     SDL_SetWindowSize(parts_->window, width, height);
   }
   SDL_UpdateTexture(parts_->texture, nullptr, picture.bgra.data(), width * 4);
-  redraw();
+  parts_->redraw();
 }
 
-void ScreenWindow::redraw() {
-  SDL_SetRenderDrawColor(parts_->renderer, 0, 0, 0, 255);
-  SDL_RenderClear(parts_->renderer);
-  if (parts_->texture != nullptr) SDL_RenderCopy(parts_->renderer, parts_->texture, nullptr, nullptr);
-  SDL_RenderPresent(parts_->renderer);
-}
-
-bool ScreenWindow::pump(int waitMs) {
+bool PictureWindow::pump(int waitMs) {
   SDL_Event event;
   if (SDL_WaitEventTimeout(&event, waitMs) == 0) return true;
   do {
     if (event.type == SDL_QUIT) return false;
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) redraw();
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) parts_->redraw();
   } while (SDL_PollEvent(&event) != 0);
   return true;
 }
 
-}  // namespace corvane::scry
+}  // namespace corvane::platform
