@@ -1,6 +1,16 @@
+#include "platform/environment.h"
 #include "support/system.h"
 
 namespace corvane::testing {
+
+// Reads and sets as the plug-in does; only clearing is the backend's.
+std::optional<std::string> environmentValue(const std::string& name) {
+  return platform::environmentValue(name.c_str());
+}
+
+void setEnvironmentValue(const std::string& name, const std::string& value) {
+  platform::setEnvironmentValue(name.c_str(), value);
+}
 
 ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
     : name_(std::move(name)), saved_(environmentValue(name_)) {

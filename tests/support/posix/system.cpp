@@ -18,16 +18,6 @@ extern char** environ;
 
 namespace corvane::testing {
 
-std::optional<std::string> environmentValue(const std::string& name) {
-  const char* value = ::getenv(name.c_str());
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
-}
-
-void setEnvironmentValue(const std::string& name, const std::string& value) {
-  ::setenv(name.c_str(), value.c_str(), 1);
-}
-
 void unsetEnvironmentValue(const std::string& name) { ::unsetenv(name.c_str()); }
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,

@@ -9,27 +9,6 @@
 
 namespace corvane::testing {
 
-// The process's own environment block, as the plug-in and the children read it.
-std::optional<std::string> environmentValue(const std::string& name) {
-  std::string value(256, '\0');
-  for (;;) {
-    SetLastError(ERROR_SUCCESS);
-    const DWORD length =
-        GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
-    if (length == 0) {
-      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-      return std::string();
-    }
-    const bool fits = length < value.size();
-    value.resize(length);
-    if (fits) return value;
-  }
-}
-
-void setEnvironmentValue(const std::string& name, const std::string& value) {
-  SetEnvironmentVariableA(name.c_str(), value.c_str());
-}
-
 void unsetEnvironmentValue(const std::string& name) { SetEnvironmentVariableA(name.c_str(), nullptr); }
 
 namespace {
