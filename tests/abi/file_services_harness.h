@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,19 @@ class FileServices : public ::testing::Test {
   void inPluginWith(const std::map<std::string, std::string>& env,
                     const std::function<void(const AvfileApi&)>& checks) {
     const ChildOutcome outcome = runWithPlugin(env, [&](const AvfileApi& api) {
+      const int before = failedChecks();
       checks(api);
-      return ::testing::Test::HasFailure() ? 3 : 0;
+      return failedChecks() > before ? 3 : 0;
     });
     EXPECT_TRUE(outcome.exited && outcome.exitCode == 0) << outcome.exitCode << ", signal " << outcome.signal;
+  }
+  // Failed checks of the current test so far (a child may have run the test's
+  // own checks again before its body).
+  static int failedChecks() {
+    const ::testing::TestResult* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int failed = 0;
+    for (int i = 0; i < result->total_part_count(); ++i) failed += result->GetTestPartResult(i).failed();
+    return failed;
   }
   void TearDown() override { EXPECT_EQ(box_.readFile(box_.messageLog()), ""); }
   std::string at(const std::string& name) const { return (box_.dir() / name).string(); }
@@ -83,7 +93,7 @@ inline RecordBuffer readingFileInfo(const AvfileApi& api, void* handle) {
 class HostBuffer {
  public:
   HostBuffer(std::size_t size, std::size_t shift, std::uint8_t fill = kHostFill)
-      : storage_(static_cast<std::uint8_t*>(std::aligned_alloc(4096, (size + shift + 4095) / 4096 * 4096))),
+      : storage_(static_cast<std::uint8_t*>(::operator new (size + shift, std::align_val_t{4096}))),
         data_(storage_.get() + shift) {
     std::memset(data_, fill, size);
   }
@@ -96,7 +106,7 @@ class HostBuffer {
 
  private:
   struct Free {
-    void operator()(std::uint8_t* p) const { std::free(p); }
+    void operator()(std::uint8_t* p) const { ::operator delete (p, std::align_val_t{4096}); }
   };
   std::unique_ptr<std::uint8_t, Free> storage_;
   std::uint8_t* data_;

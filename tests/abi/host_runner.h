@@ -1,17 +1,19 @@
 // corvane-host run as a user runs it, for the black-box tests of its
-// commands: through the shell, in a sandbox, with stdout and stderr kept apart.
+// commands: in a sandbox, with stdout and stderr kept apart.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "abi/plugin_process.h"
+#include "support/system.h"
 
 namespace corvane::abi {
 
@@ -24,18 +26,52 @@ struct HostRun {
 // A command that hangs ends the test with what it said instead of holding the
 // whole suite until CTest's time-out.
 inline constexpr int kHostDeadlineSeconds = 180;
-inline constexpr int kTimedOut = 124;  // timeout(1)'s status for a command it ended
+
+// The words of a command line as the shell splits it: blanks part them, and
+// single quotes keep blanks (and nothing else special) inside one word.
+inline std::vector<std::string> shellWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (char c : line) {
+    if (quoted) {
+      if (c == '\'')
+        quoted = false;
+      else
+        word += c;
+    } else if (c == '\'') {
+      quoted = inWord = true;
+    } else if (c == ' ' || c == '\t' || c == '\n') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
 
 class HostTest : public ::testing::Test {
  protected:
-  // Runs "corvane-host ARGS" through the shell with the sandbox's environment.
+  // Runs "corvane-host ARGS" with the sandbox's environment; ARGS are split
+  // into words as the shell would split them.
   HostRun host(const std::string& args, const std::string& stdinFrom = "",
                const std::map<std::string, std::string>& extra = {}) {
-    std::string command =
-        "timeout -k 5 " + std::to_string(kHostDeadlineSeconds) + " env " + shellCommand(args, extra);
-    if (!stdinFrom.empty()) command += " < '" + stdinFrom + "'";
-    command += " > '" + (dir() / "stdout").string() + "' 2> '" + (dir() / "stderr").string() + "'";
-    return finished(args, std::system(command.c_str()));
+    testing::ProgramSetup setup;
+    for (const auto& [key, value] : box_.environment(extra)) setup.environment[key] = value;
+    setup.environment["CORVANE_PLUGIN"] = CORVANE_PLUGIN_PATH;
+    setup.stdinPath = stdinFrom;
+    setup.stdoutPath = at("stdout");
+    setup.stderrPath = at("stderr");
+    setup.deadline = std::chrono::seconds(kHostDeadlineSeconds);
+    const testing::ProgramRun ran = testing::runProgram(CORVANE_HOST_PATH, shellWords(args), setup);
+    HostRun run{ran.exitCode, slurp("stdout"), slurp("stderr")};
+    if (ran.timedOut)
+      ADD_FAILURE() << args << ": still running after " << kHostDeadlineSeconds << " s; stderr: " << run.err;
+    return run;
   }
   // The environment assignments and the host's path, ready for "ARGS".
   std::string shellCommand(const std::string& args,
@@ -44,7 +80,8 @@ class HostTest : public ::testing::Test {
     for (const auto& [key, value] : box_.environment(extra)) command += key + "='" + value + "' ";
     return command + "CORVANE_PLUGIN='" CORVANE_PLUGIN_PATH "' '" CORVANE_HOST_PATH "' " + args;
   }
-  // A command line as a user types it, CORVANE_PLUGIN unset: the host finds the plug-in itself.
+  // A command line as a user types it to a POSIX shell, CORVANE_PLUGIN unset:
+  // the host finds the plug-in itself.
   HostRun shell(const std::string& command) {
     std::string line = "unset CORVANE_PLUGIN; ";
     for (const auto& [key, value] : box_.environment()) line += "export " + key + "='" + value + "'; ";
@@ -52,15 +89,14 @@ class HostTest : public ::testing::Test {
     for (char c : command) inner += c == '\'' ? std::string("'\\''") : std::string(1, c);
     line += "timeout -k 5 " + std::to_string(kHostDeadlineSeconds) + " sh -c '" + inner + "' > '" +
             at("stdout") + "' 2> '" + at("stderr") + "'";
-    return finished(command, std::system(line.c_str()));
-  }
-  HostRun finished(const std::string& what, int status) const {
-    HostRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("stdout"), slurp("stderr")};
-    if (run.exitCode == kTimedOut) {
-      ADD_FAILURE() << what << ": still running after " << kHostDeadlineSeconds << " s; stderr: " << run.err;
-    }
+    const testing::ChildEnd end = testing::decodeChildStatus(std::system(line.c_str()));
+    HostRun run{end.exited ? end.exitCode : -1, slurp("stdout"), slurp("stderr")};
+    if (run.exitCode == kTimedOut)
+      ADD_FAILURE() << command << ": still running after " << kHostDeadlineSeconds
+                    << " s; stderr: " << run.err;
     return run;
   }
+  static constexpr int kTimedOut = 124;  // timeout(1)'s status for a command it ended
   std::filesystem::path dir() const { return box_.dir(); }
   std::string at(const std::string& name) const { return (dir() / name).string(); }
   std::string quoted(const std::string& name) const { return "'" + at(name) + "'"; }

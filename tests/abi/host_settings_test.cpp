@@ -24,7 +24,8 @@ TEST_F(HostSettings, AcceptedValuesReachTheFileAndTheNextLoad) {
     EXPECT_EQ(run.exitCode, 0) << c.assignment << ": " << run.err;
     EXPECT_NE(run.out.find(std::string("  ") + c.stored + "\n"), std::string::npos) << run.out;
   }
-  const HostRun shown = host("settings --set VideoMode=pal && " + shellCommand("settings --show"));
+  ASSERT_EQ(host("settings --set VideoMode=pal").exitCode, 0);
+  const HostRun shown = host("settings --show");
   EXPECT_NE(shown.out.find("VideoMode=0"), std::string::npos) << "kept over a load: " << shown.out;
 }
 
@@ -58,7 +59,7 @@ TEST_F(HostSettings, OddFilesAndSpellingsGetOneClearAnswer) {
     const char* shown;  // in settings --show afterwards; null: not checked
   };
   box_.writeFile(at("dialogs.txt"), "dialog 101\n");
-  const std::string dialogs = "CORVANE_DIALOGS='script:" + at("dialogs.txt") + "' ";
+  const std::map<std::string, std::string> dialogs{{"CORVANE_DIALOGS", "script:" + at("dialogs.txt")}};
   const Case cases[] = {
       {"a source beyond the four", "[VideoCorvane Configuration]\nInput=7\nVeltrixScryIn=0\n", false,
        "input-settings", 0, nullptr, "  Input=0\n"},
@@ -73,7 +74,7 @@ TEST_F(HostSettings, OddFilesAndSpellingsGetOneClearAnswer) {
     std::filesystem::remove(box_.iniPath());
     if (c.ini != nullptr) box_.writeFile(box_.iniPath(), c.ini);
     if (c.readOnly) std::filesystem::permissions(box_.iniPath(), std::filesystem::perms::owner_read);
-    const HostRun run = shell(dialogs + "'" CORVANE_HOST_PATH "' " + c.command);
+    const HostRun run = host(c.command, "", dialogs);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
     if (c.said == nullptr) {
       EXPECT_EQ(run.err, "");

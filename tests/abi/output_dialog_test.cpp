@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "abi/output_dialog_records.h"
 #include "abi/plugin_process.h"
 #include "host/plugin_loader.h"
-#include "support/pty_child.h"
 
 namespace corvane::abi {
 namespace {
@@ -21,18 +21,6 @@ using host::AvfileApi;
 using host::RecordBuffer;
 
 constexpr std::size_t kSinkRecordHeight = 4 + 8;  // first offered format's frame height
-
-std::string iniKey(const std::string& ini, const std::string& key) {
-  std::smatch match;
-  const std::regex pattern("\n" + key + "=([^\r\n]*)");
-  return std::regex_search(ini, match, pattern) ? match[1].str() : "(missing)";
-}
-
-std::int32_t openDialog(const AvfileApi& api, std::uint32_t flags) {
-  RecordBuffer settings(16, 0);
-  settings.setU32(4, flags);
-  return api.AVFILE_SetSinkSettings(settings.data());
-}
 
 // The frame height the output device offers, from a device opened after the dialog.
 std::uint32_t offeredHeight(const AvfileApi& api) {
@@ -227,29 +215,6 @@ TEST_F(OutputDialog, PalWaitsForTheNextLoad) {
   const std::vector<std::string> twice = kDefaultPush + kDefaultPush;
   ASSERT_GE(r.boardCalls.size(), twice.size());
   EXPECT_EQ(std::vector<std::string>(r.boardCalls.begin(), r.boardCalls.begin() + 10), twice);
-}
-
-TEST_F(OutputDialog, AtATerminalTheKeysChangeTheSource) {
-  Sandbox box;
-  box.writeFile(box.iniPath(), "[VideoCorvane Configuration]\nVeltrixScryOut=0\n");
-  testing::PtyChild child(box.environment({{"CORVANE_DIALOGS", "tty"}}), [] {
-    host::LoadedPlugin plugin(CORVANE_PLUGIN_PATH);
-    const int shown = openDialog(plugin.api(), 1);
-    plugin.unload();
-    return shown == 1 ? 0 : 3;
-  });
-  ASSERT_TRUE(child.waitFor("< Close >")) << child.allOutput();
-  const std::string screen = child.takeOutput();
-  EXPECT_NE(screen.find(">(*) Component"), std::string::npos) << screen;  // focus on the source
-  EXPECT_NE(screen.find("[*2*]"), std::string::npos) << screen;
-  child.type("\x1b[B");
-  ASSERT_TRUE(child.waitFor(">( ) Y/C")) << child.allOutput();
-  child.type(" ");
-  ASSERT_TRUE(child.waitFor(">(*) Y/C")) << child.allOutput();
-  child.type("\x1b");
-  const int status = child.wait();
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(iniKey(box.readFile(box.iniPath()), "Output"), "1");
 }
 
 }  // namespace

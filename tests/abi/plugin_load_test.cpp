@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include "abi/plugin_process.h"
 #include "host/plugin_loader.h"
+#include "support/system.h"
 
 namespace corvane::abi {
 namespace {
@@ -143,8 +143,7 @@ TEST(PluginLoad, UnloadAfterGuardedCallsReallyUnloadsAndLeavesNoHandlerBehind) {
   const ChildOutcome outcome = runInChild(box.environment(), [&] {
     // Whatever handled faults before the plug-in came (the default, or a
     // sanitizer's) must handle them again once it has gone.
-    struct sigaction before {};
-    sigaction(SIGSEGV, nullptr, &before);
+    const std::uintptr_t before = testing::faultHandlerIdentity();
     for (int round = 0; round < 2; ++round) {
       host::LoadedPlugin plugin(CORVANE_PLUGIN_PATH);
       host::RecordBuffer record(324);
@@ -157,9 +156,7 @@ TEST(PluginLoad, UnloadAfterGuardedCallsReallyUnloadsAndLeavesNoHandlerBehind) {
       const auto calls = box.readLines(box.boardLog());
       if (calls.empty() || calls.back() != "CloseSwitcher") return 12;
       // A fault after the unload goes to the host's own handler again.
-      struct sigaction after {};
-      sigaction(SIGSEGV, nullptr, &after);
-      if (after.sa_sigaction != before.sa_sigaction) return 13;
+      if (testing::faultHandlerIdentity() != before) return 13;
     }
     // The second load ran the whole start-up again.
     const auto calls = box.readLines(box.boardLog());

@@ -40,6 +40,7 @@ class Sandbox {
 
  private:
   std::filesystem::path dir_;
+  bool owned_ = false;  // made here, not taken over from the parent
 };
 
 struct ChildOutcome {
@@ -48,14 +49,18 @@ struct ChildOutcome {
   int signal = 0;
 };
 
-// Runs body in a forked child with env applied. body gets the resolved exports
+// Runs body in a child process with env applied. body gets the resolved exports
 // of a freshly loaded plug-in and returns the child's exit code; the plug-in
-// is unloaded (dlclose) before the child exits with that code. A failed
+// is unloaded before the child exits with that code. A failed
 // assertion inside body should return a distinctive non-zero code.
 ChildOutcome runWithPlugin(const std::map<std::string, std::string>& env,
                            const std::function<int(const host::AvfileApi&)>& body);
 
-// Runs body in a forked child with env applied, without loading anything.
+// Runs body in a child process with env applied, without loading anything.
+// Where the system cannot fork, the child runs the test again from its start
+// to this call (as GoogleTest's death tests do), in the same sandbox, and only
+// body's effects count: so keep what a test does around its children
+// repeatable.
 ChildOutcome runInChild(const std::map<std::string, std::string>& env, const std::function<int()>& body);
 
 }  // namespace corvane::abi

@@ -17,6 +17,7 @@
 
 #include "abi/file_services_harness.h"
 #include "platform/dynamic_library.h"
+#include "support/system.h"
 
 namespace corvane::abi {
 
@@ -25,22 +26,23 @@ inline constexpr std::uint32_t kNoTake = 0xFFFFFFFF;
 
 class RecordingHost : public FileServices {
  protected:
-  // A stand-in input preview on PATH: notes its process id, then waits to be stopped.
+  // A stand-in input preview on PATH: notes its process id in previews, then
+  // waits to be stopped.
   RecordingHost() {
     std::filesystem::create_directories(box_.dir() / "bin");
-    const std::string script = (box_.dir() / "bin" / "ScryIn").string();
-    std::ofstream(script) << "#!/bin/sh\necho $$ >> " << at("previews") << "\nexec sleep 60\n";
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::filesystem::copy_file(CORVANE_STAND_IN_PATH, box_.dir() / "bin" / ("ScryIn" CORVANE_EXE_SUFFIX),
+                               std::filesystem::copy_options::overwrite_existing);
   }
   // CORVANE_BOARD gets the log and then board; the take report goes to report().
   void inPluginOn(const std::string& board, const std::function<void(const AvfileApi&)>& checks) {
     inPluginWith(environmentFor(board), checks);
   }
   std::map<std::string, std::string> environmentFor(const std::string& board) const {
-    const char* path = std::getenv("PATH");
     return box_.environment({{"CORVANE_BOARD", "log=" + box_.boardLog().string() + "," + board},
                              {"CORVANE_RECORD_REPORT", report()},
-                             {"PATH", at("bin") + ":" + (path != nullptr ? path : "")}});
+                             {"CORVANE_STAND_IN_LOG", at("previews")},
+                             {"PATH", at("bin") + corvane::testing::pathListSeparator() +
+                                          corvane::testing::environmentValue("PATH").value_or("")}});
   }
   std::string report() const { return at("takes.report"); }
   // The board's input plays a clip of kClipFrames frames over and over.

@@ -4,6 +4,7 @@
 // corvane-host record, which exits 0 with the frames of a take that lost
 // nothing and 1 with the cause of one that lost frames, and follows the other
 // commands' conventions (the .qvf name, -q, usage errors).
+#include "abi/host_runner.h"
 #include "abi/recording_harness.h"
 
 namespace corvane::abi {
@@ -125,12 +126,16 @@ TEST_F(Takes, ASecondTakeIntoTheSamePathStartsTheFileAnew) {
 class RecordCommand : public RecordingHost {
  protected:
   int record(const std::string& board, const std::string& args) {
-    std::string command;
-    for (const auto& [key, value] : environmentFor(board)) command += key + "='" + value + "' ";
-    command += "CORVANE_PLUGIN='" CORVANE_PLUGIN_PATH "' '" CORVANE_HOST_PATH "' record " + args + " > '" +
-               at("stdout") + "' 2> '" + at("stderr") + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing::ProgramSetup setup;
+    for (const auto& [key, value] : environmentFor(board)) setup.environment[key] = value;
+    setup.environment["CORVANE_PLUGIN"] = CORVANE_PLUGIN_PATH;
+    setup.stdoutPath = at("stdout");
+    setup.stderrPath = at("stderr");
+    std::vector<std::string> words = shellWords(args);
+    words.insert(words.begin(), "record");
+    const testing::ProgramRun run = testing::runProgram(CORVANE_HOST_PATH, words, setup);
+    EXPECT_FALSE(run.timedOut) << "record " << args << ": still running";
+    return run.exitCode;
   }
 };
 

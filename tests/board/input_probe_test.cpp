@@ -2,9 +2,6 @@
 // its FrameInfo and pixels, the counts, the input faults, a restart, and
 // that no callback runs once the probe is detached.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +13,7 @@
 
 #include "board/test_pattern.h"
 #include "board/virtual_board.h"
+#include "support/deadline.h"
 #include "support/temp_dir.h"
 
 namespace corvane::board {
@@ -152,8 +150,8 @@ TEST_F(Input, EachCallbackStartsTheClipAnewWhileCountsGoOnAndLoopbackCarriesTheS
 }
 
 // A callback that calls the board while the host detaches: the detach waits
-// for it and returns, instead of holding a lock the callback needs. Run in a
-// child, so that a deadlock fails the test at its deadline.
+// for it and returns, instead of holding a lock the callback needs. Run under
+// a deadline, so that a deadlock fails the run instead of stalling it.
 struct CallingTaker {
   VirtualBoard* board = nullptr;
   std::atomic<std::size_t> seen{0};
@@ -177,37 +175,25 @@ struct CallingTaker {
 
 TEST_F(Input, ADetachWaitsForACallbackThatCallsTheBoard) {
   config_ = parseBoardConfig("input_rate=2000");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    VirtualBoard board(config_);
-    CallingTaker taker;
-    taker.board = &board;
-    const engine::Handle probe =
-        board.CreateProbe(board.FindEngineObject(board.OpenEngine()), "media.apps.Veltrix.probe");
-    board.AttachProbe(probe, "media.pins.corvane.vin0.out");
-    board.SetProbeCallback(probe, &taker, &CallingTaker::callback);
-    for (int i = 0; i < 5000 && taker.seen.load() < 2; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (taker.seen.load() < 2) _exit(2);
-    taker.detaching = true;
-    for (int i = 0; i < 5000 && !taker.inCallback.load(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (!taker.inCallback.load()) _exit(4);
-    _exit(board.AttachProbe(probe, nullptr) == 1 ? 0 : 3);
-  }
-  int status = 0;
-  pid_t done = 0;
-  for (int i = 0; i < 2000 && done == 0; ++i) {
-    done = waitpid(child, &status, WNOHANG);
-    if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (done == 0) {
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    FAIL() << "the detach did not return within 20 s: it waits for a callback that waits for it";
-  }
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  const int outcome = testing::finishWithin(
+      std::chrono::seconds(20), "the detach waits for a callback that waits for it", [this] {
+        VirtualBoard board(config_);
+        CallingTaker taker;
+        taker.board = &board;
+        const engine::Handle probe =
+            board.CreateProbe(board.FindEngineObject(board.OpenEngine()), "media.apps.Veltrix.probe");
+        board.AttachProbe(probe, "media.pins.corvane.vin0.out");
+        board.SetProbeCallback(probe, &taker, &CallingTaker::callback);
+        for (int i = 0; i < 5000 && taker.seen.load() < 2; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (taker.seen.load() < 2) return 2;
+        taker.detaching = true;
+        for (int i = 0; i < 5000 && !taker.inCallback.load(); ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!taker.inCallback.load()) return 4;
+        return board.AttachProbe(probe, nullptr) == 1 ? 0 : 3;
+      });
+  EXPECT_EQ(outcome, 0) << "2: fewer than two fields, 4: no callback entered, 3: the detach failed";
 }
 
 }  // namespace

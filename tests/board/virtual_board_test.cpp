@@ -31,7 +31,7 @@ class Board : public ::testing::Test {
 };
 
 TEST_F(Board, LogsEveryCallAsOneLineAndRefusesWhatIsNotOpen) {
-  std::ofstream(config_.logPath) << "earlier line\n";
+  testing::writeFile(config_.logPath, "earlier line\n");
   VirtualBoard board(config_);
   engine::RealtimeEngine& engine = board;
   const std::array<std::uint8_t, 16> zeros{};

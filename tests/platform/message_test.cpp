@@ -4,14 +4,15 @@
 #include "platform/message.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/system.h"
 #include "support/temp_dir.h"
 
 namespace corvane::platform {
@@ -19,7 +20,8 @@ namespace {
 
 TEST(MessageBox, ConcurrentBoxesNeverMixTheirLines) {
   testing::TempDir dir;
-  ::setenv("CORVANE_MESSAGE_LOG", (dir / "messages.log").c_str(), 1);
+  std::optional<testing::ScopedEnvironment> logged(std::in_place, "CORVANE_MESSAGE_LOG",
+                                                   dir / "messages.log");
   const std::string padding(300, 'x');
   ::testing::internal::CaptureStderr();
   std::vector<std::thread> threads;
@@ -28,7 +30,7 @@ TEST(MessageBox, ConcurrentBoxesNeverMixTheirLines) {
       for (int i = 0; i < 50; ++i) showMessageBox("T" + std::to_string(t), std::to_string(i) + padding);
     });
   for (auto& thread : threads) thread.join();
-  ::unsetenv("CORVANE_MESSAGE_LOG");
+  logged.reset();
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("\nT3: 49" + padding + "\n"), std::string::npos);
 
   std::istringstream lines(testing::readFile(dir / "messages.log"));

@@ -274,7 +274,7 @@ TEST_F(Device, TheLossRulesCountEachCauseAndEndTheTakeThroughThePosition) {
 TEST_F(Device, AFolderRemovedDuringATakeIsAFailedWriteWithItsReason) {
   const std::filesystem::path folder = dir_ / "gone";
   std::filesystem::create_directory(folder);
-  const std::string path = folder / "take.qvf";
+  const std::string path = (folder / "take.qvf").string();
   RecordDevice device(seams());
   ASSERT_TRUE(device.addFile(0, path.c_str()));
   device.start();

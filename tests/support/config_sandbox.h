@@ -1,22 +1,22 @@
 // Points the settings file at a fresh directory for the life of a test.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "support/system.h"
+#include "support/temp_dir.h"
 
 namespace corvane::testing {
 
 class ConfigSandbox {
  public:
-  ConfigSandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-cfg-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    setenv("CORVANE_CONFIG_DIR", dir_.c_str(), 1);
+  ConfigSandbox() : dir_(makeTempDirectory("corvane-cfg-")) {
+    setEnvironmentValue("CORVANE_CONFIG_DIR", dir_.string());
   }
   ~ConfigSandbox() {
-    unsetenv("CORVANE_CONFIG_DIR");
+    unsetEnvironmentValue("CORVANE_CONFIG_DIR");
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }

@@ -2,13 +2,13 @@
 // finds them first for the life of a test.
 #pragma once
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+
+#include "support/system.h"
 
 namespace corvane::testing {
 
@@ -21,10 +21,10 @@ inline void writeScript(const std::string& path, const std::string& body) {
 class ScopedPath {
  public:
   explicit ScopedPath(const std::string& value) {
-    if (const char* old = ::getenv("PATH")) saved_ = old;
-    ::setenv("PATH", value.c_str(), 1);
+    saved_ = environmentValue("PATH").value_or("");
+    setEnvironmentValue("PATH", value);
   }
-  ~ScopedPath() { ::setenv("PATH", saved_.c_str(), 1); }
+  ~ScopedPath() { setEnvironmentValue("PATH", saved_); }
   ScopedPath(const ScopedPath&) = delete;
   ScopedPath& operator=(const ScopedPath&) = delete;
   const std::string& saved() const { return saved_; }

@@ -3,22 +3,33 @@
 // helpers for what tests put there.
 #pragma once
 
-#include <stdlib.h>
-
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace corvane::testing {
 
+// A directory of our own under the system's temp dir, named prefix and a
+// random suffix; empty when none could be made.
+inline std::filesystem::path makeTempDirectory(const std::string& prefix) {
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[9];
+    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / (prefix + suffix), ec)) return base / (prefix + suffix);
+  }
+  return {};
+}
+
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
+  TempDir() : path_(makeTempDirectory("corvane-").string()) {}
   ~TempDir() {
     std::error_code ec;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
