@@ -18,24 +18,34 @@ std::unique_ptr<MonitorWriter> MonitorWriter::open(const std::string& name) {
 MonitorWriter::MonitorWriter(std::string name, platform::SharedMemory memory)
     : name_(std::move(name)), memory_(std::move(memory)) {
   MonitorLayout& shared = layout();
-  // A reused object may hold an older board's frames: start empty. A reader
-  // only trusts the object once state says open, so that word goes last.
-  MonitorWord(shared.state).store(kMonitorClosed, std::memory_order_relaxed);
+  // A reused object may hold an older board's frames, and a reader may still
+  // map it: first a state of our own, closed, so that reader lets go before
+  // any frame number starts again from 1. The word goes open last.
+  MonitorWord state(shared.state);
+  std::uint32_t before = state.load(std::memory_order_relaxed);
+  while (!state.compare_exchange_weak(before, nextMonitorBoard(before), std::memory_order_acq_rel)) {
+  }
+  const std::uint32_t closed = nextMonitorBoard(before);
   for (MonitorChannelBlock& channel : shared.channels) {
-    MonitorWord(channel.published).store(0, std::memory_order_relaxed);
+    MonitorWord(channel.published).store(0, std::memory_order_release);
     for (MonitorSlot& slot : channel.slots) {
-      MonitorWord(slot.sequence).store(0, std::memory_order_relaxed);
-      MonitorWord(slot.lines).store(0, std::memory_order_relaxed);
-      MonitorWord(slot.frameNumber).store(0, std::memory_order_relaxed);
+      MonitorWord(slot.sequence).store(0, std::memory_order_release);
+      MonitorWord(slot.lines).store(0, std::memory_order_release);
+      MonitorWord(slot.frameNumber).store(0, std::memory_order_release);
     }
   }
   shared.magic = kMonitorMagic;
   shared.version = kMonitorVersion;
-  MonitorWord(shared.state).store(kMonitorOpen, std::memory_order_release);
+  board_ = closed + 1;
+  // Another board that took the object meanwhile keeps it.
+  std::uint32_t expected = closed;
+  state.compare_exchange_strong(expected, board_, std::memory_order_release);
 }
 
 MonitorWriter::~MonitorWriter() {
-  MonitorWord(layout().state).store(kMonitorClosed, std::memory_order_release);
+  // Only while the object is still ours: a later board may have taken it.
+  std::uint32_t expected = board_;
+  MonitorWord(layout().state).compare_exchange_strong(expected, board_ - 1, std::memory_order_release);
   // A later board may have made the name anew; that one is not ours to remove.
   if (!memory_.replaced()) platform::removeSharedMemory(name_);
 }

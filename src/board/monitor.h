@@ -39,6 +39,7 @@ class MonitorWriter {
 
   std::string name_;
   platform::SharedMemory memory_;
+  std::uint32_t board_ = 0;     // the state word while this board writes
   std::mutex channelLocks_[2];  // one publisher at a time per channel
 };
 

@@ -23,7 +23,7 @@ namespace corvane::board {
 enum class MonitorChannel : std::uint8_t { Output, Input };
 
 inline constexpr std::uint32_t kMonitorMagic = 0x4E4F4D43;  // "CMON" in memory
-inline constexpr std::uint32_t kMonitorVersion = 1;
+inline constexpr std::uint32_t kMonitorVersion = 2;
 inline constexpr std::uint32_t kMonitorWidth = 720;
 inline constexpr std::uint32_t kMonitorMaxLines = 576;
 // 4:2:2, Cb Y Cr Y: two bytes a pixel.
@@ -56,13 +56,20 @@ struct MonitorChannelBlock {
   MonitorSlot slots[2];
 };
 
-inline constexpr std::uint32_t kMonitorOpen = 1;
-inline constexpr std::uint32_t kMonitorClosed = 2;
+// The state word: twice the number of boards that have opened the object,
+// plus one while the latest of them writes. An object can outlive its board
+// and be opened again by the next one (on Windows a reader's mapping keeps
+// it alive under its name), so a reader keeps the word it opened with: any
+// change means its board has gone, closed or followed by another.
+constexpr bool monitorOpen(std::uint32_t state) { return state % 2 == 1; }
+// The state of the next board to open an object of this state, while it
+// starts the object afresh.
+constexpr std::uint32_t nextMonitorBoard(std::uint32_t state) { return (state + 2) & ~std::uint32_t{1}; }
 
 struct MonitorLayout {
   std::uint32_t magic;
   std::uint32_t version;
-  std::uint32_t state;  // kMonitorOpen while a board writes; kMonitorClosed once it has gone
+  std::uint32_t state;  // see monitorOpen
   std::uint32_t reserved[13];
   MonitorChannelBlock channels[2];  // indexed by MonitorChannel
 };

@@ -15,12 +15,14 @@ std::unique_ptr<MonitorReader> MonitorReader::open(const std::string& name) {
   if (memory.empty()) return nullptr;
   std::unique_ptr<MonitorReader> reader(new MonitorReader(std::move(memory)));
   const MonitorLayout& shared = reader->layout();
-  if (reader->closed() || shared.magic != kMonitorMagic || shared.version != kMonitorVersion) return nullptr;
+  reader->board_ = MonitorWord(reader->layout().state).load(std::memory_order_acquire);
+  if (!monitorOpen(reader->board_) || shared.magic != kMonitorMagic || shared.version != kMonitorVersion)
+    return nullptr;
   return reader;
 }
 
 bool MonitorReader::closed() const {
-  return MonitorWord(layout().state).load(std::memory_order_acquire) != kMonitorOpen;
+  return MonitorWord(layout().state).load(std::memory_order_acquire) != board_;
 }
 
 bool MonitorReader::gone() const { return closed() || memory_.replaced(); }
@@ -43,6 +45,9 @@ MonitorRead MonitorReader::readLatest(MonitorChannel channel, MonitorFrame& fram
     if (copyHook_) copyHook_();
     // The acquire loads above keep this look after the copy.
     if (sequence.load(std::memory_order_relaxed) != before) continue;
+    // A later board starting the object afresh changes the state before
+    // anything else: a copy that saw any of its words sees that too.
+    if (closed()) return MonitorRead::Gone;
     frame.lines = lines;
     frame.frameNumber = number;
     return MonitorRead::NewFrame;

@@ -23,7 +23,7 @@ struct MonitorFrame {
 enum class MonitorRead : std::uint8_t {
   NewFrame,    // frame now holds a later frame than it did
   NoNewFrame,  // nothing later published, or the writer kept overtaking the copy
-  Gone,        // the board has closed the monitor; open it anew
+  Gone,        // the board has closed the monitor or another has taken it; open it anew
 };
 
 // A read-only view of a monitor. Used by one thread.
@@ -35,8 +35,9 @@ class MonitorReader {
   // Copies the channel's latest frame into frame when it is later than the
   // one frame holds. Never returns a frame the writer was changing meanwhile.
   MonitorRead readLatest(MonitorChannel channel, MonitorFrame& frame);
-  // True once the board has gone or the name leads to another object (a
-  // system call: ask now and then, not for every frame).
+  // True once the board has gone, a later board has taken the object, or the
+  // name leads to another object (a system call: ask now and then, not for
+  // every frame).
   bool gone() const;
   // Runs between a frame's copy and the check that it was not overwritten
   // meanwhile: lets a test overwrite it at exactly that moment.
@@ -45,9 +46,11 @@ class MonitorReader {
  private:
   explicit MonitorReader(platform::SharedMemory memory) : memory_(std::move(memory)) {}
   MonitorLayout& layout() const { return *reinterpret_cast<MonitorLayout*>(memory_.data()); }
+  // True once the state word differs from the one of the board we opened.
   bool closed() const;
 
   platform::SharedMemory memory_;
+  std::uint32_t board_ = 0;
   std::function<void()> copyHook_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/monitor_reader.h"
@@ -123,6 +124,8 @@ TEST(Monitor, ReaderNoticesTheBoardGoingAndOnlyOpensALiveMonitor) {
   writer.reset();
   EXPECT_NE(MonitorReader::open(name), nullptr) << "the earlier board removed the later one's monitor";
   later.reset();
+  // Where a mapping keeps its object alive, the next one must be new.
+  reader.reset();
 
   // Something else under the name: too small, or not a monitor.
   for (std::size_t size : {std::size_t{100}, sizeof(MonitorLayout)}) {
@@ -131,6 +134,48 @@ TEST(Monitor, ReaderNoticesTheBoardGoingAndOnlyOpensALiveMonitor) {
     EXPECT_EQ(MonitorReader::open(name), nullptr) << size;
     platform::removeSharedMemory(name);
   }
+}
+
+// A board that opens the object an earlier board left (on Windows a
+// preview's mapping keeps it alive under its name) starts the frame numbers
+// again: the reader must let go of the earlier board, not wait for a number
+// it has already seen.
+TEST(Monitor, ABoardThatTakesOverTheObjectIsFollowedAndKeepsIt) {
+  const std::string name = uniqueName();
+  auto earlier = MonitorWriter::open(name);
+  auto reader = MonitorReader::open(name);
+  ASSERT_TRUE(earlier && reader);
+  const auto a = frameOf(480, 1), b = frameOf(480, 2), c = frameOf(576, 3);
+  ASSERT_TRUE(earlier->publish(MonitorChannel::Input, a, 480));
+  MonitorFrame frame;
+  ASSERT_EQ(reader->readLatest(MonitorChannel::Input, frame), MonitorRead::NewFrame);
+
+  auto later = MonitorWriter::open(name);
+  ASSERT_NE(later, nullptr);
+  ASSERT_TRUE(later->publish(MonitorChannel::Input, b, 480));
+  EXPECT_EQ(reader->readLatest(MonitorChannel::Input, frame), MonitorRead::Gone) << frame.frameNumber;
+  EXPECT_TRUE(reader->gone());
+
+  reader = MonitorReader::open(name);
+  ASSERT_NE(reader, nullptr);
+  frame = {};
+  ASSERT_EQ(reader->readLatest(MonitorChannel::Input, frame), MonitorRead::NewFrame);
+  EXPECT_EQ(frame.pixels, b);
+  // The earlier board going leaves the later one's monitor open.
+  earlier.reset();
+  ASSERT_TRUE(later->publish(MonitorChannel::Input, c, 576));
+  ASSERT_EQ(reader->readLatest(MonitorChannel::Input, frame), MonitorRead::NewFrame);
+  EXPECT_EQ(frame.pixels, c);
+
+  // Taken over during a copy: the same slot and number, but not this board's frame.
+  bool taken = false;
+  reader->setCopyHook([&] {
+    if (std::exchange(taken, true)) return;
+    later = MonitorWriter::open(name);
+    later->publish(MonitorChannel::Input, b, 480);
+  });
+  ASSERT_TRUE(later->publish(MonitorChannel::Input, a, 480));
+  EXPECT_EQ(reader->readLatest(MonitorChannel::Input, frame), MonitorRead::Gone) << frame.frameNumber;
 }
 
 TEST(Monitor, BoardOwnsTheMonitorItsSettingsNameAndStartsItEmpty) {
