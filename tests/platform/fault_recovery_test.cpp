@@ -2,22 +2,20 @@
 // innermost recovery point of the faulting thread, and nothing else.
 #include "platform/fault_recovery.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <thread>
 #include <utility>
 
-#include "support/temp_dir.h"
+#include "support/system.h"
 
 namespace corvane::platform {
 namespace {
 
-// Kept away from the sanitizers so each test is about the signal itself.
+// Kept away from the sanitizers so each test is about the fault itself.
 #define CORVANE_RAW_FAULT __attribute__((noipa, no_sanitize("address", "undefined", "thread")))
 
 CORVANE_RAW_FAULT void writeToBadAddress() {
@@ -37,24 +35,19 @@ CORVANE_RAW_FAULT int recurseForever(int depth) {
   return gKeepRecursing ? recurseForever(depth + 1) + frame[0] : frame[0];
 }
 
+CORVANE_RAW_FAULT char readAt(const volatile char* address) { return *address; }
+
 // Every kind of fault, on a thread of its own while the main thread sits in a
 // recovery point of its own: only the faulting thread's point may catch it.
 TEST(FaultRecovery, EachKindOfFaultIsRecoveredOnTheFaultingThread) {
-  // A mapping past the end of its file raises a bus error.
-  testing::TempDir dir;
-  testing::writeFile(dir / "short", "x");
-  const int fd = ::open((dir / "short").c_str(), O_RDONLY);
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const auto* map =
-      static_cast<const volatile char*>(::mmap(nullptr, 2 * page, PROT_READ, MAP_SHARED, fd, 0));
-  ::close(fd);
-  ASSERT_NE(map, MAP_FAILED);
+  const std::size_t page = testing::systemPageSize();
+  auto* mapped = static_cast<char*>(testing::mapWithGuardPage(page));
   const std::pair<const char*, std::function<void()>> faults[] = {
-      {"SIGSEGV", writeToBadAddress},
-      {"SIGSEGV again", writeToBadAddress},
-      {"SIGFPE", divideByZero},
-      {"SIGILL", [] { __builtin_trap(); }},
-      {"SIGBUS", [&] { (void)map[page]; }},
+      {"write to a bad address", writeToBadAddress},
+      {"write to a bad address again", writeToBadAddress},
+      {"divide by zero", divideByZero},
+      {"illegal instruction", [] { __builtin_trap(); }},
+      {"read of an inaccessible page", [&] { (void)readAt(mapped + page); }},
       {"stack overflow", [] { (void)recurseForever(0); }},
   };
   bool mainStayed = false;
@@ -66,7 +59,8 @@ TEST(FaultRecovery, EachKindOfFaultIsRecoveredOnTheFaultingThread) {
     mainStayed = insideFaultRecovery();
   }));
   EXPECT_TRUE(mainStayed);
-  ::munmap(const_cast<char*>(map), 2 * page);
+  EXPECT_FALSE(insideFaultRecovery());
+  testing::unmapWithGuardPage(mapped, page);
 }
 
 // A fault belongs to the innermost point; once that has returned, normally or
@@ -92,6 +86,19 @@ TEST(FaultRecovery, NestedPointsAndExceptions) {
   }));
   EXPECT_TRUE(inner && caught);
   EXPECT_FALSE(reachedAfterFault);
+  EXPECT_FALSE(insideFaultRecovery());
+}
+
+// After a recovered fault the thread's points work as before: a fault in a
+// later point is caught there, and a body without one runs to its end.
+TEST(FaultRecovery, RecoveryLeavesTheThreadsPointsAsTheyWere) {
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_FALSE(runWithFaultRecovery([] { divideByZero(); })) << round;
+    EXPECT_FALSE(insideFaultRecovery());
+    int ran = 0;
+    EXPECT_TRUE(runWithFaultRecovery([&] { ran = 1; }));
+    EXPECT_EQ(ran, 1);
+  }
 }
 
 // Under ASan the earlier handler is the sanitizer's, which must still report.
