@@ -1,27 +1,15 @@
 // The refresh-rate warning at load, through the real plug-in: which
-// refresh rates warn, the exact text, and what the box stores; scripted, and
-// once at a terminal.
+// refresh rates warn, the exact text, and what the box stores, scripted.
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <regex>
 
 #include "abi/plugin_process.h"
 #include "abi/qvf_clip.h"
-#include "host/plugin_loader.h"
-#include "support/pty_child.h"
+#include "abi/refresh_warning.h"
 
 namespace corvane::abi {
 namespace {
 
 int loadOnly(const host::AvfileApi&) { return 0; }
-
-std::string storedWarningKey(const Sandbox& box) {
-  std::smatch match;
-  const std::string ini = box.readFile(box.iniPath());
-  static const std::regex key("Refresh Rate Warning=([^\r\n]*)");
-  return std::regex_search(ini, match, key) ? match[1].str() : "(missing)";
-}
 
 // What the dialog log shows of one warning: its text, the box's states, the close.
 std::vector<std::string> warned(int hz, bool pal, const std::vector<int>& boxStates = {0}) {
@@ -92,49 +80,6 @@ TEST(WarningDialog, OptingOutEndsTheWarningsOfLaterLoads) {
   const auto [log, stored] = loadWith(box, "60", false, "dialog 103\nclick 1004\nclick 1\n");
   EXPECT_EQ(std::count(log.begin(), log.end(), "open 103"), 1);
   EXPECT_EQ(stored, "0");
-}
-
-TEST(WarningDialog, AtATerminalTheKeysTickTheBoxAndPressOk) {
-  Sandbox box;
-  testing::PtyChild child(box.environment({{"CORVANE_REFRESH_HZ", "60"}, {"CORVANE_DIALOGS", "tty"}}), [] {
-    host::LoadedPlugin plugin(CORVANE_PLUGIN_PATH);
-    plugin.unload();
-    return 0;
-  });
-  ASSERT_TRUE(child.waitFor("< OK >")) << child.allOutput();
-  const std::string screen = child.takeOutput();
-  EXPECT_NE(screen.find("Warning !"), std::string::npos);
-  EXPECT_NE(screen.find(">[ ] Do not show this message again"), std::string::npos);  // focus on the box
-  EXPECT_NE(screen.find("Your monitor refresh rate is 60 Hz"), std::string::npos);
-  child.type(" ");
-  ASSERT_TRUE(child.waitFor(">[x] Do not show")) << child.allOutput();
-  child.type("\t");
-  ASSERT_TRUE(child.waitFor(">< OK >")) << child.allOutput();
-  child.type("\r");
-  const int status = child.wait();
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(storedWarningKey(box), "0");
-  EXPECT_NE(child.allOutput().find("\x1b[?1049l"), std::string::npos);  // the normal screen is back
-  EXPECT_NE(child.modes().c_lflag & ECHO, 0u);
-}
-
-TEST(WarningDialog, AtATerminalATerminatedHostLeavesTheTerminalAsItWas) {
-  Sandbox box;
-  testing::PtyChild child(box.environment({{"CORVANE_REFRESH_HZ", "60"}, {"CORVANE_DIALOGS", "tty"}}), [] {
-    host::LoadedPlugin plugin(CORVANE_PLUGIN_PATH);
-    return 0;
-  });
-  ASSERT_TRUE(child.waitFor("< OK >")) << child.allOutput();
-  EXPECT_EQ(child.modes().c_lflag & (ICANON | ECHO), 0u);  // raw while the dialog is up
-  child.signal(SIGTERM);
-  const int status = child.wait();
-  ASSERT_TRUE(WIFSIGNALED(status)) << status;
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
-  // A new terminal's modes: lines edited and echoed, Return read as newline.
-  const termios after = child.modes();
-  EXPECT_EQ(after.c_lflag & (ICANON | ECHO | IEXTEN | ISIG), tcflag_t{ICANON | ECHO | IEXTEN | ISIG});
-  EXPECT_EQ(after.c_iflag & (ICRNL | IXON), tcflag_t{ICRNL | IXON});
-  EXPECT_NE(child.allOutput().find("\x1b[?25h\x1b[?1049l"), std::string::npos);
 }
 
 }  // namespace

@@ -51,6 +51,9 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // What separates the directories of PATH.
 char pathListSeparator();
 int currentProcessId();
+// The processes this one started that have not been reaped yet (POSIX: those
+// started by the main thread, ended or not; Windows: those still running).
+std::vector<int> childProcessIds();
 // True when the event the plug-in handed out (a descriptor or a handle) is
 // signalled now.
 bool eventSignalled(std::intptr_t event);

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <thread>
 
@@ -70,6 +71,13 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 
 char pathListSeparator() { return ':'; }
 int currentProcessId() { return static_cast<int>(::getpid()); }
+
+std::vector<int> childProcessIds() {
+  std::ifstream in("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+  std::vector<int> pids;
+  for (int pid = 0; in >> pid;) pids.push_back(pid);
+  return pids;
+}
 
 bool eventSignalled(std::intptr_t event) {
   pollfd watched{static_cast<int>(event), POLLIN, 0};

@@ -1,6 +1,8 @@
 #include "support/system.h"
 
 #include <windows.h>
+// after windows.h, which it needs
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -105,6 +107,19 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 
 char pathListSeparator() { return ';'; }
 int currentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+std::vector<int> childProcessIds() {
+  std::vector<int> pids;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    if (entry.th32ParentProcessID == GetCurrentProcessId())
+      pids.push_back(static_cast<int>(entry.th32ProcessID));
+  CloseHandle(snapshot);
+  return pids;
+}
 
 bool eventSignalled(std::intptr_t event) {
   return WaitForSingleObject(reinterpret_cast<HANDLE>(event), 0) == WAIT_OBJECT_0;
