@@ -3,23 +3,13 @@
 // dialog with the reason, and its process ends with status 1, since it could
 // not go on without the device it asked for.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <fstream>
 
 #include "abi/plugin_process.h"
 #include "host/plugin_loader.h"
+#include "support/address_space.h"
 
 namespace corvane::abi {
 namespace {
-
-// Bytes of address space this process has mapped now.
-rlim_t mappedBytes() {
-  std::ifstream statm("/proc/self/statm");
-  rlim_t pages = 0;
-  statm >> pages;
-  return pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
-}
 
 TEST(StartupFailure, NoMemoryForTheFrameBuffersShowsTheWarningAndEndsTheHost) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -34,8 +24,7 @@ TEST(StartupFailure, NoMemoryForTheFrameBuffersShowsTheWarningAndEndsTheHost) {
                                      {"CORVANE_DIALOG_LOG", logPath.string()}}),
                     [](const host::AvfileApi& api) {
                       // Room for the dialog, none for twenty frames of 691,200 bytes.
-                      const rlimit limit{mappedBytes() + (3u << 20), RLIM_INFINITY};
-                      if (::setrlimit(RLIMIT_AS, &limit) != 0) return 5;
+                      if (!corvane::testing::leaveOnlyAddressSpace(3u << 20)) return 5;
                       host::RecordBuffer descriptor(324);
                       descriptor.setU32(0, 324);
                       api.AVFILE_QueryInterfaceSink(descriptor.data());

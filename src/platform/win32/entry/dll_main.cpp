@@ -8,7 +8,13 @@
 #include "platform/library_entry.h"
 #include "platform/win32/module_handle.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+// The C++ runtime's own release of the arena it keeps for exceptions thrown
+// when memory runs out; not in its headers.
+namespace __gnu_cxx {
+void __freeres();
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       corvane::platform::keepModuleHandle(instance);
@@ -18,6 +24,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
       break;
     case DLL_PROCESS_DETACH:
       corvane::platform::onLibraryUnload();
+      // The runtime is linked in and never frees that arena (about 19 KB):
+      // a host that unloads and loads again would lose it each time. Not
+      // when the process ends, as other threads may still throw.
+      if (reserved == nullptr) __gnu_cxx::__freeres();
       break;
     default:
       break;
