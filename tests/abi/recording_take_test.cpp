@@ -59,22 +59,26 @@ TEST_F(Takes, TheFileHoldsExactlyTheFramesCountedAfterTheStartAndEveryFieldGoesB
 }
 
 TEST_F(Takes, AMissingSecondFieldSkipsTheNextFirstFieldAndCountsNothing) {
+  // Far enough into the input that a loaded machine still starts the take
+  // before it: the board runs at 240 frames a second from the device's open.
+  constexpr std::uint32_t kMissing = 100;
   const std::string path = at("missing.qvf");
-  inPluginOn(clipBoard(1, ",missing_field=10"), [&](const AvfileApi& api) {
+  inPluginOn(clipBoard(1, ",missing_field=" + std::to_string(kMissing)), [&](const AvfileApi& api) {
     void* device = openDevice(api);
     ASSERT_EQ(addFile(api, device, path.c_str()), 1);
     ASSERT_EQ(api.AVFILE_StartRecording(device), 1);
-    EXPECT_EQ(waitForPosition(api, device, 14).answer, 1);
+    EXPECT_EQ(waitForPosition(api, device, kMissing + 4).answer, 1);
     ASSERT_EQ(api.AVFILE_StopRecording(device), 1);
     EXPECT_EQ(api.AVFILE_CloseRecording(device), 1);
   });
   const std::vector<std::uint32_t> counts = boardRecord().counts;
   ASSERT_EQ(counts.size(), 2u);
-  ASSERT_LT(counts[0], 9u) << "the take must begin before input frame 10";
+  ASSERT_LT(counts[0], kMissing - 1) << "the take must begin before input frame " << kMissing;
   std::vector<std::string> expected;
   for (std::uint32_t c = counts[0] + 1; c <= counts[1]; ++c) {
-    if (c == 11) continue;                                // its first field was skipped
-    expected.push_back(frameOf(1, c, c == 10 ? 11 : c));  // 10 ends with 11's second field
+    if (c == kMissing + 1) continue;  // its first field was skipped
+    // The frame of the missing field ends with the next frame's second field.
+    expected.push_back(frameOf(1, c, c == kMissing ? kMissing + 1 : c));
   }
   const std::vector<std::string> frames = recordedFrames(path);
   ASSERT_EQ(frames.size(), expected.size());
