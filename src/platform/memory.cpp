@@ -1,5 +1,7 @@
 #include "platform/memory.h"
 
+#include <cstdint>
+#include <new>
 #include <utility>
 
 namespace corvane::platform {
@@ -19,6 +21,12 @@ PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
     mapped_ = std::exchange(other.mapped_, 0);
   }
   return *this;
+}
+
+std::size_t wholePages(std::size_t size) {
+  const std::size_t page = pageSize();
+  if (size > SIZE_MAX - (page - 1)) throw std::bad_alloc();
+  return (size + page - 1) / page * page;
 }
 
 }  // namespace corvane::platform

@@ -34,5 +34,7 @@ class PageBuffer {
 };
 
 std::size_t pageSize();
+// size rounded up to whole pages; std::bad_alloc when that does not fit.
+std::size_t wholePages(std::size_t size);
 
 }  // namespace corvane::platform

@@ -17,9 +17,7 @@ std::size_t pageSize() {
 
 PageBuffer::PageBuffer(std::size_t size) {
   if (size == 0) return;
-  const std::size_t page = pageSize();
-  if (size > SIZE_MAX - (page - 1)) throw std::bad_alloc();
-  const std::size_t mapped = (size + page - 1) / page * page;
+  const std::size_t mapped = wholePages(size);
   // Anonymous mappings come zero-filled and page-aligned, like committed
   // virtual memory.
   void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

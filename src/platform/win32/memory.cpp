@@ -18,9 +18,7 @@ std::size_t pageSize() {
 
 PageBuffer::PageBuffer(std::size_t size) {
   if (size == 0) return;
-  const std::size_t page = pageSize();
-  if (size > SIZE_MAX - (page - 1)) throw std::bad_alloc();
-  const std::size_t mapped = (size + page - 1) / page * page;
+  const std::size_t mapped = wholePages(size);
   // Committed pages come zero-filled and aligned to the allocation
   // granularity, which is a multiple of the page size.
   void* p = VirtualAlloc(nullptr, mapped, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
