@@ -121,6 +121,7 @@ struct Take {
   bool lossless = false;
   std::uint32_t framesBeforeLoss = 0;
   double framesPerSecond = 0;  // recorded from the start to the end of the take
+  record::LostCounts lost{};
 };
 
 bool anyLost(const record::LostCounts& lost) {
@@ -150,7 +151,8 @@ Take recordTake(double fieldsPerSecond, const std::string& path) {
     device.start();
     for (;;) {
       const std::uint32_t written = device.position().frames;
-      if (anyLost(device.lostByCause())) {
+      take.lost = device.lostByCause();
+      if (anyLost(take.lost)) {
         take.framesBeforeLoss = written;
         break;
       }
@@ -227,6 +229,29 @@ void BM_Record_LosslessRate(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Record_LosslessRate)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// One take at $CORVANE_RECORD_TAKE_FPS frames a second, for profiling a rate
+// just above the one held: registered only with that variable set.
+void BM_Record_TakeAt(benchmark::State& state, double framesPerSecond) {
+  const std::string path = (benchDir() / "record-take.qvf").string();
+  for (auto _ : state) {
+    const Take take = recordTake(2 * framesPerSecond, path);
+    state.counters["asked_fps"] = framesPerSecond;
+    state.counters["lossless"] = take.lossless ? 1 : 0;
+    state.counters["frames_before_loss"] = take.framesBeforeLoss;
+    state.counters["recorded_fps"] = take.framesPerSecond;
+    state.counters["no_free_slot"] = take.lost[static_cast<std::size_t>(record::LostCause::NoFreeSlot)];
+  }
+}
+const bool takeAtRegistered = [] {
+  const char* rate = std::getenv("CORVANE_RECORD_TAKE_FPS");
+  if (rate == nullptr || std::atof(rate) <= 0) return false;
+  benchmark::RegisterBenchmark("BM_Record_TakeAt", BM_Record_TakeAt, std::atof(rate))
+      ->Iterations(1)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
+  return true;
+}();
 
 }  // namespace
 }  // namespace corvane
