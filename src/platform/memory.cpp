@@ -29,4 +29,11 @@ std::size_t wholePages(std::size_t size) {
   return (size + page - 1) / page * page;
 }
 
+void prepareForTransfers(std::span<std::uint8_t> memory) {
+  adviseLargePages(memory);
+  // A write, not a read: reading would only map the shared zero page.
+  volatile std::uint8_t* bytes = memory.data();
+  for (std::size_t at = 0; at < memory.size(); at += pageSize()) bytes[at] = 0;
+}
+
 }  // namespace corvane::platform

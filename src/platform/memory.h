@@ -37,4 +37,17 @@ std::size_t pageSize();
 // size rounded up to whole pages; std::bad_alloc when that does not fit.
 std::size_t wholePages(std::size_t size);
 
+// The large pages the system may back ordinary memory with (the page size
+// where it offers none without privileges). A buffer starting on such a
+// boundary can be backed by them whole.
+std::size_t largePageSize();
+// For memory that frames pass through again and again (copied in, written
+// out without the cache): asks for large pages where the system offers them,
+// so a transfer has few pages to pin and its request few pieces, and touches
+// every page so that none faults in the middle of a frame. The memory must be
+// page-aligned, read-write and zero; it stays zero.
+void prepareForTransfers(std::span<std::uint8_t> memory);
+// The system's half of prepareForTransfers: the large-page request only.
+void adviseLargePages(std::span<std::uint8_t> memory) noexcept;
+
 }  // namespace corvane::platform

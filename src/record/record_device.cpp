@@ -14,12 +14,27 @@ constexpr const char* kNoProbe = "Could not create Probe !";
 constexpr const char* kProbeName = "media.apps.Veltrix.probe";
 constexpr long kInputNumber = 0;
 
+// Each slot on whole pages, with room to start the first on a large page.
+std::size_t slotStride(std::size_t frameBytes) { return platform::wholePages(frameBytes); }
+
+std::size_t slotMemoryBytes(std::size_t frameBytes) {
+  return RecordDevice::kSlots * slotStride(frameBytes) + platform::largePageSize() - platform::pageSize();
+}
+
 }  // namespace
 
 RecordDevice::RecordDevice(const RecordSeams& seams)
-    : seams_(seams), fieldBytes_(std::size_t{seams.mode.frameWidth} * seams.mode.frameHeight) {
+    : seams_(seams),
+      fieldBytes_(std::size_t{seams.mode.frameWidth} * seams.mode.frameHeight),
+      slotMemory_(slotMemoryBytes(2 * fieldBytes_)) {
+  const std::size_t stride = slotStride(2 * fieldBytes_);
+  const std::size_t large = platform::largePageSize();
+  const auto start = reinterpret_cast<std::uintptr_t>(slotMemory_.data());
+  const std::span<std::uint8_t> memory =
+      slotMemory_.bytes().subspan((large - start % large) % large, kSlots * stride);
+  platform::prepareForTransfers(memory);
   slots_.reserve(kSlots);
-  for (std::size_t i = 0; i < kSlots; ++i) slots_.emplace_back(2 * fieldBytes_);
+  for (std::size_t i = 0; i < kSlots; ++i) slots_.emplace_back(memory.subspan(i * stride, 2 * fieldBytes_));
   for (std::size_t i = kSlots; i-- > 0;) {  // slot 0 at the head, slot 19 last
     slots_[i].next = freeSlots_;
     freeSlots_ = &slots_[i];

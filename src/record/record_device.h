@@ -25,6 +25,7 @@
 #include "engine/realtime_engine.h"
 #include "engine/video_mode.h"
 #include "platform/clock.h"
+#include "platform/memory.h"
 #include "platform/thread.h"
 #include "qvf/file_io.h"
 #include "qvf/registry.h"
@@ -117,6 +118,10 @@ class RecordDevice {
 
   const RecordSeams seams_;
   const std::size_t fieldBytes_;
+  // All slots' pixels in one mapping, made ready for transfers when the
+  // device is built: the board's thread takes no page fault in a take and
+  // each frame's write has few pages to pin.
+  platform::PageBuffer slotMemory_;
   std::vector<FrameSlot> slots_;
 
   mutable std::recursive_mutex lock_;

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <new>
 
 namespace corvane::platform {
@@ -25,6 +26,21 @@ PageBuffer::PageBuffer(std::size_t size) {
   data_ = static_cast<std::uint8_t*>(p);
   size_ = size;
   mapped_ = mapped;
+}
+
+std::size_t largePageSize() {
+  // The transparent huge page of x86 and most other systems; where the
+  // system has none, the advice below does nothing.
+  return std::size_t{2} << 20;
+}
+
+void adviseLargePages(std::span<std::uint8_t> memory) noexcept {
+  // Only whole large pages inside the range can be backed by them.
+  const std::size_t large = largePageSize();
+  const auto start = reinterpret_cast<std::uintptr_t>(memory.data());
+  const std::uintptr_t first = (start + large - 1) / large * large;
+  const std::uintptr_t end = (start + memory.size()) / large * large;
+  if (first < end) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 void PageBuffer::release() noexcept {

@@ -28,6 +28,12 @@ PageBuffer::PageBuffer(std::size_t size) {
   mapped_ = mapped;
 }
 
+// Large pages need the lock-memory privilege, which a host does not hold:
+// ordinary pages only.
+std::size_t largePageSize() { return pageSize(); }
+
+void adviseLargePages(std::span<std::uint8_t>) noexcept {}
+
 void PageBuffer::release() noexcept {
   // MEM_RELEASE takes the whole reservation back and wants size 0.
   if (data_ != nullptr) VirtualFree(data_, 0, MEM_RELEASE);
