@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "qvf/faulty_storage.h"
 #include "support/allocation_counter.h"
@@ -28,10 +30,16 @@ namespace {
 
 using Info = engine::FrameInfoLayout;
 
+// Every byte of a delivered field: the two fields of a frame differ, and so do
+// neighbouring frames.
+std::uint8_t fieldByte(std::uint32_t count, std::uint32_t parity) {
+  return static_cast<std::uint8_t>(count * 2 + parity);
+}
+
 // An input the test delivers by hand, on its own thread.
 class HandInput : public testing::FakeBoard, public engine::MediaBroker {
  public:
-  HandInput() : field_(720 * 480) {}
+  explicit HandInput(std::size_t fieldBytes = 720 * 480) : field_(fieldBytes) {}
   engine::Handle OpenEngine() override { return 1; }
   engine::Handle FindEngineObject(engine::Handle) override { return 2; }
   engine::Handle CreateProbe(engine::Handle, const char*) override { return 3; }
@@ -45,8 +53,8 @@ class HandInput : public testing::FakeBoard, public engine::MediaBroker {
   std::uint32_t CurrentFrameCount(engine::Handle, std::int32_t, std::int32_t) override { return count_; }
   void ReturnInputFrame(std::uint32_t, std::uint32_t) override { ++returned; }
 
-  // The next frame's fields (each filled with its count's low byte); the
-  // count the board then reports is that frame's.
+  // The next frame's fields (each filled with fieldByte of its count and
+  // parity); the count the board then reports is that frame's.
   void deliverFrame() {
     beginFrame();
     deliverField(count_, 1);
@@ -57,7 +65,7 @@ class HandInput : public testing::FakeBoard, public engine::MediaBroker {
     std::memcpy(&info[Info::kFrameCount], &count, 4);
     std::memcpy(&info[Info::kParityStamp], &parity, 4);
     std::memcpy(&info[Info::kSamplesPerLine], &samplesPerLine, 4);
-    std::fill(field_.begin(), field_.end(), static_cast<std::uint8_t>(count));
+    std::fill(field_.begin(), field_.end(), fieldByte(count, parity));
     callback_(context_, field_.data(), info.data());
   }
   std::uint32_t returned = 0;
@@ -161,6 +169,69 @@ TEST_F(Device, NeitherTheCallbackNorTheCaptureThreadAllocatesPerFrame) {
   EXPECT_EQ(testing::allocationCount(), before);
   EXPECT_TRUE(device.position().intact);
   EXPECT_EQ(input_.returned, 22u);
+}
+
+// Frames wait in the slots while the capture thread is held, and every slot
+// is used at once: each frame must reach the file as delivered, its first
+// field in stream 0's chunk and its second in stream 1's, whatever the slot.
+TEST_F(Device, EveryFrameReachesTheFileAsDeliveredFromEverySlot) {
+  struct Case {
+    const char* name;
+    std::int32_t videoMode;  // the setting: 0 is PAL
+    std::uint32_t heldFrames;  // delivered while the capture thread is held
+    std::uint32_t laterFrames;
+    std::uint32_t noFreeSlot;  // frames that found no slot
+  };
+  const Case cases[] = {
+      {"one frame", 1, 1, 0, 0},
+      {"every slot filled, then used again", 1, RecordDevice::kSlots, 25, 0},
+      {"a frame more than the slots hold is lost, the others intact", 1, RecordDevice::kSlots + 1, 3, 1},
+      {"PAL: larger slots", 0, RecordDevice::kSlots, 3, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const VideoMode mode = VideoMode::fromSetting(c.videoMode);
+    const std::size_t fieldBytes = std::size_t{mode.frameWidth} * mode.frameHeight;
+    HandInput input(fieldBytes);
+    input.samplesPerLine = mode.isNtsc != 0 ? 1716 : 1728;
+    const std::string path = dir_ / ("exact" + std::to_string(c.videoMode) + ".qvf");
+    RecordDevice device({input, input, 7, mode, registry_, qvf::diskStorage(), clock_, dropped_});
+    ASSERT_TRUE(device.addFile(0, path.c_str()));
+    device.start();
+    clock_.setOpen(false);
+    ASSERT_TRUE(clock_.waitUntilHeld()) << "the capture thread never came to poll";
+    for (std::uint32_t i = 0; i < c.heldFrames; ++i) input.deliverFrame();
+    clock_.setOpen(true);
+    std::uint32_t kept = c.heldFrames - c.noFreeSlot;
+    for (std::uint32_t i = 0; i < c.laterFrames; ++i) {
+      // Half the slots may wait: none is lost, and they are taken over again.
+      ASSERT_TRUE(waitForFrames(device, kept - std::min(kept, std::uint32_t{RecordDevice::kSlots / 2})));
+      input.deliverFrame();
+      ++kept;
+    }
+    ASSERT_TRUE(waitForFrames(device, kept));
+    device.stop();
+    EXPECT_EQ(lost(device, LostCause::NoFreeSlot), c.noFreeSlot);
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::vector<std::uint8_t> bytes(512 + kept * 2 * fieldBytes + 1);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    ASSERT_EQ(bytes.size(), 512 + kept * 2 * fieldBytes) << "the file holds the kept frames, nothing more";
+    std::uint32_t count = 1;
+    for (std::uint32_t n = 0; n < kept; ++n, ++count) {
+      if (n == RecordDevice::kSlots) count += c.noFreeSlot;  // the frames that found no slot
+      for (std::uint32_t parity = 0; parity < 2; ++parity) {
+        const auto field = bytes.begin() + 512 + (2 * n + parity) * fieldBytes;
+        const auto wrong = std::find_if(field, field + fieldBytes,
+                                        [&](std::uint8_t b) { return b != fieldByte(count, parity); });
+        ASSERT_EQ(wrong, field + fieldBytes)
+            << "frame " << n << " field " << parity << ": byte " << (wrong - field) << " is "
+            << int{*wrong} << ", not " << int{fieldByte(count, parity)};
+      }
+    }
+  }
 }
 
 TEST_F(Device, ShortagesInTheCallbackAreCountedByCauseAndReachTheHostOnlyWhenAsked) {
