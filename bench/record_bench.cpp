@@ -170,8 +170,8 @@ Take recordTake(double fieldsPerSecond, const std::string& path) {
         break;
       }
       if (written >= kTakeFrames) {
-        take.allocationsPerFrame =
-            bench::allocationsPerFrameAfterFirst(afterFirst, bench::allocationCount(), written - firstSeen + 1);
+        take.allocationsPerFrame = bench::allocationsPerFrameAfterFirst(afterFirst, bench::allocationCount(),
+                                                                        written - firstSeen + 1);
         take.lossless = true;
         take.framesBeforeLoss = written;
         take.framesPerSecond = written / seconds(start);

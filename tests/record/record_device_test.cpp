@@ -177,7 +177,7 @@ TEST_F(Device, NeitherTheCallbackNorTheCaptureThreadAllocatesPerFrame) {
 TEST_F(Device, EveryFrameReachesTheFileAsDeliveredFromEverySlot) {
   struct Case {
     const char* name;
-    std::int32_t videoMode;  // the setting: 0 is PAL
+    std::int32_t videoMode;    // the setting: 0 is PAL
     std::uint32_t heldFrames;  // delivered while the capture thread is held
     std::uint32_t laterFrames;
     std::uint32_t noFreeSlot;  // frames that found no slot
@@ -227,8 +227,8 @@ TEST_F(Device, EveryFrameReachesTheFileAsDeliveredFromEverySlot) {
         const auto wrong = std::find_if(field, field + fieldBytes,
                                         [&](std::uint8_t b) { return b != fieldByte(count, parity); });
         ASSERT_EQ(wrong, field + fieldBytes)
-            << "frame " << n << " field " << parity << ": byte " << (wrong - field) << " is "
-            << int{*wrong} << ", not " << int{fieldByte(count, parity)};
+            << "frame " << n << " field " << parity << ": byte " << (wrong - field) << " is " << int{*wrong}
+            << ", not " << int{fieldByte(count, parity)};
       }
     }
   }
