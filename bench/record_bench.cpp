@@ -250,7 +250,8 @@ Held highestHeldRate(const std::string& plainPath, const std::string& path, Allo
     const Take take = recordTake(2 * rate, path);
     allocations.add(take);
     const bool passed = take.lossless && take.framesPerSecond >= 0.97 * rate;
-    if (passed && ofPlain >= held.ofPlain) held.framesPerSecond = rate;
+    // Each passing fraction is above the ones that passed before it.
+    if (passed) held.framesPerSecond = rate;
     return passed;
   });
   return held;
