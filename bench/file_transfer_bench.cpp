@@ -93,8 +93,6 @@ std::string clipPath(const char* copy) {
 // The four paths of a direction, in the order they take turns.
 constexpr std::size_t kPaths = 4;
 const char* const kPathNames[kPaths] = {"plain", "ycbcr422", "rgba32", "ycbcr444"};
-const PixelFormat kHostFormats[kPaths] = {PixelFormat::Ycbcr422, PixelFormat::Ycbcr422, PixelFormat::Rgba32,
-                                          PixelFormat::Ycbcr444};
 
 // Runs of kRunFrames frames, one path after the other, each run timed as a
 // whole. A disk's speed drifts by tens of percent over a run (writeback, the
@@ -107,18 +105,24 @@ constexpr std::uint32_t kRunFrames = 25;
 
 class RunTimes {
  public:
-  // Times one run of path and counts what it allocated.
-  template <class Run>
-  bool time(std::size_t path, Run&& run) {
-    const std::uint64_t allocationsBefore = bench::allocationCount();
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = run();
-    const auto end = std::chrono::steady_clock::now();
-    allocations_[path] += bench::allocationCount() - allocationsBefore;
-    frames_[path] += kRunFrames;
-    times_[path].push_back(std::chrono::duration<double, std::micro>(end - start).count() / kRunFrames);
-    return ok;
+  // Reserved ahead, so that no run's timing includes the growth of a vector.
+  explicit RunTimes(std::size_t runs) {
+    for (std::vector<double>& t : times_) t.reserve(runs);
   }
+
+  // One run of each path, run(path) making it. Each round starts one path
+  // later than the round before, so that no path always follows the same one
+  // (a disk or its host may still be busy with the path before).
+  template <class Run>
+  bool round(Run&& run) {
+    const std::size_t first = rounds_++ % kPaths;
+    for (std::size_t k = 0; k < kPaths; ++k) {
+      const std::size_t path = (first + k) % kPaths;
+      if (!time(path, [&] { return run(path); })) return false;
+    }
+    return true;
+  }
+
   // Each path's median microseconds per frame, and its allocations per frame
   // (the first frame of every file is made outside the runs).
   void report(benchmark::State& state) {
@@ -132,15 +136,25 @@ class RunTimes {
     }
     state.SetItemsProcessed(state.iterations());
   }
-  // Reserved ahead, so that no run's timing includes the growth of a vector.
-  explicit RunTimes(std::size_t runs) {
-    for (std::vector<double>& t : times_) t.reserve(runs);
-  }
 
  private:
+  // Times one run of path and counts what it allocated.
+  template <class Run>
+  bool time(std::size_t path, Run&& run) {
+    const std::uint64_t allocationsBefore = bench::allocationCount();
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = run();
+    const auto end = std::chrono::steady_clock::now();
+    allocations_[path] += bench::allocationCount() - allocationsBefore;
+    frames_[path] += kRunFrames;
+    times_[path].push_back(std::chrono::duration<double, std::micro>(end - start).count() / kRunFrames);
+    return ok;
+  }
+
   std::vector<double> times_[kPaths];
   std::uint64_t allocations_[kPaths] = {};
   std::uint64_t frames_[kPaths] = {};
+  std::size_t rounds_ = 0;
 };
 
 // Waits until the helper thread of path's open file is idle.
@@ -214,11 +228,19 @@ void BM_Read_Interleaved(benchmark::State& state) {
   state.SetLabel(plain.unbuffered() ? "unbuffered" : "buffered");
   RunTimes times(1 << 16);
   for (auto _ : state) {
-    if (!times.time(0, [&] { return plain.readRun(); }) ||
-        !times.time(1, [&] { return ycbcr422.readRun(); }) ||
-        !times.time(2, [&] { return rgba32.readRun(); }) ||
-        !times.time(3, [&] { return ycbcr444.readRun(); }))
-      state.SkipWithError("read failed");
+    const bool ok = times.round([&](std::size_t path) {
+      switch (path) {
+        case 0:
+          return plain.readRun();
+        case 1:
+          return ycbcr422.readRun();
+        case 2:
+          return rgba32.readRun();
+        default:
+          return ycbcr444.readRun();
+      }
+    });
+    if (!ok) state.SkipWithError("read failed");
   }
   times.report(state);
 }
@@ -295,11 +317,19 @@ void BM_Write_Interleaved(benchmark::State& state) {
   RunTimes times(1 << 16);
   std::uint32_t frames = 0;
   for (auto _ : state) {
-    if (!times.time(0, [&] { return plain.writeRun(); }) ||
-        !times.time(1, [&] { return ycbcr422.writeRun(); }) ||
-        !times.time(2, [&] { return rgba32.writeRun(); }) ||
-        !times.time(3, [&] { return ycbcr444.writeRun(); }))
-      state.SkipWithError("write failed");
+    const bool ok = times.round([&](std::size_t path) {
+      switch (path) {
+        case 0:
+          return plain.writeRun();
+        case 1:
+          return ycbcr422.writeRun();
+        case 2:
+          return rgba32.writeRun();
+        default:
+          return ycbcr444.writeRun();
+      }
+    });
+    if (!ok) state.SkipWithError("write failed");
     frames += kRunFrames;
     if (frames >= kWriteFrames) {
       state.PauseTiming();
