@@ -94,12 +94,14 @@ VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pai
 bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::span<std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  settleHelper();
   return file_.readAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
 bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, std::span<const std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  settleHelper();
   return file_.writeAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
