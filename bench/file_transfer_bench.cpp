@@ -110,15 +110,19 @@ class RunTimes {
     for (std::vector<double>& t : times_) t.reserve(runs);
   }
 
-  // One run of each path, run(path) making it. Each round starts one path
-  // later than the round before, so that no path always follows the same one
-  // (a disk or its host may still be busy with the path before).
-  template <class Run>
-  bool round(Run&& run) {
+  // One run of each path, in kPathNames order, each making it with run().
+  // Each round starts one path later than the round before, so that no path
+  // always follows the same one (a disk or its host may still be busy with
+  // the path before).
+  template <class... Paths>
+  bool round(Paths&... paths) {
+    static_assert(sizeof...(Paths) == kPaths);
+    void* const objects[kPaths] = {&paths...};
+    bool (*const runs[kPaths])(void*) = {[](void* path) { return static_cast<Paths*>(path)->run(); }...};
     const std::size_t first = rounds_++ % kPaths;
     for (std::size_t k = 0; k < kPaths; ++k) {
       const std::size_t path = (first + k) % kPaths;
-      if (!time(path, [&] { return run(path); })) return false;
+      if (!time(path, [&] { return runs[path](objects[path]); })) return false;
     }
     return true;
   }
@@ -168,7 +172,7 @@ class PlainReader {
   explicit PlainReader(const std::string& path) : handle_(platform::StreamHandle::open(path.c_str())) {
     handle_.seek(qvf::kWrittenDataOffset);
   }
-  bool readRun() {
+  bool run() {
     for (std::uint32_t i = 0; i < kRunFrames; ++i) {
       const platform::Transfer read = handle_.read(frame_.bytes());
       if (!read.ok || read.count != kBlockBytes) return false;
@@ -199,7 +203,7 @@ class HostReader {
     readOne();
     settle(registry_, path_);
   }
-  bool readRun() {
+  bool run() {
     for (std::uint32_t i = 0; i < kRunFrames; ++i)
       if (!readOne()) return false;
     settle(registry_, path_);
@@ -228,18 +232,7 @@ void BM_Read_Interleaved(benchmark::State& state) {
   state.SetLabel(plain.unbuffered() ? "unbuffered" : "buffered");
   RunTimes times(1 << 16);
   for (auto _ : state) {
-    const bool ok = times.round([&](std::size_t path) {
-      switch (path) {
-        case 0:
-          return plain.readRun();
-        case 1:
-          return ycbcr422.readRun();
-        case 2:
-          return rgba32.readRun();
-        default:
-          return ycbcr444.readRun();
-      }
-    });
+    const bool ok = times.round(plain, ycbcr422, rgba32, ycbcr444);
     if (!ok) state.SkipWithError("read failed");
   }
   times.report(state);
@@ -254,7 +247,7 @@ class PlainWriter {
     std::filesystem::remove(path_);
     restart();
   }
-  bool writeRun() {
+  bool run() {
     for (std::uint32_t i = 0; i < kRunFrames; ++i) {
       const platform::Transfer written = handle_.write(frame_.bytes());
       if (!written.ok || written.count != kBlockBytes) return false;
@@ -285,7 +278,7 @@ class HostWriter {
     restart();
   }
   ~HostWriter() { registry_.closeByName(path_.c_str()); }
-  bool writeRun() {
+  bool run() {
     for (std::uint32_t i = 0; i < kRunFrames; ++i)
       if (!writeOne()) return false;
     settle(registry_, path_);
@@ -317,18 +310,7 @@ void BM_Write_Interleaved(benchmark::State& state) {
   RunTimes times(1 << 16);
   std::uint32_t frames = 0;
   for (auto _ : state) {
-    const bool ok = times.round([&](std::size_t path) {
-      switch (path) {
-        case 0:
-          return plain.writeRun();
-        case 1:
-          return ycbcr422.writeRun();
-        case 2:
-          return rgba32.writeRun();
-        default:
-          return ycbcr444.writeRun();
-      }
-    });
+    const bool ok = times.round(plain, ycbcr422, rgba32, ycbcr444);
     if (!ok) state.SkipWithError("write failed");
     frames += kRunFrames;
     if (frames >= kWriteFrames) {
