@@ -67,23 +67,25 @@ FieldsRead readIntoChunks(QvfStream& stream, const FramePlace& place) {
   return read;
 }
 
-// Frame n into the chunk buffers, read ahead during the previous call where
-// the caller reads frame after frame; the read of frame n + 1 then starts on
-// the helper thread and runs while this call copies or converts, so a
-// sequential reader waits for the disk or for the conversion, whichever is
-// slower, not for both.
+// Frame n into the chunk buffers, read ahead during the previous calls where
+// the caller reads frame after frame; the reads of the next frames go on on
+// the helper thread while this call copies or converts, so a sequential
+// reader waits for the disk or for the conversion, whichever is slower, not
+// for both. A read out of sequence lets the helper end and drops what it read.
 FieldsRead fetchFields(OpenFileEntry& entry, std::uint32_t n) {
   QvfStream& stream = *entry.stream;
   BackgroundJob* helper = entry.fieldBytes >= kHelperMinimumFieldBytes ? stream.backgroundJob() : nullptr;
   ReadAhead* ahead = helper != nullptr ? stream.readAhead() : nullptr;
-  stream.settleHelper();
+  stream.settleWriteBehind();
   FieldsRead read;
-  if (ahead != nullptr && ahead->take(stream, n))
+  if (ahead != nullptr && ahead->take(stream, n)) {
     read = {true, true};
-  else
+  } else {
+    stream.settleHelper();
+    if (ahead != nullptr) ahead->discard();
     read = readIntoChunks(stream, FramePlace(stream, n));
-  if (ahead != nullptr && read.both() && std::uint64_t{n} + 1 < stream.frameCount())
-    ahead->start(*helper, stream, n + 1);
+  }
+  if (ahead != nullptr && read.both()) ahead->request(*helper, stream, n);
   return read;
 }
 

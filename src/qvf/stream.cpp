@@ -60,6 +60,10 @@ void QvfStream::settleHelper() {
   if (writeBehind_ && !writeBehind_->finish()) writeFailed_ = true;
 }
 
+void QvfStream::settleWriteBehind() {
+  if (writeBehind_ && writeBehind_->pending()) settleHelper();
+}
+
 bool QvfStream::takeWriteFailure() {
   settleHelper();
   return std::exchange(writeFailed_, false);

@@ -103,8 +103,12 @@ class QvfStream {
   WriteBehind* writeBehind();
   // Waits until the helper thread is idle (no read ahead or write behind
   // runs), keeping the failure of a write behind for takeWriteFailure. Every
-  // use of the file by the entry's owner comes after it.
+  // use of the file by the entry's owner comes after it, but for the read
+  // ahead's own (see read_ahead.h).
   void settleHelper();
+  // The same, only when a write behind was started since: afterwards the
+  // helper runs nothing but a read ahead, if anything.
+  void settleWriteBehind();
   // Settles the helper; true once for each write behind that failed (and for
   // a failure noted) since the last call: the frame call or the close that
   // reports it takes it.

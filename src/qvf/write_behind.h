@@ -32,6 +32,8 @@ class WriteBehind {
   // With the job idle: false when the write last started failed. Either way
   // that result is used up: the next call gives true until another start.
   bool finish();
+  // A write was started and finish has not collected it.
+  bool pending() const { return pending_; }
 
  private:
   static void run(void* self);
