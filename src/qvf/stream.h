@@ -109,9 +109,9 @@ class QvfStream {
   // The same, only when a write behind was started since: afterwards the
   // helper runs nothing but a read ahead, if anything.
   void settleWriteBehind();
-  // Settles the helper; true once for each write behind that failed (and for
-  // a failure noted) since the last call: the frame call or the close that
-  // reports it takes it.
+  // Settles the helper; true when a write behind failed, or a failure was
+  // noted, since the last call: the frame call or the close that reports the
+  // failure takes it.
   bool takeWriteFailure();
   // A failure of an earlier open of the file that no call has reported yet.
   void noteWriteFailure() { writeFailed_ = true; }
