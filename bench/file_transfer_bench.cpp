@@ -4,11 +4,14 @@
 // paths are the functions the export shims call (input::readFrame,
 // output::writeFrame), with the host's frame buffer from malloc, as a host's
 // allocator hands it out: not sector-aligned. Unbuffered transfers bypass the
-// page cache, so every frame meets the disk.
+// page cache, so every frame meets the disk. Each path's allocations per frame
+// are counted too (the counting operator new of the bench executable): a file's
+// first frame, which opens it, is made outside the counted runs.
 //
 // Files go to $CORVANE_BENCH_DIR, else /var/tmp/corvane-qvf-bench; keep them
-// off tmpfs, which has no direct I/O. The read clip (200 frames) is made once;
-// the written files start over every kWriteFrames frames.
+// off tmpfs, which has no direct I/O. The read clip (200 frames) is made once,
+// with a copy for each reading path; the written files start over every
+// kWriteFrames frames.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -21,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "engine/video_mode.h"
 #include "exports/pixel_format.h"
 #include "input/frame_reading.h"
@@ -63,8 +67,10 @@ struct HostFrame {
   std::unique_ptr<std::uint8_t, Free> data;
 };
 
-const std::string& clipPath() {
-  static const std::string path = [] {
+// The clip, made once through the host's 4:2:2 path, and one copy of it for
+// each reading path: an open file excludes every other frame-file open.
+std::string clipPath(const char* copy) {
+  static const std::string original = [] {
     const std::string file = (benchDirectory() / "clip-720x480.qvf").string();
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) !=
@@ -77,53 +83,160 @@ const std::string& clipPath() {
     }
     return file;
   }();
+  const std::string path = (benchDirectory() / (std::string("clip-720x480-") + copy + ".qvf")).string();
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) != std::filesystem::file_size(original))
+    std::filesystem::copy_file(original, path, std::filesystem::copy_options::overwrite_existing);
   return path;
 }
 
-void reportFrames(benchmark::State& state) {
-  state.SetItemsProcessed(state.iterations());
-  state.SetBytesProcessed(state.iterations() * std::int64_t{kBlockBytes});
-}
+// The four paths of a direction, in the order they take turns.
+constexpr std::size_t kPaths = 4;
+const char* const kPathNames[kPaths] = {"plain", "ycbcr422", "rgba32", "ycbcr444"};
 
-platform::StreamHandle openOrSkip(benchmark::State& state, const std::string& path) {
-  platform::StreamHandle handle = platform::StreamHandle::open(path.c_str());
-  if (!handle.isOpen()) state.SkipWithError("cannot open the file");
-  state.SetLabel(handle.unbuffered() ? "unbuffered" : "buffered");
-  return handle;
-}
+// Runs of kRunFrames frames, one path after the other, each run timed as a
+// whole. A disk's speed drifts by tens of percent over a run (writeback, the
+// journal, the host's cache); taking turns every few milliseconds makes every
+// path meet the same drift, which separate benchmarks, seconds apart, do not.
+// A run ends once its path's helper thread is idle, inside the timing: the
+// read ahead or the write behind of its last frame is its own work, and never
+// runs into the next path's turn.
+constexpr std::uint32_t kRunFrames = 25;
 
-void BM_Read_PlainUnbuffered(benchmark::State& state) {
-  platform::StreamHandle handle = openOrSkip(state, clipPath());
-  platform::PageBuffer frame(kBlockBytes);
-  std::uint32_t n = 0;
-  handle.seek(qvf::kWrittenDataOffset);
-  for (auto _ : state) {
-    const platform::Transfer read = handle.read(frame.bytes());
-    if (!read.ok || read.count != kBlockBytes) state.SkipWithError("short read");
-    if (++n == kFrames) {
-      n = 0;
-      handle.seek(qvf::kWrittenDataOffset);
+class RunTimes {
+ public:
+  // Reserved ahead, so that no run's timing includes the growth of a vector.
+  explicit RunTimes(std::size_t runs) {
+    for (std::vector<double>& t : times_) t.reserve(runs);
+  }
+
+  // One run of each path, in kPathNames order, each making it with run().
+  // Each round starts one path later than the round before, so that no path
+  // always follows the same one (a disk or its host may still be busy with
+  // the path before).
+  template <class... Paths>
+  bool round(Paths&... paths) {
+    static_assert(sizeof...(Paths) == kPaths);
+    void* const objects[kPaths] = {&paths...};
+    bool (*const runs[kPaths])(void*) = {[](void* path) { return static_cast<Paths*>(path)->run(); }...};
+    const std::size_t first = rounds_++ % kPaths;
+    for (std::size_t k = 0; k < kPaths; ++k) {
+      const std::size_t path = (first + k) % kPaths;
+      if (!time(path, [&] { return runs[path](objects[path]); })) return false;
     }
+    return true;
   }
-  reportFrames(state);
+
+  // Each path's median microseconds per frame, and its allocations per frame
+  // (the first frame of every file is made outside the runs).
+  void report(benchmark::State& state) {
+    for (std::size_t path = 0; path < kPaths; ++path) {
+      std::vector<double>& t = times_[path];
+      if (t.empty()) continue;
+      std::nth_element(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(t.size() / 2), t.end());
+      state.counters[kPathNames[path]] = t[t.size() / 2];
+      state.counters[std::string(kPathNames[path]) + "_allocs_per_frame"] =
+          static_cast<double>(allocations_[path]) / static_cast<double>(frames_[path]);
+    }
+    state.SetItemsProcessed(state.iterations());
+  }
+
+ private:
+  // Times one run of path and counts what it allocated.
+  template <class Run>
+  bool time(std::size_t path, Run&& run) {
+    const std::uint64_t allocationsBefore = bench::allocationCount();
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = run();
+    const auto end = std::chrono::steady_clock::now();
+    allocations_[path] += bench::allocationCount() - allocationsBefore;
+    frames_[path] += kRunFrames;
+    times_[path].push_back(std::chrono::duration<double, std::micro>(end - start).count() / kRunFrames);
+    return ok;
+  }
+
+  std::vector<double> times_[kPaths];
+  std::uint64_t allocations_[kPaths] = {};
+  std::uint64_t frames_[kPaths] = {};
+  std::size_t rounds_ = 0;
+};
+
+// Waits until the helper thread of path's open file is idle.
+void settle(qvf::OpenFileRegistry& registry, const std::string& path) {
+  if (qvf::OpenFileRegistry::Access entry = registry.access(path.c_str())) entry->stream->settleHelper();
 }
 
-void readAsHost(benchmark::State& state, PixelFormat format) {
-  qvf::OpenFileRegistry registry;
-  HostFrame frame(input::requiredBufferBytes(format, {kMode.frameWidth, kMode.frameHeight}));
-  std::uint32_t n = 0;
+// Reads frame after frame of its own copy of the clip, wrapping at the end.
+class PlainReader {
+ public:
+  explicit PlainReader(const std::string& path) : handle_(platform::StreamHandle::open(path.c_str())) {
+    handle_.seek(qvf::kWrittenDataOffset);
+  }
+  bool run() {
+    for (std::uint32_t i = 0; i < kRunFrames; ++i) {
+      const platform::Transfer read = handle_.read(frame_.bytes());
+      if (!read.ok || read.count != kBlockBytes) return false;
+      if (++n_ == kFrames) {
+        n_ = 0;
+        handle_.seek(qvf::kWrittenDataOffset);
+      }
+    }
+    return true;
+  }
+  bool unbuffered() const { return handle_.unbuffered(); }
+
+ private:
+  platform::StreamHandle handle_;
+  platform::PageBuffer frame_{kBlockBytes};
+  std::uint32_t n_ = 0;
+};
+
+// As the shim reads: the registry entered once a frame, the frame read under
+// the entry's lock, into the host's buffer.
+class HostReader {
+ public:
+  HostReader(std::string path, PixelFormat format)
+      : path_(std::move(path)),
+        format_(format),
+        frame_(input::requiredBufferBytes(format, {kMode.frameWidth, kMode.frameHeight})) {
+    // The open and its allocations happen here, outside the runs.
+    readOne();
+    settle(registry_, path_);
+  }
+  bool run() {
+    for (std::uint32_t i = 0; i < kRunFrames; ++i)
+      if (!readOne()) return false;
+    settle(registry_, path_);
+    return true;
+  }
+
+ private:
+  bool readOne() {
+    qvf::OpenFileRegistry::Access entry = registry_.access(path_.c_str());
+    const bool ok = entry && input::readFrame(*entry, n_, format_, frame_.bytes());
+    n_ = (n_ + 1) % kFrames;
+    return ok;
+  }
+  std::string path_;
+  PixelFormat format_;
+  qvf::OpenFileRegistry registry_;
+  HostFrame frame_;
+  std::uint32_t n_ = 0;
+};
+
+void BM_Read_Interleaved(benchmark::State& state) {
+  PlainReader plain(clipPath("plain"));
+  HostReader ycbcr422(clipPath("422"), PixelFormat::Ycbcr422);
+  HostReader rgba32(clipPath("rgba"), PixelFormat::Rgba32);
+  HostReader ycbcr444(clipPath("444"), PixelFormat::Ycbcr444);
+  state.SetLabel(plain.unbuffered() ? "unbuffered" : "buffered");
+  RunTimes times(1 << 16);
   for (auto _ : state) {
-    // As the shim does: the registry entered once, the frame read under its lock.
-    qvf::OpenFileRegistry::Access entry = registry.access(clipPath().c_str());
-    if (!entry || !input::readFrame(*entry, n, format, frame.bytes())) state.SkipWithError("read failed");
-    n = (n + 1) % kFrames;
+    const bool ok = times.round(plain, ycbcr422, rgba32, ycbcr444);
+    if (!ok) state.SkipWithError("read failed");
   }
-  reportFrames(state);
+  times.report(state);
 }
-
-void BM_Read_Host422(benchmark::State& state) { readAsHost(state, PixelFormat::Ycbcr422); }
-void BM_Read_HostRgba32(benchmark::State& state) { readAsHost(state, PixelFormat::Rgba32); }
-void BM_Read_Host444(benchmark::State& state) { readAsHost(state, PixelFormat::Ycbcr444); }
 
 // One file being written frame after frame, started over (truncated in
 // place) every kWriteFrames frames.
@@ -134,9 +247,12 @@ class PlainWriter {
     std::filesystem::remove(path_);
     restart();
   }
-  bool writeFrame() {
-    const platform::Transfer written = handle_.write(frame_.bytes());
-    return written.ok && written.count == kBlockBytes;
+  bool run() {
+    for (std::uint32_t i = 0; i < kRunFrames; ++i) {
+      const platform::Transfer written = handle_.write(frame_.bytes());
+      if (!written.ok || written.count != kBlockBytes) return false;
+    }
+    return true;
   }
   void restart() {
     handle_ = platform::StreamHandle();
@@ -162,22 +278,28 @@ class HostWriter {
     restart();
   }
   ~HostWriter() { registry_.closeByName(path_.c_str()); }
-  bool writeFrame() { return output::writeFrame(registry_, kMode, path_.c_str(), format_, frame_.bytes()); }
-  void restart() { output::createForWriting(registry_, kMode, path_.c_str()); }
+  bool run() {
+    for (std::uint32_t i = 0; i < kRunFrames; ++i)
+      if (!writeOne()) return false;
+    settle(registry_, path_);
+    return true;
+  }
+  // A new file, opened by its first frame: the open and its allocations
+  // happen here, outside the runs.
+  void restart() {
+    output::createForWriting(registry_, kMode, path_.c_str());
+    writeOne();
+    settle(registry_, path_);
+  }
 
  private:
+  bool writeOne() { return output::writeFrame(registry_, kMode, path_.c_str(), format_, frame_.bytes()); }
   std::string path_;
   PixelFormat format_;
   qvf::OpenFileRegistry registry_;
   HostFrame frame_;
 };
 
-// Writes, interleaved: every iteration appends one frame through each path in
-// turn, each to its own file, and times each write alone. A disk's speed
-// drifts by tens of percent over a run (writeback, the journal); interleaving
-// frame by frame makes every path meet the same drift, which separate
-// benchmarks, seconds apart, do not. The counters are each path's median
-// microseconds per frame.
 void BM_Write_Interleaved(benchmark::State& state) {
   const std::filesystem::path dir = benchDirectory();
   PlainWriter plain((dir / "plain-write.bin").string());
@@ -185,45 +307,26 @@ void BM_Write_Interleaved(benchmark::State& state) {
   HostWriter rgba32((dir / "host-write-rgba.qvf").string(), PixelFormat::Rgba32);
   HostWriter ycbcr444((dir / "host-write-444.qvf").string(), PixelFormat::Ycbcr444);
   state.SetLabel(plain.unbuffered() ? "unbuffered" : "buffered");
-  std::vector<double> times[4];
-  const auto timed = [&](std::size_t path, auto&& write) {
-    const auto start = std::chrono::steady_clock::now();
-    if (!write()) state.SkipWithError("write failed");
-    times[path].push_back(
-        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-  };
-  std::uint32_t n = 0;
+  RunTimes times(1 << 16);
+  std::uint32_t frames = 0;
   for (auto _ : state) {
-    timed(0, [&] { return plain.writeFrame(); });
-    timed(1, [&] { return ycbcr422.writeFrame(); });
-    timed(2, [&] { return rgba32.writeFrame(); });
-    timed(3, [&] { return ycbcr444.writeFrame(); });
-    if (++n == kWriteFrames) {
+    const bool ok = times.round(plain, ycbcr422, rgba32, ycbcr444);
+    if (!ok) state.SkipWithError("write failed");
+    frames += kRunFrames;
+    if (frames >= kWriteFrames) {
       state.PauseTiming();
       plain.restart();
       ycbcr422.restart();
       rgba32.restart();
       ycbcr444.restart();
-      n = 0;
+      frames = 0;
       state.ResumeTiming();
     }
   }
-  const char* names[4] = {"plain", "ycbcr422", "rgba32", "ycbcr444"};
-  for (std::size_t path = 0; path < 4; ++path) {
-    std::vector<double>& t = times[path];
-    if (t.empty()) continue;
-    std::nth_element(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(t.size() / 2), t.end());
-    state.counters[names[path]] = t[t.size() / 2];
-  }
-  state.SetItemsProcessed(state.iterations());
+  times.report(state);
 }
 
-#define CORVANE_FILE_BENCH(name) BENCHMARK(name)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(2.0)
-
-CORVANE_FILE_BENCH(BM_Read_PlainUnbuffered);
-CORVANE_FILE_BENCH(BM_Read_Host422);
-CORVANE_FILE_BENCH(BM_Read_HostRgba32);
-CORVANE_FILE_BENCH(BM_Read_Host444);
+BENCHMARK(BM_Read_Interleaved)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
 BENCHMARK(BM_Write_Interleaved)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
 
 }  // namespace

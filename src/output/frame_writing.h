@@ -20,8 +20,10 @@ void limitFrameValues(exports::PixelFormat format, std::span<std::uint8_t> frame
 // frame size of its format. Otherwise limits the host's own bytes, then gives
 // false when the file cannot be opened or its geometry differs from the
 // load-time one, else the writer's result (a failed transfer still advances
-// the frame counter). The registry is entered once; any buffer alignment
-// works; nothing is allocated once the file is open. Throws EngineError only
+// the frame counter; a converted frame's failure may come with the next
+// frame, see qvf::writeFrame). The registry is entered once; any buffer
+// alignment works; the host's buffer is free again on return; nothing is
+// allocated once the file is open. Throws EngineError only
 // when opening the file evicts one that fails to close.
 bool writeFrame(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* path,
                 exports::PixelFormat format, std::span<std::uint8_t> frame);

@@ -135,7 +135,12 @@ std::int32_t writeNextVideoFrame(void* handle, void* address) {
 
 std::int32_t closeFileForWrite(void* handle) {
   // A close that fails throws past the free: the host keeps a valid handle.
-  exports::services().registry.closeByName(exports::pathOf(handle));
+  qvf::OpenFileRegistry& registry = exports::services().registry;
+  registry.closeByName(exports::pathOf(handle));
+  // The last frame's write may have failed after its call returned: the
+  // close reports it as a failed frame is reported, 0 without a message. The
+  // handle stays valid, as on the other failed close; closing it again gives 1.
+  if (registry.takeClosedWriteFailure(exports::pathOf(handle))) return 0;
   exports::freePathHandle(handle);
   return 1;
 }

@@ -15,6 +15,8 @@ std::string writingFileName(std::string_view path) {
 bool createForWriting(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* name) noexcept {
   try {
     registry.closeByName(name);
+    // A failure of the old file's last frame is no concern of the new file.
+    registry.takeClosedWriteFailure(name);
     qvf::create(name, 2, 0, static_cast<std::int32_t>(mode.frameWidth),
                 static_cast<std::int32_t>(mode.frameHeight / 2), mode.outputRate);
     return true;

@@ -18,8 +18,9 @@ namespace corvane::output {
 std::string writingFileName(std::string_view path);
 
 // Closes any registry entry of name (a reader's included, so the next read
-// sees the new file), then creates the empty two-field file in the load-time
-// geometry and rate. False on any failure, whose cause is not reported.
+// sees the new file) and drops the old file's unreported write failure, then
+// creates the empty two-field file in the load-time geometry and rate. False
+// on any failure, whose cause is not reported.
 bool createForWriting(qvf::OpenFileRegistry& registry, const VideoMode& mode, const char* name) noexcept;
 
 // Free bytes of the filesystem holding a directory; nullopt when unknown.

@@ -6,14 +6,15 @@
 #include "qvf/background_job.h"
 #include "qvf/read_ahead.h"
 #include "qvf/stream.h"
+#include "qvf/write_behind.h"
 
 namespace corvane::qvf {
 namespace {
 
 // Field numbers are 32-bit: frames from 2^31 on cannot be addressed.
 constexpr std::uint32_t kLastAddressableFrame = 0x7FFF'FFFF;
-// For fields this small a read ahead costs more than it saves.
-constexpr std::uint64_t kReadAheadMinimumFieldBytes = 64 * 1024;
+// For fields this small the helper thread costs more than it saves.
+constexpr std::uint64_t kHelperMinimumFieldBytes = 64 * 1024;
 
 bool addressable(std::uint32_t n) { return n <= kLastAddressableFrame; }
 
@@ -66,23 +67,25 @@ FieldsRead readIntoChunks(QvfStream& stream, const FramePlace& place) {
   return read;
 }
 
-// Frame n into the chunk buffers, read ahead during the previous call where
-// the caller reads frame after frame; the read of frame n + 1 then starts on
-// the helper thread and runs while this call copies or converts, so a
-// sequential reader waits for the disk or for the conversion, whichever is
-// slower, not for both.
+// Frame n into the chunk buffers, read ahead during the previous calls where
+// the caller reads frame after frame; the reads of the next frames go on on
+// the helper thread while this call copies or converts, so a sequential
+// reader waits for the disk or for the conversion, whichever is slower, not
+// for both. A read out of sequence lets the helper end and drops what it read.
 FieldsRead fetchFields(OpenFileEntry& entry, std::uint32_t n) {
   QvfStream& stream = *entry.stream;
-  BackgroundJob* helper = entry.fieldBytes >= kReadAheadMinimumFieldBytes ? stream.backgroundJob() : nullptr;
+  BackgroundJob* helper = entry.fieldBytes >= kHelperMinimumFieldBytes ? stream.backgroundJob() : nullptr;
   ReadAhead* ahead = helper != nullptr ? stream.readAhead() : nullptr;
-  stream.settleHelper();
+  stream.settleWriteBehind();
   FieldsRead read;
-  if (ahead != nullptr && ahead->take(stream, n))
+  if (ahead != nullptr && ahead->take(stream, n)) {
     read = {true, true};
-  else
+  } else {
+    stream.settleHelper();
+    if (ahead != nullptr) ahead->discard();
     read = readIntoChunks(stream, FramePlace(stream, n));
-  if (ahead != nullptr && read.both() && std::uint64_t{n} + 1 < stream.frameCount())
-    ahead->start(*helper, stream, n + 1);
+  }
+  if (ahead != nullptr && read.both()) ahead->request(*helper, stream, n);
   return read;
 }
 
@@ -90,19 +93,12 @@ pixeltools::FieldGeometry geometryOf(const OpenFileEntry& entry) { return {entry
 
 // Frame n straight into an aligned buffer whose fields fill their chunks.
 bool readDirect(QvfStream& stream, const FramePlace& place, std::span<std::uint8_t> destination) {
+  stream.settleHelper();  // a write behind may be writing this very frame
   const std::uint32_t field = place.first.chunkSize;
   if (stream.file().readAt(place.firstAt, destination.first(std::size_t{field} * 2))) return true;
   const bool first = stream.file().readAt(place.firstAt, destination.first(field));
   const bool second = stream.file().readAt(place.secondAt, destination.subspan(field, field));
   return first && second;
-}
-
-// Both chunk buffers, as filled, to frame n's blocks: one gather write where
-// they lie side by side, else field 0 and, only when that succeeded, field 1.
-bool writeFromChunks(QvfStream& stream, const FramePlace& place) {
-  const std::span<const std::uint8_t> chunks[2] = {chunkOf(place.first), chunkOf(place.second)};
-  if (place.adjacent()) return stream.file().writeAt(place.firstAt, chunks);
-  return stream.file().writeAt(place.firstAt, chunks[0]) && stream.file().writeAt(place.secondAt, chunks[1]);
 }
 
 }  // namespace
@@ -148,11 +144,14 @@ bool writeFrame(OpenFileEntry& entry, FrameLayout layout, std::span<const std::u
   if (!addressable(n)) return false;
   QvfStream& stream = *entry.stream;
   const FramePlace place(stream, n);
-  if (layout == FrameLayout::Fields422 && directFits(entry, place, source.data()))
-    return stream.file().writeAt(place.firstAt, source.first(std::size_t{entry.fieldBytes} * 2));
-  // A read ahead still running may be reading the very block this frame
-  // overwrites; let it end (the write makes its data stale anyway).
-  stream.settleHelper();
+  if (layout == FrameLayout::Fields422 && directFits(entry, place, source.data())) {
+    const bool earlierFailed = stream.takeWriteFailure();
+    return stream.file().writeAt(place.firstAt, source.first(std::size_t{entry.fieldBytes} * 2)) &&
+           !earlierFailed;
+  }
+  // The chunk buffers are free while the helper runs: a read ahead and a
+  // write behind each have a pair of their own. So the frame is converted
+  // first, while the previous frame may still be on its way to the disk.
   std::uint8_t* field0 = place.first.chunkBuffer.data();
   std::uint8_t* field1 = place.second.chunkBuffer.data();
   switch (layout) {
@@ -167,7 +166,16 @@ bool writeFrame(OpenFileEntry& entry, FrameLayout layout, std::span<const std::u
       pixeltools::fieldsFromBgra(source.data(), field0, field1, geometryOf(entry));
       break;
   }
-  return writeFromChunks(stream, place);
+  // Then the helper settles: the previous frame's write has ended (its
+  // failure is this call's to report), and so has a read ahead, which may be
+  // reading the very block this frame overwrites.
+  const bool earlierFailed = stream.takeWriteFailure();
+  WriteBehind* behind = entry.fieldBytes >= kHelperMinimumFieldBytes ? stream.writeBehind() : nullptr;
+  if (behind != nullptr) {
+    behind->start(*stream.backgroundJob(), stream, n);
+    return !earlierFailed;
+  }
+  return stream.writeFrameChunks(n, chunkOf(place.first), chunkOf(place.second)) && !earlierFailed;
 }
 
 bool appendFrameRaw(OpenFileEntry& entry, std::span<const std::uint8_t> frame) {
@@ -175,10 +183,12 @@ bool appendFrameRaw(OpenFileEntry& entry, std::span<const std::uint8_t> frame) {
   const std::uint64_t bytes = frameBytes(entry, FrameLayout::Fields422);
   if (bytes > 0xFFFF'FFFF || frame.size() < bytes) return false;
   QvfStream& stream = *entry.stream;
+  const bool earlierFailed = stream.takeWriteFailure();
   // After a reopen the handle stands at offset 0, not at frame block n: the
   // append must never land on the headers.
   const std::uint64_t target = chunkPosition(stream.header().dataOffset, stream.header().frameBlockSize, n);
-  return stream.file().placeFilePointer(target) && stream.file().writeUnpositioned(frame.first(bytes));
+  return stream.file().placeFilePointer(target) && stream.file().writeUnpositioned(frame.first(bytes)) &&
+         !earlierFailed;
 }
 
 }  // namespace corvane::qvf

@@ -38,10 +38,19 @@ bool readFrame(OpenFileEntry& entry, std::uint32_t n, FrameLayout layout,
 // left alone, when source holds less than frameBytes; otherwise the counter
 // advances whatever happens, so a failed frame leaves its block and the next
 // frame goes to the next block. Field 1 is never written when field 0 fails.
+//
+// A frame that goes through the chunk buffers (converted, or copied from an
+// unaligned buffer) with fields large enough is written behind: converted in
+// the call, its write started on the helper thread, and the call returns
+// while the disk works; source may be reused at once. Its failure is reported
+// by the entry's next writeFrame or appendFrameRaw, or, when none comes, by
+// the close (OpenFileRegistry::takeClosedWriteFailure). So false means that
+// this frame or the previous one failed; every frame is still written.
 bool writeFrame(OpenFileEntry& entry, FrameLayout layout, std::span<const std::uint8_t> source);
 
 // Both fields as the board captured them (width x lines x 4 bytes), at frame
-// block n of the entry, with one write. Sector-aligned.
+// block n of the entry, with one write. Sector-aligned. False also when a
+// frame written behind before it failed.
 bool appendFrameRaw(OpenFileEntry& entry, std::span<const std::uint8_t> frame);
 
 }  // namespace corvane::qvf

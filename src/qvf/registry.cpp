@@ -1,5 +1,6 @@
 #include "qvf/registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
@@ -40,6 +41,29 @@ bool OpenFileRegistry::closeByName(const char* path) {
     }
   }
   return false;
+}
+
+bool OpenFileRegistry::takeClosedWriteFailure(const char* path) {
+  if (path == nullptr) return false;
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return forgetClosedWriteFailure(path);
+}
+
+bool OpenFileRegistry::forgetClosedWriteFailure(const std::string& path) {
+  const auto found = std::find(closedWriteFailures_.begin(), closedWriteFailures_.end(), path);
+  if (found == closedWriteFailures_.end()) return false;
+  closedWriteFailures_.erase(found);
+  return true;
+}
+
+void OpenFileRegistry::rememberClosedWriteFailure(const std::string& path) noexcept {
+  try {
+    forgetClosedWriteFailure(path);
+    if (closedWriteFailures_.size() == kSlots) closedWriteFailures_.erase(closedWriteFailures_.begin());
+    closedWriteFailures_.push_back(path);
+  } catch (const std::bad_alloc&) {
+    // No memory to keep it in: this failure goes unreported.
+  }
 }
 
 std::size_t OpenFileRegistry::openCount() {
@@ -84,6 +108,7 @@ OpenFileEntry* OpenFileRegistry::lookupOrOpen(const char* path) {
     entry->lines = first->lines;
     entry->fieldBytes = entry->width * entry->lines * 2;
     entry->frameCounter = entry->stream->frameCount();
+    if (forgetClosedWriteFailure(entry->fileName)) entry->stream->noteWriteFailure();
   } catch (const std::exception&) {
     // No message of a failed open reaches the user: the file is simply not
     // open. Everything built so far is released with the entry.
@@ -106,6 +131,8 @@ void OpenFileRegistry::closeSlot(std::size_t k) {
     } catch (const EngineError& error) {
       failure = error.what();
     }
+    // The close waited for a write behind; its failure waits for the writer.
+    if (victim->stream->takeWriteFailure()) rememberClosedWriteFailure(victim->fileName);
     victim->stream.reset();
   }
   victim.reset();

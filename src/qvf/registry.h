@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "qvf/file_io.h"
 #include "qvf/stream.h"
@@ -56,6 +57,13 @@ class OpenFileRegistry {
   // has the name. A failed close throws EngineError with the slot emptied.
   bool closeByName(const char* path);
 
+  // True once when a frame of path written behind failed and its entry was
+  // closed (by name, by an eviction or by a reader's close) before any frame
+  // call reported it; a later open of path carries the failure to its next
+  // frame call instead. A writer's close asks after closeByName; a new file
+  // of the name asks to drop the old file's failure.
+  bool takeClosedWriteFailure(const char* path);
+
   // Number of occupied slots, for tests and the dump tool.
   std::size_t openCount();
 
@@ -64,9 +72,16 @@ class OpenFileRegistry {
   // Waits for the entry's lock, closes its stream and empties the slot. A
   // failed close throws EngineError after both are done. Registry lock held.
   void closeSlot(std::size_t k);
+  // Removes path from closedWriteFailures_; true when it was there.
+  bool forgetClosedWriteFailure(const std::string& path);  // registry lock held
+  // Adds path, dropping the oldest beyond kSlots. Registry lock held.
+  void rememberClosedWriteFailure(const std::string& path) noexcept;
   Storage& storage_;
   std::recursive_mutex lock_;
   std::array<std::unique_ptr<OpenFileEntry>, kSlots> slots_;  // guarded by lock_
+  // Paths whose closed entry had an unreported write failure, oldest first;
+  // at most kSlots of them. Guarded by lock_.
+  std::vector<std::string> closedWriteFailures_;
 };
 
 }  // namespace corvane::qvf

@@ -55,19 +55,40 @@ void QvfStream::close() {
 }
 
 void QvfStream::settleHelper() {
-  if (background_) background_->wait();
+  if (!background_) return;
+  background_->wait();
+  if (writeBehind_ && !writeBehind_->finish()) writeFailed_ = true;
 }
 
-ReadAhead* QvfStream::readAhead() {
-  if (!readAhead_ && backgroundJob() != nullptr && videoContexts_.size() >= 2) {
+void QvfStream::settleWriteBehind() {
+  if (writeBehind_ && writeBehind_->pending()) settleHelper();
+}
+
+bool QvfStream::takeWriteFailure() {
+  settleHelper();
+  return std::exchange(writeFailed_, false);
+}
+
+namespace {
+
+// The helper's spare pair of chunk buffers, made on first use.
+template <class Spare>
+Spare* spareFor(QvfStream& stream, std::unique_ptr<Spare>& spare) {
+  if (!spare && stream.backgroundJob() != nullptr && stream.videoStreamCount() >= 2) {
     try {
-      readAhead_ = std::make_unique<ReadAhead>(video(0)->chunkSize, video(1)->chunkSize);
+      spare = std::make_unique<Spare>(stream.video(0)->chunkSize, stream.video(1)->chunkSize);
     } catch (const std::bad_alloc&) {
       return nullptr;
     }
   }
-  return readAhead_.get();
+  return spare.get();
 }
+
+}  // namespace
+
+ReadAhead* QvfStream::readAhead() { return spareFor(*this, readAhead_); }
+
+WriteBehind* QvfStream::writeBehind() { return spareFor(*this, writeBehind_); }
 
 VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pair) {
   const std::uint64_t index = std::uint64_t{pair} * 2 + (field & 1);
@@ -77,12 +98,14 @@ VideoStreamContext* QvfStream::contextFor(std::uint32_t field, std::uint32_t pai
 bool QvfStream::readField(std::uint32_t field, std::uint32_t pair, std::span<std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  settleHelper();
   return file_.readAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
 bool QvfStream::writeField(std::uint32_t field, std::uint32_t pair, std::span<const std::uint8_t> buffer) {
   VideoStreamContext* context = contextFor(field, pair);
   if (context == nullptr || buffer.size() < context->chunkSize) return false;
+  settleHelper();
   return file_.writeAt(context->positionOf(field >> 1), buffer.first(context->chunkSize));
 }
 
@@ -99,7 +122,19 @@ BackgroundJob* QvfStream::backgroundJob() {
   return background_.get();
 }
 
-std::uint32_t QvfStream::frameCount() const {
+bool QvfStream::writeFrameChunks(std::uint32_t n, std::span<const std::uint8_t> first,
+                                 std::span<const std::uint8_t> second) {
+  const std::uint64_t firstAt = video(0)->positionOf(n);
+  const std::uint64_t secondAt = video(1)->positionOf(n);
+  if (secondAt == firstAt + first.size()) {
+    const std::span<const std::uint8_t> chunks[2] = {first, second};
+    return file_.writeAt(firstAt, chunks);
+  }
+  return file_.writeAt(firstAt, first) && file_.writeAt(secondAt, second);
+}
+
+std::uint32_t QvfStream::frameCount() {
+  settleHelper();
   return frameCountFor(file_.fileSize(), header_.dataOffset, header_.frameBlockSize);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/memory.h"
@@ -15,6 +16,7 @@
 #include "qvf/container.h"
 #include "qvf/read_ahead.h"
 #include "qvf/streaming_file.h"
+#include "qvf/write_behind.h"
 
 namespace corvane::qvf {
 
@@ -81,8 +83,14 @@ class QvfStream {
   bool readField(std::uint32_t field, std::uint32_t pair, std::span<std::uint8_t> buffer);
   bool writeField(std::uint32_t field, std::uint32_t pair, std::span<const std::uint8_t> buffer);
 
-  // Whole frames in the file now.
-  std::uint32_t frameCount() const;
+  // Both chunks of frame n of pair 0 from the given buffers (each one chunk
+  // long): one gather write where the chunks lie side by side, else field 0
+  // and, only when that succeeded, field 1.
+  bool writeFrameChunks(std::uint32_t n, std::span<const std::uint8_t> first,
+                        std::span<const std::uint8_t> second);
+
+  // Whole frames in the file now, a write behind included: it is waited for.
+  std::uint32_t frameCount();
 
   // The helper thread for overlapping conversions, started on first use;
   // nullptr when no thread can be had (callers then convert inline).
@@ -90,8 +98,23 @@ class QvfStream {
   // The read-ahead of converted frames, made on first use with the helper;
   // nullptr when either cannot be had.
   ReadAhead* readAhead();
-  // Waits until the helper thread is idle (no conversion or read-ahead runs).
+  // The write behind of converted frames, made on first use with the helper;
+  // nullptr when either cannot be had.
+  WriteBehind* writeBehind();
+  // Waits until the helper thread is idle (no read ahead or write behind
+  // runs), keeping the failure of a write behind for takeWriteFailure. Every
+  // use of the file by the entry's owner comes after it, but for the read
+  // ahead's own (see read_ahead.h).
   void settleHelper();
+  // The same, only when a write behind was started since: afterwards the
+  // helper runs nothing but a read ahead, if anything.
+  void settleWriteBehind();
+  // Settles the helper; true when a write behind failed, or a failure was
+  // noted, since the last call: the frame call or the close that reports the
+  // failure takes it.
+  bool takeWriteFailure();
+  // A failure of an earlier open of the file that no call has reported yet.
+  void noteWriteFailure() { writeFailed_ = true; }
 
  private:
   StreamingFile file_;
@@ -102,6 +125,8 @@ class QvfStream {
   // The destructor and close() let the helper finish before the file goes.
   std::unique_ptr<BackgroundJob> background_;
   std::unique_ptr<ReadAhead> readAhead_;
+  std::unique_ptr<WriteBehind> writeBehind_;
+  bool writeFailed_ = false;  // a write behind failed and no call has reported it
 };
 
 }  // namespace corvane::qvf

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/writing_file.h"
+#include "qvf/faulty_storage.h"
 #include "qvf/qvf_test_support.h"
 #include "qvf/reader.h"
 #include "support/allocation_counter.h"
@@ -92,6 +93,47 @@ TEST_F(FrameWriting, FramesOnAnOpenFileAllocateNothing) {
   EXPECT_TRUE(write(PixelFormat::Rgba32, frame4));
   EXPECT_EQ(corvane::testing::allocationCount(), before);
   EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 5u);
+}
+
+// Frames of the load-time size: converted and copied frames are written
+// behind, on the file's helper thread.
+class FullFrameWriting : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(createForWriting(registry_, mode_, path_.c_str())); }
+  bool write(PixelFormat format, std::span<std::uint8_t> frame) {
+    return writeFrame(registry_, mode_, path_.c_str(), format, frame);
+  }
+
+  qvf::test::TempDir dir_;
+  std::string path_ = dir_ / "take.qvf";
+  VideoMode mode_ = VideoMode::fromSetting(1);
+  qvf::FaultyStorage faulty_{qvf::diskStorage()};
+  qvf::OpenFileRegistry registry_{faulty_};
+  std::vector<std::uint8_t> frame4_ = std::vector<std::uint8_t>(720 * 480 * 4, 100);
+};
+
+TEST_F(FullFrameWriting, FramesWrittenBehindAllocateNothingAfterTheFirst) {
+  std::vector<std::uint8_t> frame422(720 * 480 * 2 + 4 + 1, 100);
+  // The first frame opens the file and starts its helper thread.
+  ASSERT_TRUE(write(PixelFormat::Rgba32, frame4_));
+  const std::size_t before = corvane::testing::allocationCount();
+  EXPECT_TRUE(write(PixelFormat::Ycbcr422, std::span(frame422).subspan(1)));
+  EXPECT_TRUE(write(PixelFormat::Ycbcr444, frame4_));
+  EXPECT_TRUE(write(PixelFormat::Rgba32, frame4_));
+  EXPECT_EQ(corvane::testing::allocationCount(), before);
+  EXPECT_EQ(qvf::frameCount(registry_, path_.c_str()), 4u);
+}
+
+// The failure of the old file's last frame, unreported when a new file of the
+// name is made, belongs to no frame of the new file.
+TEST_F(FullFrameWriting, ANewFileOfTheNameDropsTheOldFilesUnreportedFailure) {
+  faulty_.failTransfer(1);
+  EXPECT_TRUE(write(PixelFormat::Rgba32, frame4_)) << "its failure comes later";
+  ASSERT_TRUE(createForWriting(registry_, mode_, path_.c_str()));
+  EXPECT_TRUE(write(PixelFormat::Rgba32, frame4_));
+  EXPECT_TRUE(write(PixelFormat::Rgba32, frame4_));
+  EXPECT_TRUE(registry_.closeByName(path_.c_str()));
+  EXPECT_FALSE(registry_.takeClosedWriteFailure(path_.c_str()));
 }
 
 TEST(FreeSpaceDirectory, DriveLettersMeanTheCurrentDirectory) {
