@@ -129,7 +129,9 @@ void WritingFile::writeFrame(const HostFormat& format, std::span<std::uint8_t> f
   record.setU32(136, static_cast<std::uint32_t>(frame.size()));
   errno = 0;
   if (api_.AVFILE_WriteNextVideoFrame(handle_, record.data()) == 0)
-    throw std::runtime_error("frame " + std::to_string(written_) + " could not be written to " + shown_ +
+    // The plug-in writes a converted frame behind the call, so the failure
+    // may be the previous frame's: say where it came, not which frame failed.
+    throw std::runtime_error("writing " + shown_ + " failed at frame " + std::to_string(written_) +
                              writeFailureReason(path_, frame.size()));
   ++written_;
 }
@@ -138,8 +140,13 @@ void WritingFile::close() {
   void* handle = handle_;
   handle_ = nullptr;
   errno = 0;
-  if (api_.AVFILE_CloseFileForWrite(handle) == 0)
-    throw std::runtime_error("cannot finish " + shown_ + writeFailureReason(path_, 0));
+  if (api_.AVFILE_CloseFileForWrite(handle) == 0) {
+    const std::string reason = writeFailureReason(path_, 0);
+    // A close that reported a failed write keeps the handle; the file is
+    // closed by then, and a second close frees the handle.
+    api_.AVFILE_CloseFileForWrite(handle);
+    throw std::runtime_error("cannot finish " + shown_ + reason);
+  }
 }
 
 }  // namespace corvane::host
