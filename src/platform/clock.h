@@ -17,7 +17,19 @@ class Clock {
   virtual void sleepMilliseconds(std::uint32_t ms) = 0;
   // For pacing finer than a tick; by default rounded up to whole milliseconds.
   virtual void sleepMicroseconds(std::uint32_t us) { sleepMilliseconds((us + 999) / 1000); }
+  // Until microseconds() reaches deadline (on its own scale); returns at once
+  // for a deadline that has passed. An absolute deadline does not drift by
+  // the time between reading the clock and going to sleep, nor by a signal.
+  // By default a relative sleep of what is left, in its rounding.
+  virtual void sleepUntilMicroseconds(std::uint64_t deadline);
 };
+
+inline void Clock::sleepUntilMicroseconds(std::uint64_t deadline) {
+  constexpr std::uint64_t kLongest = 0xFFFFFFFFu;
+  const std::uint64_t now = microseconds();
+  if (deadline > now)
+    sleepMicroseconds(static_cast<std::uint32_t>(deadline - now < kLongest ? deadline - now : kLongest));
+}
 
 // The process's real monotonic clock. Thread-safe.
 Clock& systemClock();
