@@ -197,8 +197,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, Pacing, ::testing::ValuesIn(kPacingCases),
 // board frame carries it, at its time counted from that start.
 TEST_F(Playback, AStopWhileAFrameIsPreparedKeepsItForTheNextStart) {
   std::atomic<bool> stopped{false};
+  // Only the playback thread runs it; the flag goes up after the last use
+  // of engine_, which the test may then end.
   clock_.atDeadlineSleep = [&](std::uint64_t) {
-    if (!stopped.exchange(true)) engine_->stopPlayback();
+    if (stopped.load()) return;
+    engine_->stopPlayback();
+    stopped = true;
   };
   make();
   queue(4, 20'000);
@@ -221,9 +225,10 @@ TEST_F(Playback, AStopWhileAFrameIsPreparedKeepsItForTheNextStart) {
 TEST_F(Playback, AFrameForTimeZeroReplacesThePreparedOne) {
   std::atomic<bool> replaced{false};
   clock_.atDeadlineSleep = [&](std::uint64_t) {
-    if (replaced.exchange(true)) return;
+    if (replaced.load()) return;
     engine_->pool().flush();
     queue(6, 0);
+    replaced = true;
   };
   make();
   queue(5, 30'000);
@@ -241,8 +246,12 @@ TEST_F(Playback, AFrameForTimeZeroReplacesThePreparedOne) {
 // included; its board frame goes with the stream.
 TEST_F(Playback, EndingTheEngineWithAPreparedFrameShowsNothing) {
   std::atomic<bool> stopped{false};
+  // Only the playback thread runs it; the flag goes up after the last use
+  // of engine_, which the test may then end.
   clock_.atDeadlineSleep = [&](std::uint64_t) {
-    if (!stopped.exchange(true)) engine_->stopPlayback();
+    if (stopped.load()) return;
+    engine_->stopPlayback();
+    stopped = true;
   };
   make();
   queue(7, 10'000);
