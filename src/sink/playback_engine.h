@@ -2,9 +2,9 @@
 // the playback thread that puts each queued frame on air when it falls due.
 //
 // Playback is stopped until startPlayback(); presentation times count in
-// microseconds from the latest start. The thread takes the head of the queue
-// once it is due, converts it into a free output frame of the board, submits
-// it and gives the buffer back. A late frame is never skipped: it goes out as
+// microseconds from the latest start. The thread converts the head of the
+// queue into a free output frame of the board, submits it once it is due and
+// gives the buffer back. A late frame is never skipped: it goes out as
 // soon as it reaches the head. A frame is lost only when the board has no
 // free output frame in 15 attempts a millisecond apart.
 //
