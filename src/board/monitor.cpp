@@ -28,6 +28,7 @@ MonitorWriter::MonitorWriter(std::string name, platform::SharedMemory memory)
   const std::uint32_t closed = nextMonitorBoard(before);
   for (MonitorChannelBlock& channel : shared.channels) {
     MonitorWord(channel.published).store(0, std::memory_order_release);
+    MonitorWord(channel.dropped).store(0, std::memory_order_release);
     for (MonitorSlot& slot : channel.slots) {
       MonitorWord(slot.sequence).store(0, std::memory_order_release);
       MonitorWord(slot.lines).store(0, std::memory_order_release);
@@ -48,6 +49,11 @@ MonitorWriter::~MonitorWriter() {
   MonitorWord(layout().state).compare_exchange_strong(expected, board_ - 1, std::memory_order_release);
   // A later board may have made the name anew; that one is not ours to remove.
   if (!memory_.replaced()) platform::removeSharedMemory(name_);
+}
+
+void MonitorWriter::countPlaybackDrop() {
+  MonitorWord(layout().channels[static_cast<std::size_t>(MonitorChannel::Output)].dropped)
+      .fetch_add(1, std::memory_order_release);
 }
 
 bool MonitorWriter::publish(MonitorChannel channel, std::span<const std::uint8_t> frame,

@@ -31,6 +31,10 @@ class MonitorWriter {
   // and at most 576.
   bool publish(MonitorChannel channel, std::span<const std::uint8_t> frame, std::uint32_t lines);
 
+  // One more frame dropped by the plug-in's playback (the output channel's
+  // dropped word). Lock-free: the playback thread calls it.
+  void countPlaybackDrop();
+
   const std::string& name() const { return name_; }
 
  private:

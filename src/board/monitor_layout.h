@@ -23,7 +23,7 @@ namespace corvane::board {
 enum class MonitorChannel : std::uint8_t { Output, Input };
 
 inline constexpr std::uint32_t kMonitorMagic = 0x4E4F4D43;  // "CMON" in memory
-inline constexpr std::uint32_t kMonitorVersion = 2;
+inline constexpr std::uint32_t kMonitorVersion = 3;
 inline constexpr std::uint32_t kMonitorWidth = 720;
 inline constexpr std::uint32_t kMonitorMaxLines = 576;
 // 4:2:2, Cb Y Cr Y: two bytes a pixel.
@@ -52,7 +52,11 @@ struct MonitorSlot {
 
 struct MonitorChannelBlock {
   std::uint32_t published;  // frames published; the latest is in slot (published - 1) % 2
-  std::uint32_t reserved[15];
+  // Output channel: frames the plug-in's playback dropped because the board
+  // had no free output frame, since the monitor opened. Never reset while
+  // open, so a reader takes the difference over its own run.
+  std::uint32_t dropped;
+  std::uint32_t reserved[14];
   MonitorSlot slots[2];
 };
 
@@ -76,6 +80,7 @@ struct MonitorLayout {
 
 static_assert(offsetof(MonitorSlot, pixels) == 64);
 static_assert(sizeof(MonitorSlot) == 64 + kMonitorMaxFrameBytes);
+static_assert(offsetof(MonitorChannelBlock, dropped) == 4);
 static_assert(offsetof(MonitorChannelBlock, slots) == 64);
 static_assert(sizeof(MonitorChannelBlock) == 64 + 2 * sizeof(MonitorSlot));
 static_assert(offsetof(MonitorLayout, channels) == 64);

@@ -25,6 +25,11 @@ bool MonitorReader::closed() const {
   return MonitorWord(layout().state).load(std::memory_order_acquire) != board_;
 }
 
+std::uint32_t MonitorReader::playbackDrops() const {
+  return MonitorWord(layout().channels[static_cast<std::size_t>(MonitorChannel::Output)].dropped)
+      .load(std::memory_order_acquire);
+}
+
 bool MonitorReader::gone() const { return closed() || memory_.replaced(); }
 
 MonitorRead MonitorReader::readLatest(MonitorChannel channel, MonitorFrame& frame) {

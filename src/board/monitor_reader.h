@@ -35,6 +35,8 @@ class MonitorReader {
   // Copies the channel's latest frame into frame when it is later than the
   // one frame holds. Never returns a frame the writer was changing meanwhile.
   MonitorRead readLatest(MonitorChannel channel, MonitorFrame& frame);
+  // Frames the plug-in's playback has dropped since the monitor opened.
+  std::uint32_t playbackDrops() const;
   // True once the board has gone, a later board has taken the object, or the
   // name leads to another object (a system call: ask now and then, not for
   // every frame).

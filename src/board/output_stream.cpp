@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -50,7 +51,12 @@ engine::Handle OutputStream::open(const char* name, std::int32_t is625) {
   slots_.clear();
   slots_.reserve(frameCount_);
   try {
-    for (std::uint32_t i = 0; i < frameCount_; ++i) slots_.push_back(Slot{platform::PageBuffer(frameBytes_)});
+    for (std::uint32_t i = 0; i < frameCount_; ++i) {
+      slots_.push_back(Slot{platform::PageBuffer(frameBytes_)});
+      // A board's frame memory is resident: its pages are touched now, not
+      // by the first frames played into them.
+      std::memset(slots_.back().area.data(), 0, frameBytes_);
+    }
   } catch (const std::bad_alloc&) {
     // A board short of memory simply owns fewer frames.
   }

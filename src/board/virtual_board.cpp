@@ -101,6 +101,11 @@ void VirtualBoard::ReturnInputFrame(std::uint32_t source, std::uint32_t frameIde
   input_.returnFrame(source, frameIdentifier);
 }
 
+std::string monitorNameInThisProcess(const BoardConfig& config) {
+  if (!config.monitor.empty()) return config.monitor;
+  return defaultMonitorName(platform::currentUserId(), platform::currentProcessId());
+}
+
 std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile) {
   // This runs while the library loads, before the C++ streams may be ready:
   // complaints go straight to the descriptor.
@@ -109,9 +114,8 @@ std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutpu
     platform::writeErrorLine("CORVANE_BOARD: " + problem + " (ignored)");
   }
   if (config.monitor.empty()) {
-    const std::uint32_t user = platform::currentUserId();
-    sweepStaleMonitors(user);
-    config.monitor = defaultMonitorName(user, platform::currentProcessId());
+    sweepStaleMonitors(platform::currentUserId());
+    config.monitor = monitorNameInThisProcess(config);
   }
   auto board =
       std::make_unique<VirtualBoard>(std::move(config), platform::systemClock(), std::move(makeOutputFile));

@@ -85,4 +85,9 @@ class VirtualBoard final : public engine::RealtimeEngine, public engine::MediaBr
 // makes the process's own monitor, after sweeping those of dead processes.
 std::unique_ptr<VirtualBoard> makeBoardFromEnvironment(OutputFileMaker makeOutputFile = {});
 
+// The monitor a board of these settings makes in this process: the monitor
+// key's, or the process's own (defaultMonitorName). A host that loaded the
+// plug-in finds its board's monitor by it.
+std::string monitorNameInThisProcess(const BoardConfig& config);
+
 }  // namespace corvane::board

@@ -4,6 +4,7 @@
 // tears the module down, which runs its exit list in reverse.
 #include "plugin/library_entry.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,14 @@ bool makeOutputFile(const std::string& path, board::VideoStandard standard) {
   }
 }
 
+// The output device's drops go where a host outside can read them: the
+// monitor, which lives as long as the plug-in is loaded.
+std::function<void()> playbackDropReport(board::VirtualBoard& board) {
+  board::MonitorWriter* monitor = board.monitor();
+  if (monitor == nullptr) return {};
+  return [monitor] { monitor->countPlaybackDrop(); };
+}
+
 }  // namespace
 
 void loadLibrary() {
@@ -54,12 +63,13 @@ void loadLibrary() {
   try {
     state->board = board::makeBoardFromEnvironment(makeOutputFile);
     preview::setPreviewMonitor(state->board->config().monitor);
-    state->module = std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
-                                                         [](int code) {
-                                                           settings::commitConfigBatch();
-                                                           platform::exitProcess(code);
-                                                         },
-                                                         state->board.get()});
+    state->module =
+        std::make_unique<Module>(ModuleSeams{*state->board, platform::systemClock(),
+                                             [](int code) {
+                                               settings::commitConfigBatch();
+                                               platform::exitProcess(code);
+                                             },
+                                             state->board.get(), playbackDropReport(*state->board)});
     state->board->setLoadedStandard(state->module->videoMode().isNtsc != 0 ? board::VideoStandard::Ntsc
                                                                            : board::VideoStandard::Pal);
   } catch (...) {

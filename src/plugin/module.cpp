@@ -91,8 +91,8 @@ void Module::openRegistry() {
 }
 
 void Module::makeOutputDevice() {
-  outputDevice_ =
-      std::make_unique<sink::OutputDevice>(sink::OutputDeviceSeams{seams_.board, seams_.clock, mode_});
+  outputDevice_ = std::make_unique<sink::OutputDevice>(
+      sink::OutputDeviceSeams{seams_.board, seams_.clock, mode_, seams_.playbackFrameDropped});
   // Its handles, its engine and the buffers the host held end here.
   atExit([this] { outputDevice_.reset(); });
 }

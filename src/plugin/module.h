@@ -39,6 +39,8 @@ struct ModuleSeams {
   std::function<void(int)> exitProcess;
   // The board's hand-back of input fields; none: the record device cannot open.
   engine::MediaBroker* broker = nullptr;
+  // Told of each frame the output device dropped for want of a board frame.
+  std::function<void()> playbackFrameDropped = {};
 };
 
 class Module {

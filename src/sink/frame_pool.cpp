@@ -94,6 +94,7 @@ void FramePool::queue(const std::uint8_t* address, SourceLayout layout, std::int
   buffer->held = false;
   buffer->layout = layout;
   buffer->presentationTime = presentationTime;
+  buffer->serial = ++lastSerial_;
   buffer->next = nullptr;
   FrameBuffer** tail = &queueHead_;
   while (*tail != nullptr) tail = &(*tail)->next;
@@ -138,10 +139,18 @@ void FramePool::setStartTime(std::int64_t start) {
   startTime_ = start;
 }
 
-FrameBuffer* FramePool::takeDue(std::int64_t now, std::int64_t* untilDue) {
+FramePool::Head FramePool::head(std::int64_t now) {
+  std::lock_guard guard(lock_);
+  const FrameBuffer* head = queueHead_;
+  if (head == nullptr || startTime_ == kStopped) return {};
+  return {head->serial, head->presentationTime - (now - startTime_)};
+}
+
+FrameBuffer* FramePool::takeDue(std::int64_t now, std::int64_t* untilDue, std::uint64_t serial) {
   std::lock_guard guard(lock_);
   FrameBuffer* head = queueHead_;
   if (head == nullptr || startTime_ == kStopped) return nullptr;
+  if (serial != 0 && head->serial != serial) return nullptr;
   const std::int64_t elapsed = now - startTime_;
   if (elapsed < head->presentationTime) {
     *untilDue = head->presentationTime - elapsed;

@@ -30,7 +30,10 @@ struct FrameBuffer {
   platform::PageBuffer pixels;
   SourceLayout layout = SourceLayout::Yuv422;  // set when queued
   std::int64_t presentationTime = 0;           // microseconds after the start; set when queued
-  FrameBuffer* next = nullptr;                 // on the list that holds it
+  // Which queueing this is, never 0: the same buffer queued again is another
+  // frame, so a conversion made of the one is not the other's.
+  std::uint64_t serial = 0;
+  FrameBuffer* next = nullptr;  // on the list that holds it
   // Out with the host: the only state in which a queue or release is taken,
   // so a buffer handed back twice cannot sit on two lists.
   bool held = false;
@@ -95,11 +98,26 @@ class FramePool {
   static constexpr std::int64_t kStopped = -1;
   void setStartTime(std::int64_t start);
 
-  // The playback thread's side. The head of the queue if playback is started
-  // and it is due at now (microseconds on the start's clock); otherwise null,
-  // and *untilDue is the wait until it falls due (left alone when stopped or
-  // the queue is empty). A buffer taken counts as queued until giveBack.
-  FrameBuffer* takeDue(std::int64_t now, std::int64_t* untilDue);
+  // The playback thread's side.
+  //
+  // The head of the queue while playback is started: its serial and the wait
+  // until it falls due at now (microseconds on the start's clock; <= 0: due).
+  // Serial 0 when the queue is empty or playback is stopped.
+  struct Head {
+    std::uint64_t serial = 0;
+    std::int64_t untilDue = 0;
+  };
+  Head head(std::int64_t now);
+  // Runs prepare(const FrameBuffer&) on the head, under the lock, while it is
+  // still the head of that serial: nobody can flush it to the free stack and
+  // hand it to the host meanwhile. False (prepare not run) otherwise.
+  template <typename Prepare>
+  bool prepareHead(std::uint64_t serial, Prepare&& prepare);
+  // The head of the queue if playback is started, it is due at now, and it
+  // is of that serial (any, for 0); otherwise null, and *untilDue is the wait
+  // until it falls due (left alone when stopped or the queue is empty). A
+  // buffer taken counts as queued until giveBack.
+  FrameBuffer* takeDue(std::int64_t now, std::int64_t* untilDue, std::uint64_t serial = 0);
   void giveBack(FrameBuffer& buffer);
 
  private:
@@ -116,6 +134,15 @@ class FramePool {
   FrameBuffer* queueHead_ = nullptr;   // guarded by lock_
   std::uint32_t inOutput_ = 0;         // taken by takeDue, not yet given back; guarded by lock_
   std::int64_t startTime_ = kStopped;  // guarded by lock_
+  std::uint64_t lastSerial_ = 0;       // guarded by lock_
 };
+
+template <typename Prepare>
+bool FramePool::prepareHead(std::uint64_t serial, Prepare&& prepare) {
+  std::lock_guard guard(lock_);
+  if (serial == 0 || queueHead_ == nullptr || queueHead_->serial != serial) return false;
+  prepare(static_cast<const FrameBuffer&>(*queueHead_));
+  return true;
+}
 
 }  // namespace corvane::sink

@@ -37,7 +37,7 @@ std::shared_ptr<PlaybackEngine> OutputDevice::engine() const {
 
 void OutputDevice::makeEngine() {
   std::shared_ptr<PlaybackEngine> engine = std::make_shared<PlaybackEngine>(
-      PlaybackSeams{seams_.board, seams_.clock, &kept_}, PlaybackEngine::kBufferCount,
+      PlaybackSeams{seams_.board, seams_.clock, &kept_, seams_.frameDropped}, PlaybackEngine::kBufferCount,
       seams_.mode.isNtsc != 0, kEngineStreamName);
   // A second query keeps only the new engine; the old one ends outside the lock.
   std::lock_guard guard(engineLock_);

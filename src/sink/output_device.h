@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,9 @@ struct OutputDeviceSeams {
   engine::RealtimeEngine& board;
   platform::Clock& clock;
   VideoMode mode;
+  // Told of each frame the playback thread dropped for want of a board
+  // frame (PlaybackSeams::frameDropped).
+  std::function<void()> frameDropped = {};
 };
 
 // A filled buffer as the host hands it back.

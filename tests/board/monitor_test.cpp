@@ -55,6 +55,24 @@ TEST(Monitor, ReadsBackTheLatestFrameOfEachChannel) {
   EXPECT_EQ(out.pixels, first);
 }
 
+// The playback's drop count: read as written, and a board that takes the
+// object over starts it from 0, not from the last board's count.
+TEST(Monitor, CarriesThePlaybackDropCountOfItsBoardOnly) {
+  const std::string name = uniqueName();
+  auto writer = MonitorWriter::open(name);
+  ASSERT_NE(writer, nullptr);
+  auto reader = MonitorReader::open(name);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->playbackDrops(), 0u);
+  writer->countPlaybackDrop();
+  writer->countPlaybackDrop();
+  ASSERT_TRUE(writer->publish(MonitorChannel::Output, frameOf(480, 1), 480));
+  EXPECT_EQ(reader->playbackDrops(), 2u) << "a published frame touched the count";
+  auto next = MonitorWriter::open(name);
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(MonitorReader::open(name)->playbackDrops(), 0u);
+}
+
 TEST(Monitor, RefusesFramesOfTheWrongSize) {
   const std::string name = uniqueName();
   auto writer = MonitorWriter::open(name);

@@ -31,8 +31,27 @@ class Device : public ::testing::Test {
   corvane::testing::ConfigSandbox config_;
   SteppingClock clock_;
   RecordingBoard board_{clock_, 16};
-  OutputDevice device_{OutputDeviceSeams{board_, clock_, VideoMode::fromSetting(1)}};
+  std::atomic<std::uint32_t> drops_{0};
+  OutputDevice device_{OutputDeviceSeams{board_, clock_, VideoMode::fromSetting(1), [this] { ++drops_; }}};
 };
+
+// The engine's drops leave the device through its seam, one call a frame.
+TEST_F(Device, EachDroppedFrameIsReportedThroughTheSeam) {
+  board_.refuse = true;
+  device_.makeEngine();
+  void* handle = open();
+  for (int i = 0; i < 2; ++i) {
+    FullBuffer frame;
+    frame.data = device_.takeEmptyBuffer(handle);
+    frame.presentationTime = 1000 + i;
+    frame.format = exports::PixelFormat::Ycbcr422;
+    ASSERT_EQ(device_.addFullBuffer(handle, frame), 1);
+  }
+  ASSERT_TRUE(device_.start(handle));
+  EXPECT_TRUE(device_.stop(handle)) << "the queue never drained";
+  EXPECT_EQ(drops_, 2u);
+  EXPECT_EQ(board_.submitted(), 0u);
+}
 
 TEST_F(Device, ServesOnlyTheHandlesItGaveOutAndHasNotClosed) {
   device_.makeEngine();

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -27,6 +29,16 @@ class SteppingClock final : public platform::Clock {
     if (us < 1000) ++shortSleeps;
     advance(us);
   }
+  void sleepUntilMicroseconds(std::uint64_t deadline) override {
+    ++deadlineSleeps;
+    if (atDeadlineSleep) atDeadlineSleep(deadline);
+    const std::uint64_t at = now.load();
+    if (deadline > at) sleepMicroseconds(static_cast<std::uint32_t>(deadline - at));
+  }
+  std::atomic<std::uint32_t> deadlineSleeps{0};
+  // Runs on the sleeping thread as a deadline sleep begins: what happens
+  // "meanwhile". Set before the sleeper starts.
+  std::function<void(std::uint64_t deadline)> atDeadlineSleep;
 
  private:
   void advance(std::uint32_t us) {
@@ -47,11 +59,30 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     std::uint64_t time;
     std::uint8_t firstByte;
   };
+  // An AcquireOutputFrame call: when, and whether it gave a frame.
+  struct Attempt {
+    std::uint64_t time;
+    bool given;
+  };
   static constexpr std::size_t kFrameBytes = 720 * 576 * 2;
 
   RecordingBoard(platform::Clock& clock, std::size_t capacity) : clock_(clock), frame_(kFrameBytes) {
     submissions_.reserve(capacity);
+    attempts_.reserve(capacity);
+    outputCalls_.reserve(capacity);
   }
+
+  std::vector<Attempt> attempts() {
+    std::lock_guard guard(lock_);
+    return attempts_;
+  }
+  // 'A' per AcquireOutputFrame that gave a frame, 'a' per refusal, 'S' per submit.
+  std::string outputCalls() {
+    std::lock_guard guard(lock_);
+    return std::string(outputCalls_.begin(), outputCalls_.end());
+  }
+  // The first byte of the board's frame now; for the playback thread itself.
+  std::uint8_t frameByte() const { return frame_[0]; }
 
   std::vector<Submission> submissions() {
     std::lock_guard guard(lock_);
@@ -67,7 +98,13 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     return 7;
   }
   Handle AcquireOutputFrame(Handle stream, void** data, std::uint32_t* cookie) override {
-    if (stream != 7) return 0;
+    const bool given = stream == 7 && !refuse.load();
+    {
+      std::lock_guard guard(lock_);
+      if (attempts_.size() < attempts_.capacity()) attempts_.push_back({clock_.microseconds(), given});
+      if (outputCalls_.size() < outputCalls_.capacity()) outputCalls_.push_back(given ? 'A' : 'a');
+    }
+    if (!given) return 0;
     *data = withoutData.load() ? nullptr : frame_.data();
     *cookie = 3;
     return 1;
@@ -76,18 +113,23 @@ class RecordingBoard final : public corvane::testing::FakeBoard {
     std::lock_guard guard(lock_);
     if (submissions_.size() < submissions_.capacity())
       submissions_.push_back({clock_.microseconds(), frame_[0]});
+    if (outputCalls_.size() < outputCalls_.capacity()) outputCalls_.push_back('S');
   }
   void CloseOutputStream(Handle) override { closed = true; }
 
   std::atomic<std::int32_t> opened625{-1};
   // Frames come with no pixel area.
   std::atomic<bool> withoutData{false};
+  // No free frame, ever.
+  std::atomic<bool> refuse{false};
   std::atomic<bool> closed{false};
 
  private:
   platform::Clock& clock_;
   std::mutex lock_;
   std::vector<Submission> submissions_;  // guarded by lock_
+  std::vector<Attempt> attempts_;        // guarded by lock_
+  std::vector<char> outputCalls_;        // guarded by lock_
   std::vector<std::uint8_t> frame_;      // written by the playback thread only
 };
 

@@ -15,6 +15,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "board/board_config.h"
+#include "board/monitor_reader.h"
+#include "board/virtual_board.h"
 #include "host/command.h"
 #include "host/host_record.h"
 #include "host/input_file.h"
@@ -114,6 +117,27 @@ class ShownList {
   bool temporary_ = false;
 };
 
+// The frames the output device dropped because the board had no free frame,
+// as its playback thread counted them. The plug-in keeps the count in its
+// board's monitor, which this process (the plug-in's host) finds by name
+// while the plug-in is loaded. Without a monitor (no shared memory) the
+// count is unknown.
+class DeviceDrops {
+ public:
+  DeviceDrops()
+      : reader_(board::MonitorReader::open(board::monitorNameInThisProcess(
+            board::parseBoardConfig(platform::environmentValue("CORVANE_BOARD").value_or(""))))),
+        before_(reader_ ? reader_->playbackDrops() : 0) {}
+  std::optional<std::uint32_t> sinceMade() const {
+    if (!reader_) return std::nullopt;
+    return reader_->playbackDrops() - before_;
+  }
+
+ private:
+  std::unique_ptr<board::MonitorReader> reader_;
+  std::uint32_t before_;
+};
+
 // The times at which the frames went on air, in order.
 std::vector<std::uint64_t> shownTimes(const std::string& path) {
   std::ifstream in(path);
@@ -211,6 +235,7 @@ std::uint64_t percentile(std::vector<std::int64_t> sorted, std::size_t percent) 
 struct Played {
   std::uint32_t queued = 0;
   std::vector<std::uint64_t> shown;
+  std::optional<std::uint32_t> dropped;  // as the device counted them
   std::uint64_t startedAt = 0;
   std::uint64_t periodNumerator = 0;
   std::uint64_t periodDenominator = 1;
@@ -222,6 +247,7 @@ Played playClip(const PlayOptions& options, const std::string& formatName, const
                 const std::string& pluginPath, const platform::HoldInterrupts& interrupts) {
   const ShownList shown;
   LoadedPlugin plugin(pluginPath);
+  const DeviceDrops drops;
   const HostFormat loaded = formatNamed(acceptedWritingFormats(plugin.api()), formatName);
   requireFramesFit(layout, options.input, loaded.width, loaded.height);
   for (const std::string& warning : qvfWarnings(layout, options.input, loaded.height)) warn(warning);
@@ -272,6 +298,8 @@ Played playClip(const PlayOptions& options, const std::string& formatName, const
     }
     device.stop();
   }
+  // The device has closed: every frame is out or dropped and counted.
+  played.dropped = drops.sinceMade();
   played.shown = shownTimes(shown.path());
   return played;
 }
@@ -302,7 +330,8 @@ int run(CommandContext& context) {
     }
   }
   std::sort(lateness.begin(), lateness.end());
-  const std::size_t dropped = count - std::min<std::size_t>(count, shown);
+  // The device's own count; without it, what the board did not show.
+  const std::size_t dropped = played.dropped.value_or(count - std::min<std::size_t>(count, shown));
   // Under -q the line still tells why a run that dropped frames failed.
   printSummary(options.quiet && dropped == 0, "play",
                "played " + counted(count, "frame") + ": " + std::to_string(shown) + " shown, " +
@@ -326,7 +355,10 @@ const CommandRegistration registration{
             "dropped, and how late the frames went on air (p50, p99, max, in\n"
             "microseconds after their due time, counted from the start). The times\n"
             "come from the board's shown= list; without one in CORVANE_BOARD the\n"
-            "command sets a temporary one. Exit status 1 when a frame was dropped.\n\n"
+            "command sets a temporary one. Dropped frames are those the device found\n"
+            "no free board frame for, as the device counts them (read from the\n"
+            "board's monitor; without one, the frames queued and not shown). Exit\n"
+            "status 1 when a frame was dropped.\n\n"
             "  -q         no progress bar, and the summary line only when a frame\n"
             "             was dropped; warnings still show.\n\n"
             "Ctrl-C or SIGTERM stops the queueing: the frames already queued go out,\n"

@@ -25,6 +25,18 @@ class MonotonicClock final : public Clock {
   void sleepMilliseconds(std::uint32_t ms) override { sleepMicroseconds64(std::uint64_t{ms} * 1000); }
   void sleepMicroseconds(std::uint32_t us) override { sleepMicroseconds64(us); }
 
+  // On the same clock as microseconds(), so the deadline is what the caller
+  // computed from a reading; the system wakes us at it without a relative
+  // sleep's drift.
+  void sleepUntilMicroseconds(std::uint64_t deadline) override {
+    timespec at{};
+    at.tv_sec = static_cast<time_t>(deadline / kMicrosPerSecond);
+    at.tv_nsec = static_cast<long>(deadline % kMicrosPerSecond) * static_cast<long>(kNanosPerMicro);
+    // clock_nanosleep answers the error itself; a signal just means sleep on.
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+  }
+
  private:
   static void sleepMicroseconds64(std::uint64_t us) {
     timespec remaining{};
