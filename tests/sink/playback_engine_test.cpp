@@ -37,11 +37,23 @@ class Playback : public ::testing::Test {
   bool submittedAtLeast(std::size_t n) {
     return corvane::testing::eventually([&] { return board_.submitted() >= n; });
   }
+  // Stops playback as the first deadline sleep begins, while the frame is
+  // prepared. Only the playback thread runs the hook; stopped_ goes up after
+  // its last use of engine_, which the test may then end.
+  void stopAtTheFirstDeadline() {
+    clock_.atDeadlineSleep = [this](std::uint64_t) {
+      if (stopped_.load()) return;
+      engine_->stopPlayback();
+      stopped_ = true;
+    };
+  }
 
   SteppingClock clock_;
   RecordingBoard board_{clock_, 256};
-  std::unique_ptr<PlaybackEngine> engine_;
   std::atomic<std::uint32_t> reported_{0};  // drops the engine reported
+  std::atomic<bool> stopped_{false};
+  // Last: its thread ends before anything it uses goes.
+  std::unique_ptr<PlaybackEngine> engine_;
 };
 
 TEST_F(Playback, AFrameIsDueOnceItsTimeHasPassedSinceTheStartAndNotBefore) {
@@ -196,18 +208,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, Pacing, ::testing::ValuesIn(kPacingCases),
 // stays queued and the board frame held, and after the next start the same
 // board frame carries it, at its time counted from that start.
 TEST_F(Playback, AStopWhileAFrameIsPreparedKeepsItForTheNextStart) {
-  std::atomic<bool> stopped{false};
-  // Only the playback thread runs it; the flag goes up after the last use
-  // of engine_, which the test may then end.
-  clock_.atDeadlineSleep = [&](std::uint64_t) {
-    if (stopped.load()) return;
-    engine_->stopPlayback();
-    stopped = true;
-  };
+  stopAtTheFirstDeadline();
   make();
   queue(4, 20'000);
   engine_->startPlayback();
-  ASSERT_TRUE(corvane::testing::eventually([&] { return stopped.load(); }));
+  ASSERT_TRUE(corvane::testing::eventually([&] { return stopped_.load(); }));
   const std::uint64_t stoppedAt = clock_.now;
   ASSERT_TRUE(corvane::testing::eventually([&] { return clock_.now > stoppedAt + 100'000; }));
   EXPECT_EQ(board_.submitted(), 0u) << "a frame went out while stopped";
@@ -245,18 +250,11 @@ TEST_F(Playback, AFrameForTimeZeroReplacesThePreparedOne) {
 // Frames still queued when the engine ends are not shown, a prepared one
 // included; its board frame goes with the stream.
 TEST_F(Playback, EndingTheEngineWithAPreparedFrameShowsNothing) {
-  std::atomic<bool> stopped{false};
-  // Only the playback thread runs it; the flag goes up after the last use
-  // of engine_, which the test may then end.
-  clock_.atDeadlineSleep = [&](std::uint64_t) {
-    if (stopped.load()) return;
-    engine_->stopPlayback();
-    stopped = true;
-  };
+  stopAtTheFirstDeadline();
   make();
   queue(7, 10'000);
   engine_->startPlayback();
-  ASSERT_TRUE(corvane::testing::eventually([&] { return stopped.load(); }));
+  ASSERT_TRUE(corvane::testing::eventually([&] { return stopped_.load(); }));
   engine_.reset();
   EXPECT_TRUE(board_.closed);
   EXPECT_EQ(board_.submitted(), 0u);
