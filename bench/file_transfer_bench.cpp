@@ -24,7 +24,6 @@
 #include <utility>
 #include <vector>
 
-#include "allocation_counter.h"
 #include "engine/video_mode.h"
 #include "exports/pixel_format.h"
 #include "input/frame_reading.h"
@@ -34,6 +33,7 @@
 #include "platform/memory.h"
 #include "qvf/container.h"
 #include "qvf/registry.h"
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -145,11 +145,11 @@ class RunTimes {
   // Times one run of path and counts what it allocated.
   template <class Run>
   bool time(std::size_t path, Run&& run) {
-    const std::uint64_t allocationsBefore = bench::allocationCount();
+    const std::uint64_t allocationsBefore = testing::allocationCount();
     const auto start = std::chrono::steady_clock::now();
     const bool ok = run();
     const auto end = std::chrono::steady_clock::now();
-    allocations_[path] += bench::allocationCount() - allocationsBefore;
+    allocations_[path] += testing::allocationCount() - allocationsBefore;
     frames_[path] += kRunFrames;
     times_[path].push_back(std::chrono::duration<double, std::micro>(end - start).count() / kRunFrames);
     return ok;

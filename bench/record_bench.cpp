@@ -26,13 +26,13 @@
 #include <thread>
 #include <utility>
 
-#include "allocation_counter.h"
 #include "board/virtual_board.h"
 #include "platform/file.h"
 #include "platform/memory.h"
 #include "platform/thread.h"
 #include "qvf/container.h"
 #include "record/record_device.h"
+#include "support/allocation_counter.h"
 
 namespace corvane {
 namespace {
@@ -161,7 +161,7 @@ Take recordTake(double fieldsPerSecond, const std::string& path) {
     for (;;) {
       const std::uint32_t written = device.position().frames;
       if (firstSeen == 0 && written != 0) {
-        afterFirst = bench::allocationCount();
+        afterFirst = testing::allocationCount();
         firstSeen = written;
       }
       take.lost = device.lostByCause();
@@ -170,8 +170,8 @@ Take recordTake(double fieldsPerSecond, const std::string& path) {
         break;
       }
       if (written >= kTakeFrames) {
-        take.allocationsPerFrame = bench::allocationsPerFrameAfterFirst(afterFirst, bench::allocationCount(),
-                                                                        written - firstSeen + 1);
+        take.allocationsPerFrame = testing::allocationsPerFrameAfterFirst(
+            afterFirst, testing::allocationCount(), written - firstSeen + 1);
         take.lossless = true;
         take.framesBeforeLoss = written;
         take.framesPerSecond = written / seconds(start);

@@ -19,11 +19,11 @@
 #include <system_error>
 #include <vector>
 
-#include "allocation_counter.h"
 #include "host/host_record.h"
 #include "host/plugin_loader.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -95,11 +95,11 @@ Figures throughThePlugin(std::uint32_t frames, const std::string& shownPath) {
       // Frame 0 (due at once) is out, frame 1 not yet due: the count from
       // here on is that of the frames after the first.
       clock.sleepUntilMicroseconds(start + static_cast<std::uint64_t>(dueAt(1) / 2));
-      afterFirst = corvane::bench::allocationCount();
+      afterFirst = corvane::testing::allocationCount();
     }
   }
   api.AVFILE_StopSink(handle);
-  const std::uint64_t afterLast = corvane::bench::allocationCount();
+  const std::uint64_t afterLast = corvane::testing::allocationCount();
   api.AVFILE_CloseSink(handle);
   api.AVFILE_CloseInterfaceSink(nullptr);
 
@@ -111,7 +111,8 @@ Figures throughThePlugin(std::uint32_t frames, const std::string& shownPath) {
   }
   Figures figures = summarise(lateness, frames - lateness.size());
   splitFirst(figures, lateness);
-  figures.allocationsPerFrame = corvane::bench::allocationsPerFrameAfterFirst(afterFirst, afterLast, frames);
+  figures.allocationsPerFrame =
+      corvane::testing::allocationsPerFrameAfterFirst(afterFirst, afterLast, frames);
   return figures;
 }
 
