@@ -2,7 +2,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -55,7 +54,7 @@ engine::Handle OutputStream::open(const char* name, std::int32_t is625) {
       slots_.push_back(Slot{platform::PageBuffer(frameBytes_)});
       // A board's frame memory is resident: its pages are touched now, not
       // by the first frames played into them.
-      std::memset(slots_.back().area.data(), 0, frameBytes_);
+      platform::prepareForTransfers(slots_.back().area.bytes().first(frameBytes_));
     }
   } catch (const std::bad_alloc&) {
     // A board short of memory simply owns fewer frames.
