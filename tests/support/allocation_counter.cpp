@@ -3,6 +3,7 @@
 #include "support/allocation_counter.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -15,11 +16,21 @@ void* allocate(std::size_t size) {
   return std::malloc(size == 0 ? 1 : size);
 }
 
+// Aligned by hand over malloc (the Windows runtime has no aligned_alloc):
+// the block's own address sits just before the aligned one.
 void* allocateAligned(std::size_t size, std::align_val_t alignment) {
   gAllocations.fetch_add(1, std::memory_order_relaxed);
   const auto align = static_cast<std::size_t>(alignment);
-  // aligned_alloc wants a multiple of the alignment.
-  return std::aligned_alloc(align, (size + align - 1) / align * align);
+  void* block = std::malloc(size + align + sizeof(void*));
+  if (block == nullptr) return nullptr;
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(block) + sizeof(void*);
+  void** aligned = reinterpret_cast<void**>((start + align - 1) / align * align);
+  aligned[-1] = block;
+  return aligned;
+}
+
+void releaseAligned(void* p) noexcept {
+  if (p != nullptr) std::free(static_cast<void**>(p)[-1]);
 }
 
 }  // namespace
@@ -48,9 +59,9 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { releaseAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { releaseAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { releaseAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { releaseAligned(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
